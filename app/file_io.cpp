@@ -1,0 +1,138 @@
+#include "app/file_io.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/error_text.h"
+#include "app/prompts.h"
+#include "platform/file_access.h"
+#include "platform/last_error.h"
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+QString removeTrailingBlanks(QString s)
+{
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
+
+}  // namespace
+
+ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
+{
+    const QString caption = "Load_AllFile";
+    int fd = platform::openForReadCreating(fileName);
+    if (fd < 0) {
+        Prompts::message(caption, "Error CreateFile " + q(fileName) + "|" + q(ErrorText()),
+                         Prompts::Icon::Stop);
+        return {};
+    }
+    std::int64_t length = platform::fileSize(fd);
+    if (length < 0) {
+        std::string why = ErrorText();
+        platform::closeFile(fd);
+        Prompts::message(caption, "Error read all file " + q(fileName) + "|" + q(why),
+                         Prompts::Icon::Stop);
+        return {};
+    }
+    size = length;
+    ByteBuffer block = ByteBuffer::allocateZeroed(length + 1);
+    if (!block) {
+        platform::setLastError(platform::win::NotEnoughMemory);
+        platform::closeFile(fd);
+        Prompts::message(caption, "HeapAlloc(" + QString::number(length) + ") error" + q(ErrorText()),
+                         Prompts::Icon::Stop);
+        return {};
+    }
+    std::int64_t got = platform::readFully(fd, block.data(), static_cast<std::uint64_t>(length));
+    platform::closeFile(fd);
+    if (got != length) {
+        Prompts::message(caption,
+                         "Error read all file " + q(fileName) + "|Size = " + QString::number(length),
+                         Prompts::Icon::Stop);
+        return {};
+    }
+    size = length + 1;
+    return block;
+}
+
+int SaveOnDiskFile(QString& name, const char* data, std::int64_t size)
+{
+    if (!FileNameDialog("Save file to", name, FileDialogMode::Save))
+        return -1;
+    const QString caption = "SaveOnDiskFile";
+    const std::string path = name.toStdString();
+    auto result = platform::writeFileReplacing(path, data, static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
+    if (result == platform::WriteResult::OpenFailed) {
+        Prompts::message(caption, "Error CreateFile " + name + "|" + q(ErrorText()), Prompts::Icon::Stop);
+        return 0;
+    }
+    if (result == platform::WriteResult::WriteFailed) {
+        Prompts::message(caption, "Error write all file " + name + "|Size = " + QString::number(size),
+                         Prompts::Icon::Stop);
+        return 2;
+    }
+    return 0;
+}
+
+FileDialogStart fileDialogStart(const QString& proposedName)
+{
+    FileDialogStart start;
+    QString name = removeTrailingBlanks(proposedName);
+    int bang = name.indexOf("\\!");
+    if (bang >= 0) {
+        start.keptSuffix = name.mid(bang);
+        name = name.left(bang);
+    }
+    int dot = name.lastIndexOf('.');
+    QString extFilter;
+    if (dot >= 0 && dot >= name.size() - 5) {
+        QString ext = name.mid(dot + 1);
+        if (!ext.isEmpty() && !ext.contains('/'))
+            extFilter = ("Files " + ext + "|*." + ext).left(40);
+    }
+    start.filterText = extFilter.isEmpty() ? "All files|*.*" : extFilter + "|All files|*.*";
+    int slash = name.lastIndexOf('/');
+    if (slash >= 0) {
+        start.directory = name.left(slash).left(119);
+        if (start.directory.isEmpty())
+            start.directory = "/";
+        start.fileName = name.mid(slash + 1).left(119);
+    } else {
+        start.fileName = name;
+    }
+    return start;
+}
+
+QStringList qtNameFilters(const QString& filterText)
+{
+    QStringList parts = filterText.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1] == "*.*" ? QString("*") : parts[i + 1];
+        filters << parts[i] + " (" + pattern + ")";
+    }
+    return filters;
+}
+
+bool FileNameDialog(const QString& title, QString& name, FileDialogMode mode)
+{
+    // The dialog is told where to start; the working directory is never
+    // changed, so it is the same afterwards for every thread.
+    FileDialogStart start = fileDialogStart(name);
+    Prompts::FileRequest request;
+    request.title = title;
+    request.directory = start.directory.isEmpty() ? QDir::currentPath() : start.directory;
+    request.fileName = start.fileName;
+    request.filters = qtNameFilters(start.filterText);
+    request.mode = mode == FileDialogMode::Open ? Prompts::FileMode::Open : Prompts::FileMode::Save;
+    auto chosen = Prompts::chooseFile(request);
+    if (!chosen)
+        return false;
+    // File names are case-sensitive here: the chosen path is kept as it is.
+    name = removeTrailingBlanks(*chosen) + start.keptSuffix;
+    return true;
+}

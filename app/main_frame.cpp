@@ -1,0 +1,296 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QWindow>
+
+#include "app/dialog_units.h"
+#include "app/prompts.h"
+#include "app/settings_window.h"
+#include "app/shared_passphrase.h"
+
+QEvent::Type SysCommandEvent::eventType()
+{
+    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+namespace {
+constexpr int kNewSystemMenuItem = 1;
+const char* const kNewSystemMenuText = "New item in system menu";
+}  // namespace
+
+MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName("AppFrame");
+    setWindowTitle("Tolv");
+    resize(dluSize(font(), 356, 190));
+
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName("mdiArea");
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+
+    buildMenus();
+    buildStatusBar();
+    buildSystemMenu();
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName("passphraseTimer");
+    connect(timer_, &QTimer::timeout, this, [] { SharedPassphrase::instance().clear(); });
+
+    // The two watchers of the frame and of its client area: they see every
+    // event and pass each one on unchanged.
+    installEventFilter(this);
+    mdi_->installEventFilter(this);
+    menuBar()->installEventFilter(this);
+
+    FrameWindow::setTarget(this);
+    Prompts::setParentWidget(this);
+}
+
+MainFrame::~MainFrame()
+{
+    FrameWindow::setTarget(nullptr);
+}
+
+void MainFrame::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu("&File");
+    file->setObjectName("menuFile");
+    QAction* settings = file->addAction("Settings", this, &MainFrame::openSettingsWindow);
+    settings->setObjectName("actionSettings");
+    settings->setStatusTip("Настройки приложения");
+    QAction* printSetup = file->addAction("&PrintSetup", this, [] { Prompts::pageSetup(); });
+    printSetup->setObjectName("actionPrintSetup");
+    printSetup->setStatusTip("Установки принтера");
+    file->addSeparator();
+    QAction* exitItem = file->addAction("&Exit", this, &QWidget::close);
+    exitItem->setObjectName("actionExit");
+    exitItem->setStatusTip("Завершение приложения");
+
+    QMenu* pgp = menuBar()->addMenu("PGP");
+    pgp->setObjectName("menuPGP");
+    pgp->addAction("Decode PGP", this, [this] { runCommand(Command::DecodePGP); })
+        ->setObjectName("actionDecodePGP");
+    pgp->addAction("Encode PGP", this, [this] { runCommand(Command::EncodePGP); })
+        ->setObjectName("actionEncodePGP");
+    pgp->addSeparator();
+    keyRingItem_ = pgp->addAction("Load Keys", this, [this] { runCommand(Command::LoadKeys); });
+    keyRingItem_->setObjectName("actionKeyRing");
+    keyRingItem_->setStatusTip("Load/unload Sec and Pub rings");
+    libraryItem_ = pgp->addAction("Load PGP", this, [this] { runCommand(Command::LoadPGP); });
+    libraryItem_->setObjectName("actionLibrary");
+    libraryItem_->setStatusTip("Load/unload PGPsdk dll");
+    pgp->addSeparator();
+    pgp->addAction("Key list", this, [this] { runCommand(Command::KeyList); })
+        ->setObjectName("actionKeyList");
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->setObjectName("menuEdit");
+    edit->addAction("&Cut", this, [this] { sendEditCommand("cut"); })->setObjectName("actionCut");
+    edit->addAction("&Copy", this, [this] { sendEditCommand("copy"); })->setObjectName("actionCopy");
+    edit->addAction("&Paste", this, [this] { sendEditCommand("paste"); })->setObjectName("actionPaste");
+
+    windowMenu_ = menuBar()->addMenu("&Windows");
+    windowMenu_->setObjectName("menuWindows");
+    connect(windowMenu_, &QMenu::aboutToShow, this, &MainFrame::updateWindowMenu);
+    updateWindowMenu();
+}
+
+void MainFrame::updateWindowMenu()
+{
+    windowMenu_->clear();
+    QAction* tile = windowMenu_->addAction("&Tile", mdi_, &QMdiArea::tileSubWindows);
+    tile->setObjectName("actionTile");
+    tile->setStatusTip("Сделать все окна видимыми");
+    QAction* cascade = windowMenu_->addAction("&Cascade", mdi_, &QMdiArea::cascadeSubWindows);
+    cascade->setObjectName("actionCascade");
+    cascade->setStatusTip("Уложить стопкой все открытые окна");
+    QAction* arrange = windowMenu_->addAction("&Arrange", this, &MainFrame::arrangeIcons);
+    arrange->setObjectName("actionArrange");
+    arrange->setStatusTip("Выровнить всн иконки");
+
+    const auto windows = mdi_->subWindowList();
+    if (!windows.isEmpty())
+        windowMenu_->addSeparator();
+    int n = 0;
+    for (QMdiSubWindow* w : windows) {
+        ++n;
+        QString text = (n < 10 ? QString("&%1 ").arg(n) : QString("%1 ").arg(n)) + w->windowTitle();
+        QAction* a = windowMenu_->addAction(text, this, [this, w] {
+            if (mdi_->subWindowList().contains(w)) {
+                if (w->isMinimized())
+                    w->showNormal();
+                mdi_->setActiveSubWindow(w);
+            }
+        });
+        a->setCheckable(true);
+        a->setChecked(w == mdi_->activeSubWindow());
+    }
+}
+
+void MainFrame::arrangeIcons()
+{
+    // Lines the minimised child windows up along the bottom of the client area.
+    int x = 0;
+    for (QMdiSubWindow* w : mdi_->subWindowList()) {
+        if (!w->isMinimized())
+            continue;
+        QSize s = w->size();
+        if (x + s.width() > mdi_->viewport()->width() && x > 0)
+            x = 0;
+        w->move(x, mdi_->viewport()->height() - s.height());
+        x += s.width();
+    }
+}
+
+void MainFrame::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("statusBar");
+    // Zone 1 is the status bar's own message area (it shows the status text
+    // of the highlighted menu item); zones 2 to 4 have fixed widths.
+    zones_[0] = new QLabel(bar);
+    zones_[0]->setObjectName("statusZone1");
+    bar->addWidget(zones_[0], 1);
+    const int widths[3] = {80, 120, 45};
+    for (int i = 0; i < 3; ++i) {
+        zones_[i + 1] = new QLabel(bar);
+        zones_[i + 1]->setObjectName(QString("statusZone%1").arg(i + 2));
+        zones_[i + 1]->setFixedWidth(dluX(font(), widths[i]));
+        zones_[i + 1]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addPermanentWidget(zones_[i + 1]);
+    }
+}
+
+QLabel* MainFrame::statusZone(int index) const
+{
+    return index >= 0 && index < 4 ? zones_[index] : nullptr;
+}
+
+void MainFrame::buildSystemMenu()
+{
+    // The window manager owns the title-bar menu, so the frame has its own.
+    systemMenu_ = new QMenu(this);
+    systemMenu_->setObjectName("systemMenu");
+    systemMenu_->addAction("&Restore", this, &QWidget::showNormal)->setObjectName("sysRestore");
+    systemMenu_->addAction("&Move", this, [this] {
+        if (windowHandle())
+            windowHandle()->startSystemMove();
+    })->setObjectName("sysMove");
+    systemMenu_->addAction("&Size", this, [this] {
+        if (windowHandle())
+            windowHandle()->startSystemResize(Qt::BottomEdge | Qt::RightEdge);
+    })->setObjectName("sysSize");
+    systemMenu_->addAction("Mi&nimize", this, &QWidget::showMinimized)->setObjectName("sysMinimize");
+    systemMenu_->addAction("Ma&ximize", this, &QWidget::showMaximized)->setObjectName("sysMaximize");
+    systemMenu_->addSeparator();
+    systemMenu_->addAction("&Close", this, &QWidget::close)->setObjectName("sysClose");
+    systemMenu_->addSeparator();
+    QAction* own = systemMenu_->addAction(kNewSystemMenuText, this, [this] {
+        QCoreApplication::postEvent(this, new SysCommandEvent(kNewSystemMenuItem));
+    });
+    own->setObjectName("sysNewItem");
+
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        systemMenu_->popup(mapToGlobal(QPoint(0, 0)));
+    });
+}
+
+void MainFrame::setCommandHandler(Command command, std::function<void()> handler)
+{
+    handlers_[command] = std::move(handler);
+}
+
+void MainFrame::runCommand(Command command)
+{
+    auto it = handlers_.find(command);
+    if (it != handlers_.end() && it->second)
+        it->second();
+}
+
+void MainFrame::sendEditCommand(const char* slot)
+{
+    QWidget* target = QApplication::focusWidget();
+    if (!target)
+        return;
+    if (target->metaObject()->indexOfMethod(QByteArray(slot) + "()") < 0)
+        return;
+    QMetaObject::invokeMethod(target, slot);
+}
+
+QMdiSubWindow* MainFrame::addChildWindow(QWidget* content)
+{
+    QMdiSubWindow* sub = mdi_->addSubWindow(content);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    content->setAttribute(Qt::WA_DeleteOnClose);
+    sub->show();
+    return sub;
+}
+
+void MainFrame::openSettingsWindow()
+{
+    addChildWindow(new SettingsWindow());
+}
+
+void MainFrame::applyMenuText(FrameWindow::MenuItem item, const QString& text)
+{
+    (item == FrameWindow::MenuItem::Library ? libraryItem_ : keyRingItem_)->setText(text);
+}
+
+void MainFrame::applyTimerPeriod(int hundredths)
+{
+    if (hundredths <= 0) {
+        timer_->stop();
+        return;
+    }
+    // Hundredths of a second to milliseconds, capped at what QTimer takes.
+    const long long ms = std::min<long long>(static_cast<long long>(hundredths) * 10, INT_MAX);
+    timer_->start(static_cast<int>(ms));
+}
+
+bool MainFrame::AppFrameCallBackClient(QEvent* event)
+{
+    if (event->type() == SysCommandEvent::eventType() &&
+        static_cast<SysCommandEvent*>(event)->id() == kNewSystemMenuItem) {
+        Prompts::message("Trace", "AppFrameCallBackClient|WM_SYSCOMMAND is Here",
+                         Prompts::Icon::Exclamation);
+    }
+    return false;  // always passed on
+}
+
+bool MainFrame::AppFrameCallBack(QEvent* event)
+{
+    if (event->type() == SysCommandEvent::eventType() &&
+        static_cast<SysCommandEvent*>(event)->id() == kNewSystemMenuItem) {
+        Prompts::message("Trace", "AppFrameCallBack|WM_SYSCOMMAND is Here", Prompts::Icon::Exclamation);
+    }
+    return false;
+}
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == this)
+        return AppFrameCallBackClient(event);
+    if (watched == mdi_)
+        return AppFrameCallBack(event);
+    if (watched == menuBar() && event->type() == QEvent::ContextMenu) {
+        auto* e = static_cast<QContextMenuEvent*>(event);
+        if (!menuBar()->actionAt(e->pos())) {
+            systemMenu_->popup(e->globalPos());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

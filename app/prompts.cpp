@@ -1,0 +1,264 @@
+#include "app/prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrinter>
+#include <QThread>
+
+namespace Prompts {
+
+namespace {
+
+struct SeamState {
+    std::mutex mutex;
+    bool testMode = false;
+    std::deque<std::optional<QString>> fileAnswers;
+    std::deque<PassphraseAnswer> passphraseAnswers;
+    std::deque<std::optional<long long>> numberAnswers;
+    std::vector<ShownMessage> messages;
+    std::vector<FileRequest> files;
+    int passphraseRequests = 0;
+    int unanswered = 0;
+    PassphraseDialogFactory passphraseDialog;
+    QPointer<QWidget> parent;
+};
+
+SeamState& seam()
+{
+    static SeamState s;
+    return s;
+}
+
+QWidget* parentWidget()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().parent.data();
+}
+
+}  // namespace
+
+void runOnGuiThread(const std::function<void()>& fn)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        fn();
+        return;
+    }
+    QMetaObject::invokeMethod(app, fn, Qt::BlockingQueuedConnection);
+}
+
+void message(const QString& caption, const QString& text, Icon icon)
+{
+    {
+        std::lock_guard lock(seam().mutex);
+        seam().messages.push_back({caption, text, icon});
+        if (seam().testMode)
+            return;
+    }
+    runOnGuiThread([&] {
+        QMessageBox box(parentWidget());
+        box.setWindowTitle(caption);
+        box.setText(QString(text).replace('|', '\n'));
+        box.setIcon(icon == Icon::Stop          ? QMessageBox::Critical
+                    : icon == Icon::Exclamation ? QMessageBox::Warning
+                                                : QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+    });
+}
+
+std::optional<QString> chooseFile(const FileRequest& request)
+{
+    {
+        std::lock_guard lock(seam().mutex);
+        seam().files.push_back(request);
+        if (seam().testMode) {
+            if (seam().fileAnswers.empty()) {
+                ++seam().unanswered;
+                return std::nullopt;
+            }
+            auto answer = seam().fileAnswers.front();
+            seam().fileAnswers.pop_front();
+            return answer;
+        }
+    }
+    std::optional<QString> result;
+    runOnGuiThread([&] {
+        QFileDialog dialog(parentWidget(), request.title, request.directory);
+        dialog.setAcceptMode(request.mode == FileMode::Open ? QFileDialog::AcceptOpen
+                                                            : QFileDialog::AcceptSave);
+        dialog.setFileMode(request.mode == FileMode::Open ? QFileDialog::ExistingFile
+                                                          : QFileDialog::AnyFile);
+        dialog.setNameFilters(request.filters);
+        if (!request.filters.isEmpty())
+            dialog.selectNameFilter(request.filters.first());
+        dialog.selectFile(request.fileName);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            result = dialog.selectedFiles().first();
+    });
+    return result;
+}
+
+PassphraseAnswer askPassphrase()
+{
+    PassphraseDialogFactory factory;
+    {
+        std::lock_guard lock(seam().mutex);
+        ++seam().passphraseRequests;
+        if (seam().testMode) {
+            if (seam().passphraseAnswers.empty()) {
+                ++seam().unanswered;
+                return {};
+            }
+            PassphraseAnswer answer = seam().passphraseAnswers.front();
+            seam().passphraseAnswers.pop_front();
+            return answer;
+        }
+        factory = seam().passphraseDialog;
+    }
+    PassphraseAnswer result;
+    runOnGuiThread([&] {
+        if (factory) {
+            result = factory(parentWidget());
+            return;
+        }
+        bool ok = false;
+        QString text = QInputDialog::getText(parentWidget(), "Enter PassPhrase",
+                                             "You have to enter passphrase:", QLineEdit::Password,
+                                             QString(), &ok);
+        result.accepted = ok;
+        result.text = SecretText(text.left(80).toStdString());
+    });
+    return result;
+}
+
+std::optional<long long> askNumber(const QString& caption, const QString& label, long long start,
+                                   long long minimum, long long maximum, long long step)
+{
+    {
+        std::lock_guard lock(seam().mutex);
+        if (seam().testMode) {
+            if (seam().numberAnswers.empty()) {
+                ++seam().unanswered;
+                return std::nullopt;
+            }
+            auto answer = seam().numberAnswers.front();
+            seam().numberAnswers.pop_front();
+            return answer;
+        }
+    }
+    std::optional<long long> result;
+    runOnGuiThread([&] {
+        bool ok = false;
+        int value = QInputDialog::getInt(parentWidget(), caption, label,
+                                         static_cast<int>(std::clamp(start, minimum, maximum)),
+                                         static_cast<int>(minimum), static_cast<int>(maximum),
+                                         static_cast<int>(step), &ok);
+        if (ok)
+            result = value;
+    });
+    return result;
+}
+
+void pageSetup()
+{
+    {
+        std::lock_guard lock(seam().mutex);
+        if (seam().testMode) {
+            seam().messages.push_back({"PrintSetup", "page setup", Icon::Information});
+            return;
+        }
+    }
+    runOnGuiThread([] {
+        static QPrinter printer;
+        QPageSetupDialog dialog(&printer, parentWidget());
+        dialog.exec();
+    });
+}
+
+void setTestMode(bool on)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().testMode = on;
+}
+
+bool testMode()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().testMode;
+}
+
+void queueFileAnswer(std::optional<QString> path)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().fileAnswers.push_back(std::move(path));
+}
+
+void queuePassphraseAnswer(bool accepted, const QString& text)
+{
+    std::lock_guard lock(seam().mutex);
+    PassphraseAnswer a;
+    a.accepted = accepted;
+    a.text = SecretText(text.toStdString());
+    seam().passphraseAnswers.push_back(a);
+}
+
+void queueNumberAnswer(std::optional<long long> number)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().numberAnswers.push_back(number);
+}
+
+std::vector<ShownMessage> shownMessages()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().messages;
+}
+
+std::vector<FileRequest> fileRequests()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().files;
+}
+
+int passphraseRequests()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().passphraseRequests;
+}
+
+int unansweredPrompts()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().unanswered;
+}
+
+void resetTestState()
+{
+    std::lock_guard lock(seam().mutex);
+    seam().fileAnswers.clear();
+    seam().passphraseAnswers.clear();
+    seam().numberAnswers.clear();
+    seam().messages.clear();
+    seam().files.clear();
+    seam().passphraseRequests = 0;
+    seam().unanswered = 0;
+}
+
+void setPassphraseDialog(PassphraseDialogFactory factory)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().passphraseDialog = std::move(factory);
+}
+
+void setParentWidget(QWidget* parent)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().parent = parent;
+}
+
+}  // namespace Prompts

@@ -1,0 +1,154 @@
+#include "app/settings_window.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <climits>
+
+#include "app/app_config.h"
+#include "app/dialog_units.h"
+#include "app/file_io.h"
+#include "app/frame_window.h"
+#include "app/scan_ini.h"
+
+namespace {
+std::string str(const QString& s) { return s.toStdString(); }
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+void storeDll(const std::string& v) { AppConfig::instance().setDLLName(v); }
+void storePub(const std::string& v) { AppConfig::instance().setPubRing(v); }
+void storeSec(const std::string& v) { AppConfig::instance().setSecRing(v); }
+}  // namespace
+
+SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
+{
+    setObjectName("EDIT_SYSTEM");
+    setWindowTitle("Settings");
+    resize(dluSize(font(), 313, 159));
+
+    auto* save = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), "Save", this);
+    save->setObjectName("saveButton");
+    save->setToolTip("Save in INI File");
+    save->setStatusTip("Save in INI file");
+    auto* closeButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "Close", this);
+    closeButton->setObjectName("closeButton");
+
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName("tabs");
+
+    auto* common = new QWidget;
+    auto* commonLayout = new QVBoxLayout(common);
+    commonLayout->addWidget(new QLabel("INI - File (You can set it as parameter)"));
+    iniPath_ = new QLineEdit;
+    iniPath_->setObjectName("iniPath");
+    iniPath_->setMaxLength(static_cast<int>(kPathFieldChars));
+    iniPath_->setMinimumWidth(dluX(font(), 281));
+    commonLayout->addWidget(iniPath_);
+    commonLayout->addStretch();
+    tabs->addTab(common, "Common");
+
+    auto* pgp = new QWidget;
+    auto* grid = new QGridLayout(pgp);
+    auto addPathRow = [&](int row, const QString& label, const QString& name,
+                          void (*store)(const std::string&)) {
+        grid->addWidget(new QLabel(label), row, 0);
+        auto* entry = new QLineEdit;
+        entry->setObjectName(name);
+        entry->setMaxLength(static_cast<int>(kPathEntryChars));
+        grid->addWidget(entry, row, 1);
+        auto* pick = new QPushButton("...");
+        pick->setObjectName(name + "Pick");
+        pick->setFixedWidth(dluX(font(), 16));
+        grid->addWidget(pick, row, 2);
+        connect(entry, &QLineEdit::textEdited, this, [store](const QString& t) { store(str(t)); });
+        connect(entry, &QLineEdit::returnPressed, this, [this, entry] { focusNextAfter(entry); });
+        connect(pick, &QPushButton::clicked, this, [this, entry, pick, store] { pickFile(entry, pick, store); });
+        return entry;
+    };
+    dllName_ = addPathRow(0, "PGP32 DLL", "dllName", storeDll);
+    pubRing_ = addPathRow(1, "Pub Ring", "pubRing", storePub);
+    secRing_ = addPathRow(2, "Sec Ring", "secRing", storeSec);
+    grid->addWidget(new QLabel("PassPhrase Time Out"), 3, 0);
+    timeOut_ = new QSpinBox;
+    timeOut_->setObjectName("timeOut");
+    timeOut_->setRange(INT_MIN, INT_MAX);
+    grid->addWidget(timeOut_, 3, 1);
+    grid->setRowStretch(4, 1);
+    tabs->addTab(pgp, "PGP");
+
+    status_ = new QStatusBar(this);
+    status_->setObjectName("statusBar");
+    status_->setSizeGripEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(save);
+    buttons->addWidget(closeButton);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(tabs, 1);
+    layout->addWidget(status_);
+
+    showConfig();
+
+    connect(iniPath_, &QLineEdit::textEdited, this,
+            [](const QString& t) { AppConfig::instance().setIniPath(str(t)); });
+    connect(iniPath_, &QLineEdit::returnPressed, this, [this] { focusNextAfter(iniPath_); });
+    connect(timeOut_, &QSpinBox::valueChanged, this,
+            [](int v) { AppConfig::instance().setTimeOut(v); });
+    connect(save, &QPushButton::clicked, this, [] { SCAN_INI(ScanIniMode::Write); });
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    // Another settings window edits the same record: follow its changes.
+    connect(&AppConfig::instance(), &AppConfig::changed, this, &SettingsWindow::showConfig,
+            Qt::QueuedConnection);
+}
+
+SettingsWindow::~SettingsWindow()
+{
+    // However the window closes, the frame's timer follows the time-out now.
+    FrameWindow::setTimerPeriod(AppConfig::instance().snapshot().TimeOut);
+}
+
+void SettingsWindow::showConfig()
+{
+    const AppConfigValues v = AppConfig::instance().snapshot();
+    auto show = [](QLineEdit* e, const std::string& value) {
+        if (e->text() != q(value))
+            e->setText(q(value));
+    };
+    show(iniPath_, v.IniPath);
+    show(dllName_, v.DLLName);
+    show(pubRing_, v.PubRing);
+    show(secRing_, v.SecRing);
+    if (timeOut_->value() != v.TimeOut) {
+        QSignalBlocker block(timeOut_);
+        timeOut_->setValue(v.TimeOut);
+    }
+}
+
+void SettingsWindow::pickFile(QLineEdit* entry, QWidget* button, void (*store)(const std::string&))
+{
+    QString name = entry->text();
+    if (FileNameDialog("Select file", name, FileDialogMode::Open)) {
+        store(str(name.left(static_cast<int>(kPathFieldChars))));
+        showConfig();
+        focusNextAfter(button);
+    } else {
+        entry->setFocus();
+    }
+}
+
+void SettingsWindow::focusNextAfter(QWidget* w)
+{
+    QWidget* next = w->nextInFocusChain();
+    if (next)
+        next->setFocus();
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <QWidget>
+
+class QLineEdit;
+class QSpinBox;
+class QStatusBar;
+
+// The settings window: edits the live settings in place. "Save" writes them
+// to the ini file; closing the window sets the frame's passphrase timer.
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit SettingsWindow(QWidget* parent = nullptr);
+    ~SettingsWindow() override;
+
+private:
+    void showConfig();
+    void pickFile(QLineEdit* entry, QWidget* button, void (*store)(const std::string&));
+    void focusNextAfter(QWidget* w);
+
+    QLineEdit* iniPath_;
+    QLineEdit* dllName_;
+    QLineEdit* pubRing_;
+    QLineEdit* secRing_;
+    QSpinBox* timeOut_;
+    QStatusBar* status_;
+};

@@ -1,0 +1,35 @@
+#pragma once
+#include <QObject>
+
+#include <mutex>
+
+#include "app/secret_text.h"
+
+// The process-wide cached passphrase, at most 80 characters. Filled by the
+// passphrase dialog or the passphrase entries, used by encoding and
+// decoding, and emptied (and wiped) at every tick of the frame's timer.
+class SharedPassphrase : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxChars = 80;
+
+    static SharedPassphrase& instance();
+
+    SecretText get() const;
+    bool isEmpty() const;
+    // Stores the text, cut to 80 characters (whole UTF-8 characters).
+    void set(std::string_view text);
+    void clear();
+
+signals:
+    // Emitted after every change, on the thread that made it.
+    void changed();
+
+private:
+    SharedPassphrase() = default;
+    mutable std::mutex mutex_;
+    SecretText text_;
+};
+
+// Cuts UTF-8 text to at most maxChars characters, never inside a character.
+std::string_view cutUtf8Chars(std::string_view text, int maxChars);

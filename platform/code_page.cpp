@@ -1,0 +1,70 @@
+#include "platform/code_page.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace platform {
+
+std::string oemToAnsiProfileText(const std::string& text) { return text; }
+std::string ansiToOemProfileText(const std::string& text) { return text; }
+
+bool isValidUtf8(const char* data, std::size_t size)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(data);
+    std::size_t i = 0;
+    while (i < size) {
+        unsigned char c = s[i];
+        std::size_t extra;
+        unsigned min;
+        unsigned cp;
+        if (c < 0x80) { ++i; continue; }
+        if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; min = 0x80; }
+        else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; min = 0x800; }
+        else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; min = 0x10000; }
+        else return false;
+        if (size - i <= extra)
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string oemToAnsi(const char* data, std::size_t size)
+{
+    if (isValidUtf8(data, size))
+        return std::string(data, size);
+    iconv_t cd = ::iconv_open("UTF-8", "CP866");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(data, size);
+    std::string out(size * 3 + 4, '\0');
+    char* in = const_cast<char*>(data);
+    std::size_t inLeft = size;
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (::iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
+            if (errno == EILSEQ || errno == EINVAL) {
+                // CP866 maps every byte; keep an unmappable byte as it is.
+                if (outLeft == 0)
+                    break;
+                *o++ = *in++;
+                --inLeft;
+                --outLeft;
+                continue;
+            }
+            break;
+        }
+    }
+    ::iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,169 @@
+#include "platform/file_access.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/last_error.h"
+
+namespace platform {
+
+int openForReadCreating(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES) {
+        // Read access may be granted where creating is not.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        setLastErrorFromErrno(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        setLastErrorFromErrno(EISDIR);
+        return -1;
+    }
+    return fd;
+}
+
+std::int64_t fileSize(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        setLastErrorFromErrno(errno);
+        return -1;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int64_t readFully(int fd, void* buffer, std::uint64_t size)
+{
+    auto* out = static_cast<char*>(buffer);
+    std::uint64_t done = 0;
+    while (done < size) {
+        std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30));
+        ssize_t n = ::read(fd, out + done, chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            setLastErrorFromErrno(errno);
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::uint64_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+void closeFile(int fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+namespace {
+
+WriteResult writeAll(int fd, const void* data, std::uint64_t size)
+{
+    const auto* in = static_cast<const char*>(data);
+    std::uint64_t done = 0;
+    while (done < size) {
+        std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30));
+        ssize_t n = ::write(fd, in + done, chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            setLastErrorFromErrno(errno);
+            return WriteResult::WriteFailed;
+        }
+        done += static_cast<std::uint64_t>(n);
+    }
+    return WriteResult::Written;
+}
+
+WriteResult writeInPlace(const std::string& path, const void* data, std::uint64_t size)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        setLastErrorFromErrno(errno);
+        return WriteResult::OpenFailed;
+    }
+    WriteResult r = writeAll(fd, data, size);
+    if (::close(fd) != 0 && r == WriteResult::Written) {
+        setLastErrorFromErrno(errno);
+        r = WriteResult::WriteFailed;
+    }
+    return r;
+}
+
+}  // namespace
+
+WriteResult writeFileReplacing(const std::string& givenPath, const void* data, std::uint64_t size)
+{
+    std::string path = givenPath;
+    struct stat old {};
+    bool hadOld = ::stat(path.c_str(), &old) == 0;
+    if (hadOld && S_ISDIR(old.st_mode)) {
+        setLastErrorFromErrno(EISDIR);
+        return WriteResult::OpenFailed;
+    }
+    if (hadOld && !S_ISREG(old.st_mode))
+        return writeInPlace(path, data, size);
+    if (hadOld) {
+        // Replace the file a symbolic link points to, not the link itself.
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real) {
+            path = real;
+            std::free(real);
+        }
+    }
+    std::string tmpl = path + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        setLastErrorFromErrno(errno);
+        return WriteResult::OpenFailed;
+    }
+    auto fail = [&](WriteResult why) {
+        std::uint32_t keep = lastError();
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        setLastError(keep);
+        return why;
+    };
+    if (writeAll(fd, data, size) != WriteResult::Written)
+        return fail(WriteResult::WriteFailed);
+    if (::fsync(fd) != 0) {
+        setLastErrorFromErrno(errno);
+        return fail(WriteResult::WriteFailed);
+    }
+    mode_t mode;
+    if (hadOld) {
+        mode = old.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(tmpl.c_str());
+        setLastErrorFromErrno(err);
+        return WriteResult::WriteFailed;
+    }
+    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmpl.c_str());
+        setLastErrorFromErrno(err);
+        return WriteResult::WriteFailed;
+    }
+    return WriteResult::Written;
+}
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Thin wrappers over POSIX file calls. Every failing call records the
+// Windows code of its error as the thread's last error.
+namespace platform {
+
+// Opens a file for reading, creating it empty when missing (as the loader
+// has always done). Returns a descriptor, or -1.
+int openForReadCreating(const std::string& path);
+
+// Size of an open file in bytes (64-bit), or -1.
+std::int64_t fileSize(int fd);
+
+// Reads up to size bytes, going on after short reads and interruptions.
+// Returns the number of bytes read, or -1 on an error.
+std::int64_t readFully(int fd, void* buffer, std::uint64_t size);
+
+void closeFile(int fd);
+
+enum class WriteResult { Written, OpenFailed, WriteFailed };
+
+// Replaces path with the given bytes: written to a temporary file in the same
+// folder, flushed, then renamed over the old file. On any failure the old
+// file is left untouched and the temporary file removed. A path that names a
+// device or other non-regular file is written in place instead.
+WriteResult writeFileReplacing(const std::string& path, const void* data, std::uint64_t size);
+
+inline bool writeFileAtomically(const std::string& path, const void* data, std::uint64_t size)
+{
+    return writeFileReplacing(path, data, size) == WriteResult::Written;
+}
+
+}  // namespace platform

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tolv and starts it on the bundled demo key rings.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+cd demo
+exec ../build/bin/tolv tolv.ini

@@ -1,0 +1,1 @@
+namespace tolv_sdk_placeholder {}

@@ -1,0 +1,6 @@
+#pragma once
+
+class MainFrame;
+
+// Connects the frame's PGP menu to the SDK toggles and the child windows.
+void wireFrameCommands(MainFrame& frame);
