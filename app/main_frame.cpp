@@ -230,6 +230,17 @@ void MainFrame::sendEditCommand(const char* slot)
     QMetaObject::invokeMethod(target, slot);
 }
 
+void closeChildWindow(QWidget* content)
+{
+    for (QWidget* p = content->parentWidget(); p; p = p->parentWidget()) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) {
+            sub->close();
+            return;
+        }
+    }
+    content->close();
+}
+
 QMdiSubWindow* MainFrame::addChildWindow(QWidget* content)
 {
     QMdiSubWindow* sub = mdi_->addSubWindow(content);

@@ -26,6 +26,10 @@ private:
     int id_;
 };
 
+// Closes the MDI sub-window that holds content (or content itself when it
+// stands alone).
+void closeChildWindow(QWidget* content);
+
 // The main frame: an MDI area with the menus, the four-zone status bar, the
 // frame's own system menu and the timer that empties the shared passphrase.
 class MainFrame : public QMainWindow, public FrameWindow::Target {

@@ -17,6 +17,7 @@
 #include "app/dialog_units.h"
 #include "app/file_io.h"
 #include "app/frame_window.h"
+#include "app/main_frame.h"
 #include "app/scan_ini.h"
 
 namespace {
@@ -105,7 +106,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     connect(timeOut_, &QSpinBox::valueChanged, this,
             [](int v) { AppConfig::instance().setTimeOut(v); });
     connect(save, &QPushButton::clicked, this, [] { SCAN_INI(ScanIniMode::Write); });
-    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     // Another settings window edits the same record: follow its changes.
     connect(&AppConfig::instance(), &AppConfig::changed, this, &SettingsWindow::showConfig,
             Qt::QueuedConnection);

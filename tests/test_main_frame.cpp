@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+#include "app/app_config.h"
+#include "app/main_frame.h"
+#include "app/prompts.h"
+#include "app/settings_window.h"
+#include "app/shared_passphrase.h"
+#include "tests/test_support.h"
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Prompts::resetTestState();
+        AppConfig::instance().assign(readSettingsFile(dir.file("tolv.ini")));
+        frame = std::make_unique<MainFrame>();
+        frame->show();
+    }
+    QAction* action(const char* name) { return frame->findChild<QAction*>(name); }
+    QMenu* menu(const char* name) { return frame->findChild<QMenu*>(name); }
+    QList<QMdiSubWindow*> windows() { return frame->mdiArea()->subWindowList(); }
+
+    ScratchDir dir;
+    std::unique_ptr<MainFrame> frame;
+};
+
+TEST_F(Frame, MenusTextsAndStatusTexts)
+{
+    EXPECT_EQ(frame->windowTitle(), "Tolv");
+    QStringList titles;
+    for (QAction* a : frame->menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "PGP", "&Edit", "&Windows"}));
+
+    auto texts = [](QMenu* m) {
+        QStringList l;
+        for (QAction* a : m->actions())
+            l << (a->isSeparator() ? QString("-") : a->text());
+        return l;
+    };
+    EXPECT_EQ(texts(menu("menuFile")), (QStringList{"Settings", "&PrintSetup", "-", "&Exit"}));
+    EXPECT_EQ(texts(menu("menuPGP")),
+              (QStringList{"Decode PGP", "Encode PGP", "-", "Load Keys", "Load PGP", "-", "Key list"}));
+    EXPECT_EQ(texts(menu("menuEdit")), (QStringList{"&Cut", "&Copy", "&Paste"}));
+    EXPECT_EQ(texts(menu("menuWindows")).mid(0, 3), (QStringList{"&Tile", "&Cascade", "&Arrange"}));
+
+    EXPECT_EQ(action("actionSettings")->statusTip(), "Настройки приложения");
+    EXPECT_EQ(action("actionPrintSetup")->statusTip(), "Установки принтера");
+    EXPECT_EQ(action("actionExit")->statusTip(), "Завершение приложения");
+    EXPECT_EQ(action("actionKeyRing")->statusTip(), "Load/unload Sec and Pub rings");
+    EXPECT_EQ(action("actionLibrary")->statusTip(), "Load/unload PGPsdk dll");
+    EXPECT_EQ(action("actionTile")->statusTip(), "Сделать все окна видимыми");
+    EXPECT_EQ(action("actionCascade")->statusTip(), "Уложить стопкой все открытые окна");
+    EXPECT_EQ(action("actionArrange")->statusTip(), "Выровнить всн иконки");
+    EXPECT_TRUE(action("actionDecodePGP")->statusTip().isEmpty());
+
+    // Hovering an item shows its status text in the first zone.
+    action("actionSettings")->showStatusText(frame.get());
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Настройки приложения");
+    EXPECT_GT(frame->statusZone(2)->width(), frame->statusZone(1)->width());
+    EXPECT_GT(frame->statusZone(1)->width(), frame->statusZone(3)->width());
+}
+
+TEST_F(Frame, SettingsTwiceOpensTwoWindowsOnOneConfig)
+{
+    action("actionSettings")->trigger();
+    action("actionSettings")->trigger();
+    ASSERT_EQ(windows().size(), 2);
+    auto* first = windows()[0]->findChild<QLineEdit*>("dllName");
+    auto* second = windows()[1]->findChild<QLineEdit*>("dllName");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->text(), "pgpsdk.dll");
+    first->clear();
+    QTest::keyClicks(first, "/opt/other.so");
+    EXPECT_EQ(AppConfig::instance().snapshot().DLLName, "/opt/other.so");
+    EXPECT_TRUE(waitFor([&] { return second->text() == "/opt/other.so"; }));
+    EXPECT_EQ(windows()[0]->widget()->windowTitle(), "Settings");
+}
+
+TEST_F(Frame, SettingsSaveWritesTheIniFile)
+{
+    action("actionSettings")->trigger();
+    QWidget* w = windows()[0]->widget();
+    auto* timeOut = w->findChild<QSpinBox*>("timeOut");
+    timeOut->setValue(250);
+    auto* sec = w->findChild<QLineEdit*>("secRing");
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("Keys/Secret.GPG")));
+    w->findChild<QPushButton*>("secRingPick")->click();
+    EXPECT_EQ(sec->text(), QString::fromStdString(dir.file("Keys/Secret.GPG")));
+    w->findChild<QPushButton*>("saveButton")->click();
+    const std::string ini = readWholeFile(dir.file("tolv.ini"));
+    EXPECT_NE(ini.find("TimeOut=250"), std::string::npos);
+    EXPECT_NE(ini.find("SecRing=" + dir.file("Keys/Secret.GPG")), std::string::npos);
+
+    Prompts::queueFileAnswer(std::nullopt);
+    w->findChild<QPushButton*>("pubRingPick")->click();
+    EXPECT_EQ(AppConfig::instance().snapshot().PubRing, "pubring.pgp");
+}
+
+TEST_F(Frame, TimerFollowsTimeOutAfterSettingsCloseAndTicksEmptyThePassphrase)
+{
+    EXPECT_FALSE(frame->passphraseTimer()->isActive());
+    action("actionSettings")->trigger();
+    windows()[0]->widget()->findChild<QSpinBox*>("timeOut")->setValue(5);
+    windows()[0]->widget()->findChild<QPushButton*>("closeButton")->click();
+    ASSERT_TRUE(waitFor([&] { return windows().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return frame->passphraseTimer()->isActive(); }));
+    EXPECT_EQ(frame->passphraseTimer()->interval(), 50);
+
+    SharedPassphrase::instance().set("secret");
+    EXPECT_TRUE(waitFor([] { return SharedPassphrase::instance().isEmpty(); }, 2000));
+
+    action("actionSettings")->trigger();
+    windows()[0]->widget()->findChild<QSpinBox*>("timeOut")->setValue(0);
+    windows()[0]->close();
+    ASSERT_TRUE(waitFor([&] { return windows().isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return !frame->passphraseTimer()->isActive(); }));
+}
+
+TEST_F(Frame, PropertyChangesFromOtherThreadsAreQueued)
+{
+    std::thread([] {
+        FrameWindow::setMenuText(FrameWindow::MenuItem::Library, "Unload PGP");
+        FrameWindow::setTimerPeriod(100);
+    }).join();
+    EXPECT_TRUE(waitFor([&] { return frame->libraryMenuItem()->text() == "Unload PGP"; }));
+    EXPECT_TRUE(waitFor([&] { return frame->passphraseTimer()->interval() == 1000; }));
+    FrameWindow::setMenuText(FrameWindow::MenuItem::KeyRing, "Unload keys");
+    EXPECT_EQ(frame->keyRingMenuItem()->text(), "Unload keys");
+}
+
+TEST_F(Frame, SystemMenuItemsAndTheTraceBox)
+{
+    QStringList texts;
+    for (QAction* a : frame->systemMenu()->actions())
+        texts << (a->isSeparator() ? QString("-") : a->text());
+    EXPECT_EQ(texts, (QStringList{"&Restore", "&Move", "&Size", "Mi&nimize", "Ma&ximize", "-", "&Close", "-",
+                                  "New item in system menu"}));
+    for (int i = 0; i < 2; ++i) {
+        frame->findChild<QAction*>("sysNewItem")->trigger();
+        QCoreApplication::processEvents();
+    }
+    auto msgs = Prompts::shownMessages();
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[0].caption, "Trace");
+    EXPECT_EQ(msgs[0].text, "AppFrameCallBackClient|WM_SYSCOMMAND is Here");
+    EXPECT_EQ(msgs[0].icon, Prompts::Icon::Exclamation);
+
+    // Other events pass through the watchers unchanged.
+    frame->findChild<QAction*>("sysMinimize")->trigger();
+    EXPECT_TRUE(waitFor([&] { return frame->isMinimized(); }, 2000));
+    frame->findChild<QAction*>("sysRestore")->trigger();
+    EXPECT_TRUE(waitFor([&] { return !frame->isMinimized(); }, 2000));
+    EXPECT_EQ(Prompts::shownMessages().size(), 2u);
+}
+
+TEST_F(Frame, EditCommandsGoToTheFocusedControl)
+{
+    action("actionSettings")->trigger();
+    auto* sign = windows()[0]->widget()->findChild<QLineEdit*>("dllName");
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    windows()[0]->activateWindow();
+    sign->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == sign; }, 2000));
+    sign->selectAll();
+    action("actionCut")->trigger();
+    EXPECT_EQ(sign->text(), "");
+    action("actionPaste")->trigger();
+    EXPECT_EQ(sign->text(), "pgpsdk.dll");
+}
+
+TEST_F(Frame, CommandsReachTheirHandlers)
+{
+    int encodes = 0;
+    frame->setCommandHandler(MainFrame::Command::EncodePGP, [&] { ++encodes; });
+    action("actionEncodePGP")->trigger();
+    action("actionDecodePGP")->trigger();  // no handler: nothing happens
+    EXPECT_EQ(encodes, 1);
+}
