@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   librnp-dev rnp
   libgtest-dev
-  gnupg sq
+  gnupg sq zlib1g-dev
   clang
 )
 

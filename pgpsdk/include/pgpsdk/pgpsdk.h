@@ -1,0 +1,325 @@
+/*
+ * pgpsdk: an OpenPGP toolkit with a classic PGP SDK style C interface,
+ * built on librnp.
+ *
+ * Conventions
+ * - Every function returns a PGPError (0 = success, negative = failure)
+ *   unless stated otherwise. Out parameters are written only on success,
+ *   except where stated.
+ * - Object references are opaque pointers. A function given a null or
+ *   foreign reference answers kPGPError_BadParams.
+ * - Memory: blocks handed out by the SDK (PGPOAllocatedOutputBuffer) are
+ *   released with PGPFreeData, never with free(). Text buffers are always
+ *   supplied by the caller.
+ * - Threads: all objects made from one context are serialised by that
+ *   context's lock, so several threads may share a context. Event handlers
+ *   run on the calling thread and may call back into the SDK.
+ * - Entry points listed as UNAVAILABLE in pgpsdk_entry_points.h take no
+ *   arguments that matter, write nothing and return
+ *   kPGPError_FeatureNotAvailable.
+ */
+#ifndef PGPSDK_PGPSDK_H
+#define PGPSDK_PGPSDK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define PGPSDK_API __attribute__((visibility("default")))
+
+typedef int32_t PGPError;
+typedef int32_t PGPInt32;
+typedef uint32_t PGPUInt32;
+typedef uint8_t PGPByte;
+typedef uint8_t PGPBoolean;
+typedef size_t PGPSize;
+/* Seconds since 1 January 1970, UTC. 64-bit, so dates after 2106 fit. */
+typedef int64_t PGPTime;
+
+typedef struct PGPContext *PGPContextRef;
+typedef struct PGPFileSpec *PGPFileSpecRef;
+typedef struct PGPKeySet *PGPKeySetRef;
+typedef struct PGPKeyList *PGPKeyListRef;
+typedef struct PGPKeyIter *PGPKeyIterRef;
+typedef struct PGPKey *PGPKeyRef;
+typedef struct PGPUserID *PGPUserIDRef;
+typedef struct PGPSig *PGPSigRef;
+typedef struct PGPFilter *PGPFilterRef;
+typedef struct PGPOptionList *PGPOptionListRef;
+typedef struct PGPJob *PGPJobRef;
+
+/* ---- error codes ---- */
+enum {
+    kPGPError_NoErr = 0,
+    kPGPError_BadParams = -11999,
+    kPGPError_OutOfMemory = -11998,
+    kPGPError_BufferTooSmall = -11997,
+    kPGPError_FileNotFound = -11996,
+    kPGPError_CantOpenFile = -11995,
+    kPGPError_FilePermissions = -11994,
+    kPGPError_FeatureNotAvailable = -11993,
+    kPGPError_BadPassphrase = -11992,
+    kPGPError_CorruptData = -11991,
+    kPGPError_NotPGPMessage = -11990,
+    kPGPError_TruncatedData = -11989,
+    kPGPError_IntegrityCheckFailed = -11988,
+    kPGPError_NoIntegrityProtection = -11987,
+    kPGPError_NoDecryptionKey = -11986,
+    kPGPError_KeyUnusable = -11985,
+    kPGPError_ItemNotFound = -11984,
+    kPGPError_EndOfIteration = -11983,
+    kPGPError_UserAbort = -11982,
+    kPGPError_BadAPIVersion = -11981,
+    kPGPError_NotInitialized = -11980,
+    kPGPError_NoSuitableKey = -11979,
+    kPGPError_ReadFailed = -11978,
+    kPGPError_WriteFailed = -11977,
+    kPGPError_OutputTooLarge = -11976,
+    kPGPError_KeySetImmutable = -11975,
+    kPGPError_CorruptKeyRing = -11974,
+    kPGPError_SigningFailed = -11973,
+    kPGPError_EncryptionFailed = -11972,
+    kPGPError_UnknownError = -11971,
+    kPGPError_MissingPassphrase = -11970
+};
+
+/* The API version a client asks for in PGPNewContext. */
+#define kPGPsdkAPIVersion 0x02000010u
+
+/* PGPOpenKeyRingPair flags */
+enum { kPGPKeyRingOpenFlags_None = 0, kPGPKeyRingOpenFlags_Mutable = 2 };
+
+/* PGPNewUserIDStringFilter match criteria */
+enum { kPGPMatchEqual = 2, kPGPMatchSubString = 4 };
+
+/* PGPOrderKeySet orderings; every ordering is ascending, ties by user ID */
+enum {
+    kPGPAnyOrdering = 1,
+    kPGPUserIDOrdering = 2,
+    kPGPKeyIDOrdering = 4,
+    kPGPValidityOrdering = 6,
+    kPGPTrustOrdering = 8,
+    kPGPEncryptKeySizeOrdering = 10,
+    kPGPSigKeySizeOrdering = 12,
+    kPGPCreationOrdering = 14,
+    kPGPExpirationOrdering = 16
+};
+
+/* Key properties */
+enum {
+    kPGPKeyPropAlgID = 20,        /* number: OpenPGP public-key algorithm ID */
+    kPGPKeyPropBits = 21,         /* number: key size in bits */
+    kPGPKeyPropCreation = 30,     /* time */
+    kPGPKeyPropExpiration = 31,   /* time, 0 = never */
+    kPGPKeyPropIsSecret = 40,     /* boolean: the secret part is present */
+    kPGPKeyPropIsAxiomatic = 41,  /* boolean: same as IsSecret here */
+    kPGPKeyPropIsRevoked = 42,
+    kPGPKeyPropIsDisabled = 43,   /* always false: OpenPGP keys carry no such flag */
+    kPGPKeyPropIsNotCorrupt = 44,
+    kPGPKeyPropIsExpired = 45,
+    kPGPKeyPropNeedsCommit = 46,
+    kPGPKeyPropHasUnverifiedRevocation = 47,
+    kPGPKeyPropValidity = 48      /* number: a PGPValidity */
+};
+
+/* OpenPGP public-key algorithm IDs returned for kPGPKeyPropAlgID */
+enum {
+    kPGPPublicKeyAlgorithm_RSA = 1,
+    kPGPPublicKeyAlgorithm_RSAEncryptOnly = 2,
+    kPGPPublicKeyAlgorithm_RSASignOnly = 3,
+    kPGPPublicKeyAlgorithm_ElGamal = 16,
+    kPGPPublicKeyAlgorithm_DSA = 17,
+    kPGPPublicKeyAlgorithm_ECDH = 18,
+    kPGPPublicKeyAlgorithm_ECDSA = 19,
+    kPGPPublicKeyAlgorithm_EdDSA = 22
+};
+
+/* User ID properties */
+enum { kPGPUserIDPropName = 50 };
+
+/* Certification (signature) properties */
+enum {
+    kPGPSigPropTrustLevel = 101,   /* number: 0 none, 1 introducer, 2 meta-introducer */
+    kPGPSigPropIsRevoked = 120,
+    kPGPSigPropIsNotCorrupt = 121, /* structurally sound */
+    kPGPSigPropIsTried = 122,      /* checked: the certifier's key was available */
+    kPGPSigPropIsVerified = 123,   /* the certification is good */
+    kPGPSigPropIsMySig = 124,
+    kPGPSigPropIsExportable = 125
+};
+
+/* Validity of a key */
+enum {
+    kPGPValidity_Unknown = 0,
+    kPGPValidity_Invalid = 1,
+    kPGPValidity_Marginal = 2,
+    kPGPValidity_Complete = 3
+};
+
+/* PGPGetKeyIDString forms */
+enum { kPGPKeyIDString_Abbreviated = 2, kPGPKeyIDString_Full = 3 };
+#define kPGPMaxKeyIDStringSize 128
+
+/* A key ID: length (4 or 8) in the first byte, then the ID bytes. */
+typedef struct PGPKeyID {
+    PGPByte opaqueBytes[34];
+} PGPKeyID;
+
+/* ---- events ---- */
+typedef enum PGPEventType {
+    kPGPEvent_NullEvent = 0,
+    kPGPEvent_InitialEvent = 1,
+    kPGPEvent_FinalEvent = 2,
+    kPGPEvent_ErrorEvent = 3,
+    kPGPEvent_WarningEvent = 4,
+    kPGPEvent_EntropyEvent = 5,
+    kPGPEvent_PassphraseEvent = 6,
+    kPGPEvent_InsertKeyEvent = 7,
+    kPGPEvent_AnalyzeEvent = 8,
+    kPGPEvent_RecipientsEvent = 9,
+    kPGPEvent_KeyFoundEvent = 10,
+    kPGPEvent_OutputEvent = 11,
+    kPGPEvent_SignatureEvent = 12,
+    kPGPEvent_BeginLexEvent = 13,
+    kPGPEvent_EndLexEvent = 14
+} PGPEventType;
+
+/* Recipients event: the keys the message is encrypted to. recipientSet
+ * holds those recipient keys that the decoding key set has (owned by the
+ * SDK, valid during the event); keyIDArray lists all keyCount recipient key
+ * IDs in message order. */
+typedef struct PGPEventRecipientsData {
+    PGPKeySetRef recipientSet;
+    PGPUInt32 conventionalPassphraseCount;
+    PGPUInt32 keyCount;
+    const PGPKeyID *keyIDArray;
+} PGPEventRecipientsData;
+
+/* Signature event: one per signature of the message. signingKey is null
+ * when the signer's key is not in the key set. */
+typedef struct PGPEventSignatureData {
+    PGPKeyID signingKeyID;
+    PGPKeyRef signingKey;
+    PGPBoolean checked;
+    PGPBoolean verified;
+    PGPBoolean keyRevoked;
+    PGPBoolean keyDisabled;
+    PGPBoolean keyExpired;
+    PGPBoolean keyMeetsValidityThreshold;
+    PGPInt32 keyValidity;
+    PGPTime creationTime;
+} PGPEventSignatureData;
+
+typedef struct PGPEvent {
+    PGPUInt32 version;
+    struct PGPEvent *nextEvent;
+    PGPJobRef job;
+    PGPEventType type;
+    union {
+        PGPEventRecipientsData recipientsData;
+        PGPEventSignatureData signatureData;
+    } data;
+} PGPEvent;
+
+/* A non-zero return aborts the job with that error. */
+typedef PGPError (*PGPEventHandlerProcPtr)(PGPContextRef context, PGPEvent *event, void *userValue);
+
+/* ---- session ---- */
+PGPSDK_API PGPError PGPsdkInit(void);    /* counted: each call needs a PGPsdkCleanup */
+PGPSDK_API PGPError PGPsdkCleanup(void);
+PGPSDK_API PGPError PGPNewContext(PGPUInt32 clientAPIVersion, PGPContextRef *newContext);
+PGPSDK_API PGPError PGPFreeContext(PGPContextRef context);
+/* Writes the text of an error code, NUL-terminated within bufferSize. */
+PGPSDK_API PGPError PGPGetErrorString(PGPError theError, PGPSize bufferSize, char *theString);
+
+/* ---- key rings ---- */
+PGPSDK_API PGPError PGPNewFileSpecFromFullPath(PGPContextRef context, const char *path, PGPFileSpecRef *ref);
+PGPSDK_API PGPError PGPFreeFileSpec(PGPFileSpecRef ref);
+/* Opens a public and a secret ring (binary or armoured transferable keys)
+ * as one key set. A missing file fails; an empty file is an empty ring. On
+ * failure no key set is made. */
+PGPSDK_API PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecRef pubFileRef,
+                                       PGPFileSpecRef secFileRef, PGPKeySetRef *keySet);
+
+/* ---- key sets, filters, lists and iterators ---- */
+PGPSDK_API PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef *keySet);
+PGPSDK_API PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef set);
+PGPSDK_API PGPError PGPFreeKeySet(PGPKeySetRef keySet);
+PGPSDK_API PGPError PGPCountKeys(PGPKeySetRef keySet, PGPUInt32 *numKeys);
+PGPSDK_API PGPError PGPNewUserIDStringFilter(PGPContextRef context, const char *userIDString, PGPUInt32 match,
+                                             PGPFilterRef *outFilter);
+PGPSDK_API PGPError PGPFreeFilter(PGPFilterRef filter);
+PGPSDK_API PGPError PGPFilterKeySet(PGPKeySetRef origSet, PGPFilterRef filter, PGPKeySetRef *resultSet);
+PGPSDK_API PGPError PGPOrderKeySet(PGPKeySetRef keySet, PGPInt32 order, PGPKeyListRef *outList);
+PGPSDK_API PGPError PGPFreeKeyList(PGPKeyListRef list);
+PGPSDK_API PGPError PGPNewKeyIter(PGPKeyListRef list, PGPKeyIterRef *outIter);
+PGPSDK_API PGPError PGPFreeKeyIter(PGPKeyIterRef iter);
+/* kPGPError_EndOfIteration (and a null key) after the last key. */
+PGPSDK_API PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef *outKey);
+/* User IDs of the current key; a null reference and kPGPError_EndOfIteration at the end. */
+PGPSDK_API PGPError PGPKeyIterNextUserID(PGPKeyIterRef iter, PGPUserIDRef *outUserID);
+/* Certifications on the current user ID; null and kPGPError_EndOfIteration at the end. */
+PGPSDK_API PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef *outSig);
+
+/* ---- properties ---- */
+PGPSDK_API PGPError PGPGetKeyBoolean(PGPKeyRef key, PGPInt32 property, PGPBoolean *value);
+PGPSDK_API PGPError PGPGetKeyNumber(PGPKeyRef key, PGPInt32 property, PGPInt32 *value);
+PGPSDK_API PGPError PGPGetKeyTime(PGPKeyRef key, PGPInt32 property, PGPTime *value);
+PGPSDK_API PGPError PGPGetKeyIDFromKey(PGPKeyRef key, PGPKeyID *keyID);
+/* Form 2 and 3 both give "0x" and the 16 upper-case hex digits of the
+ * 64-bit key ID. The buffer must hold kPGPMaxKeyIDStringSize bytes. */
+PGPSDK_API PGPError PGPGetKeyIDString(const PGPKeyID *keyID, PGPInt32 form, char *outString);
+/* Text buffers: at most bufferSize - 1 bytes are written (never a partial
+ * UTF-8 character), then a NUL; *length receives the bytes written. */
+PGPSDK_API PGPError PGPGetPrimaryUserIDNameBuffer(PGPKeyRef key, PGPSize bufferSize, char *buffer, PGPSize *length);
+PGPSDK_API PGPError PGPGetUserIDStringBuffer(PGPUserIDRef userID, PGPInt32 property, PGPSize bufferSize,
+                                             char *buffer, PGPSize *length);
+PGPSDK_API PGPError PGPGetSigBoolean(PGPSigRef sig, PGPInt32 property, PGPBoolean *value);
+PGPSDK_API PGPError PGPGetSigNumber(PGPSigRef sig, PGPInt32 property, PGPInt32 *value);
+/* kPGPError_ItemNotFound when the certifier's key is not in allKeys. */
+PGPSDK_API PGPError PGPGetSigCertifierKey(PGPSigRef sig, PGPKeySetRef allKeys, PGPKeyRef *certifier);
+
+/* ---- options ----
+ * Option makers return a one-option list that the call it is passed to
+ * consumes (PGPBuildOptionList, PGPAppendOptionList, PGPOSignWithKey,
+ * PGPEncode, PGPDecode). Variadic calls end with PGPOLastOption(). */
+PGPSDK_API PGPOptionListRef PGPOLastOption(PGPContextRef context);
+PGPSDK_API PGPOptionListRef PGPOEventHandler(PGPContextRef context, PGPEventHandlerProcPtr handler, void *userValue);
+PGPSDK_API PGPOptionListRef PGPOInputBuffer(PGPContextRef context, const void *buffer, PGPSize bufferSize);
+/* The job allocates the output; free it with PGPFreeData. maximumSize
+ * (PGPSize)-1 means no limit. */
+PGPSDK_API PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef context, void **buffer, PGPSize maximumSize,
+                                                      PGPSize *actualSize);
+PGPSDK_API PGPOptionListRef PGPOArmorOutput(PGPContextRef context, PGPBoolean armor);
+/* The text is copied; the copy is wiped when the option is released. */
+PGPSDK_API PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char *passphrase);
+PGPSDK_API PGPOptionListRef PGPOSignWithKey(PGPContextRef context, PGPKeyRef key, PGPOptionListRef firstOption, ...);
+PGPSDK_API PGPOptionListRef PGPOEncryptToKeySet(PGPContextRef context, PGPKeySetRef keySet);
+PGPSDK_API PGPOptionListRef PGPOKeySetRef(PGPContextRef context, PGPKeySetRef keySet);
+
+PGPSDK_API PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef *outList, PGPOptionListRef firstOption,
+                                       ...);
+PGPSDK_API PGPError PGPAppendOptionList(PGPContextRef context, PGPOptionListRef list, PGPOptionListRef firstOption,
+                                        ...);
+PGPSDK_API PGPError PGPFreeOptionList(PGPOptionListRef list);
+
+/* Signs with the key of PGPOSignWithKey and encrypts to every key of the
+ * PGPOEncryptToKeySet sets (each key's encryption subkey), AES-256 with an
+ * integrity check. */
+PGPSDK_API PGPError PGPEncode(PGPContextRef context, PGPOptionListRef firstOption, ...);
+/* Decrypts and verifies any OpenPGP message with the keys of the
+ * PGPOKeySetRef set, sending the recipients event and one signature event
+ * per signature to the handler. On failure no output block is handed out. */
+PGPSDK_API PGPError PGPDecode(PGPContextRef context, PGPOptionListRef firstOption, ...);
+
+/* Releases a block the SDK handed out (wiped first). Null is ignored. */
+PGPSDK_API PGPError PGPFreeData(void *data);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PGPSDK_PGPSDK_H */

@@ -1,0 +1,328 @@
+#include "key_model.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace pgpsdk {
+
+FfiHandle newFfi()
+{
+    rnp_ffi_t ffi = nullptr;
+    if (rnp_ffi_create(&ffi, "GPG", "GPG") != RNP_SUCCESS)
+        return nullptr;
+    static const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (devNull >= 0)
+        rnp_ffi_set_log_fd(ffi, devNull);
+    return FfiHandle(ffi);
+}
+
+Key::~Key()
+{
+    if (handle)
+        rnp_key_handle_destroy(handle);
+}
+
+namespace {
+
+int algorithmId(const std::string& alg)
+{
+    if (alg == "RSA")
+        return kPGPPublicKeyAlgorithm_RSA;
+    if (alg == "DSA")
+        return kPGPPublicKeyAlgorithm_DSA;
+    if (alg == "ELGAMAL")
+        return kPGPPublicKeyAlgorithm_ElGamal;
+    if (alg == "ECDSA")
+        return kPGPPublicKeyAlgorithm_ECDSA;
+    if (alg == "ECDH")
+        return kPGPPublicKeyAlgorithm_ECDH;
+    if (alg == "EDDSA")
+        return kPGPPublicKeyAlgorithm_EdDSA;
+    return 0;
+}
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Reads one integer field of a subpacket from librnp's JSON dump of a
+// signature: the value after "name": inside the object for the given type.
+bool subpacketField(const std::string& json, int type, const char* name, std::string& value)
+{
+    const std::string marker = "\"type\":" + std::to_string(type) + ",";
+    std::size_t at = 0;
+    while ((at = json.find(marker, at)) != std::string::npos) {
+        std::size_t end = json.find('}', at);
+        std::size_t field = json.find(std::string("\"") + name + "\":", at);
+        if (field != std::string::npos && field < end) {
+            std::size_t v = field + std::strlen(name) + 3;
+            std::size_t stop = json.find_first_of(",}", v);
+            value = json.substr(v, stop - v);
+            return true;
+        }
+        at += marker.size();
+    }
+    return false;
+}
+
+std::unique_ptr<Sig> buildSig(rnp_signature_handle_t handle, const std::string& ownKeyId, std::string& type,
+                              std::uint32_t& created)
+{
+    auto sig = std::make_unique<Sig>();
+    sig->signerKeyId = upper(takeRnpString([&] {
+        char* s = nullptr;
+        rnp_signature_get_keyid(handle, &s);
+        return s;
+    }()));
+    type = takeRnpString([&] {
+        char* s = nullptr;
+        rnp_signature_get_type(handle, &s);
+        return s;
+    }());
+    created = 0;
+    rnp_signature_get_creation(handle, &created);
+    sig->sound = true;
+    sig->isMine = sig->signerKeyId == ownKeyId;
+    rnp_result_t status = rnp_signature_is_valid(handle, 0);
+    sig->tried = status != RNP_ERROR_KEY_NOT_FOUND;
+    sig->verified = status == RNP_SUCCESS;
+    if (status == RNP_ERROR_SIGNATURE_INVALID)
+        sig->sound = true;  // parsed, but does not verify
+    char* json = nullptr;
+    if (rnp_signature_packet_to_json(handle, 0, &json) == RNP_SUCCESS) {
+        std::string j = takeRnpString(json);
+        j.erase(std::remove_if(j.begin(), j.end(), [](char c) { return c == ' ' || c == '\n'; }), j.end());
+        std::string v;
+        if (subpacketField(j, 4, "exportable", v))
+            sig->exportable = v != "false";
+        if (subpacketField(j, 5, "level", v))
+            sig->trustLevel = std::atoi(v.c_str());
+    }
+    if (type == "certification revocation")
+        sig->revoked = true;
+    return sig;
+}
+
+void buildUserIds(Key& key)
+{
+    size_t count = 0;
+    rnp_key_get_uid_count(key.handle, &count);
+    for (size_t i = 0; i < count; ++i) {
+        rnp_uid_handle_t raw = nullptr;
+        if (rnp_key_get_uid_handle_at(key.handle, i, &raw) != RNP_SUCCESS)
+            continue;
+        UidHandle uid(raw);
+        auto u = std::make_unique<UserID>();
+        void* data = nullptr;
+        size_t size = 0;
+        if (rnp_uid_get_data(uid.get(), &data, &size) == RNP_SUCCESS && data) {
+            u->text.assign(static_cast<const char*>(data), size);
+            rnp_buffer_destroy(data);
+        }
+        bool revoked = false;
+        rnp_uid_is_revoked(uid.get(), &revoked);
+        u->revoked = revoked;
+
+        size_t sigCount = 0;
+        rnp_uid_get_signature_count(uid.get(), &sigCount);
+        struct Made {
+            std::string type;
+            std::uint32_t created;
+        };
+        std::vector<Made> made;
+        for (size_t s = 0; s < sigCount; ++s) {
+            rnp_signature_handle_t rawSig = nullptr;
+            if (rnp_uid_get_signature_at(uid.get(), s, &rawSig) != RNP_SUCCESS)
+                continue;
+            SigHandle sigHandle(rawSig);
+            Made m;
+            u->sigs.push_back(buildSig(sigHandle.get(), key.keyIdHex, m.type, m.created));
+            made.push_back(m);
+        }
+        // A certification that its maker revoked later counts as revoked.
+        for (std::size_t a = 0; a < u->sigs.size(); ++a) {
+            if (made[a].type != "certification revocation")
+                continue;
+            for (std::size_t b = 0; b < u->sigs.size(); ++b) {
+                if (b != a && made[b].type != "certification revocation" &&
+                    u->sigs[b]->signerKeyId == u->sigs[a]->signerKeyId && made[b].created <= made[a].created &&
+                    u->sigs[a]->verified)
+                    u->sigs[b]->revoked = true;
+            }
+        }
+        key.userIds.push_back(std::move(u));
+    }
+}
+
+bool hasUnverifiedRevocation(Key& key)
+{
+    size_t count = 0;
+    rnp_key_get_signature_count(key.handle, &count);
+    for (size_t i = 0; i < count; ++i) {
+        rnp_signature_handle_t raw = nullptr;
+        if (rnp_key_get_signature_at(key.handle, i, &raw) != RNP_SUCCESS)
+            continue;
+        SigHandle sig(raw);
+        std::string type = takeRnpString([&] {
+            char* s = nullptr;
+            rnp_signature_get_type(sig.get(), &s);
+            return s;
+        }());
+        std::string signer = upper(takeRnpString([&] {
+            char* s = nullptr;
+            rnp_signature_get_keyid(sig.get(), &s);
+            return s;
+        }()));
+        if (type == "key revocation" && signer != key.keyIdHex && rnp_signature_is_valid(sig.get(), 0) != RNP_SUCCESS)
+            return true;
+    }
+    return false;
+}
+
+KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t handle)
+{
+    auto key = std::make_shared<Key>();
+    key->core = core;
+    key->store = store;
+    key->handle = handle;
+    key->fingerprint = takeRnpString([&] {
+        char* s = nullptr;
+        rnp_key_get_fprint(handle, &s);
+        return s;
+    }());
+    key->keyIdHex = upper(takeRnpString([&] {
+        char* s = nullptr;
+        rnp_key_get_keyid(handle, &s);
+        return s;
+    }()));
+    for (std::size_t i = 0; i < 8 && 2 * i + 1 < key->keyIdHex.size(); ++i)
+        key->keyId[i] = static_cast<std::uint8_t>(std::stoul(key->keyIdHex.substr(2 * i, 2), nullptr, 16));
+    size_t subCount = 0;
+    rnp_key_get_subkey_count(handle, &subCount);
+    for (size_t i = 0; i < subCount; ++i) {
+        rnp_key_handle_t raw = nullptr;
+        if (rnp_key_get_subkey_at(handle, i, &raw) != RNP_SUCCESS)
+            continue;
+        KeyHandle sub(raw);
+        key->subkeyIds.push_back(upper(takeRnpString([&] {
+            char* s = nullptr;
+            rnp_key_get_keyid(sub.get(), &s);
+            return s;
+        }())));
+    }
+    char* uid = nullptr;
+    if (rnp_key_get_primary_uid(handle, &uid) == RNP_SUCCESS)
+        key->primaryUserId = takeRnpString(uid);
+    key->algorithm = algorithmId(takeRnpString([&] {
+        char* s = nullptr;
+        rnp_key_get_alg(handle, &s);
+        return s;
+    }()));
+    std::uint32_t bits = 0;
+    rnp_key_get_bits(handle, &bits);
+    key->bits = static_cast<int>(bits);
+    std::uint32_t created = 0;
+    rnp_key_get_creation(handle, &created);
+    key->creation = created;
+    std::uint32_t expiry = 0;
+    rnp_key_get_expiration(handle, &expiry);
+    key->expiration = expiry ? static_cast<PGPTime>(created) + expiry : 0;
+    bool flag = false;
+    rnp_key_have_secret(handle, &flag);
+    key->secret = flag;
+    flag = false;
+    rnp_key_is_revoked(handle, &flag);
+    key->revoked = flag;
+    flag = false;
+    rnp_key_is_expired(handle, &flag);
+    key->expired = flag || (key->expiration && key->expiration <= static_cast<PGPTime>(std::time(nullptr)));
+    flag = false;
+    rnp_key_is_valid(handle, &flag);
+    key->valid = flag;
+    buildUserIds(*key);
+    if (key->primaryUserId.empty() && !key->userIds.empty())
+        key->primaryUserId = key->userIds.front()->text;
+    key->unverifiedRevocation = hasUnverifiedRevocation(*key);
+    return key;
+}
+
+}  // namespace
+
+std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store)
+{
+    std::vector<KeyRef> keys;
+    rnp_identifier_iterator_t it = nullptr;
+    if (rnp_identifier_iterator_create(store->ffi.get(), &it, "fingerprint") != RNP_SUCCESS)
+        return keys;
+    const char* fpr = nullptr;
+    while (rnp_identifier_iterator_next(it, &fpr) == RNP_SUCCESS && fpr) {
+        rnp_key_handle_t handle = nullptr;
+        if (rnp_locate_key(store->ffi.get(), "fingerprint", fpr, &handle) != RNP_SUCCESS || !handle)
+            continue;
+        bool primary = false;
+        rnp_key_is_primary(handle, &primary);
+        if (!primary) {
+            rnp_key_handle_destroy(handle);
+            continue;
+        }
+        keys.push_back(buildKey(core, store, handle));
+    }
+    rnp_identifier_iterator_destroy(it);
+
+    // Validity: a usable key with its secret part, or one certified by a
+    // usable key pair of the same ring, is complete; a revoked or expired
+    // key is invalid; any other key is unknown.
+    std::set<std::string> trustedCertifiers;
+    for (const auto& k : keys)
+        if (k->secret && k->valid && !k->revoked && !k->expired)
+            trustedCertifiers.insert(k->keyIdHex);
+    for (auto& k : keys) {
+        if (k->revoked || k->expired || !k->valid) {
+            k->validity = kPGPValidity_Invalid;
+            continue;
+        }
+        if (k->secret) {
+            k->validity = kPGPValidity_Complete;
+            continue;
+        }
+        bool certified = false;
+        for (const auto& u : k->userIds)
+            for (const auto& s : u->sigs)
+                if (!s->isMine && s->verified && !s->revoked && trustedCertifiers.count(s->signerKeyId))
+                    certified = true;
+        k->validity = certified ? kPGPValidity_Complete : kPGPValidity_Unknown;
+    }
+    return keys;
+}
+
+void keyIdFromHex(const std::string& hex, PGPKeyID& out)
+{
+    std::memset(&out, 0, sizeof out);
+    std::size_t bytes = std::min<std::size_t>(hex.size() / 2, 8);
+    out.opaqueBytes[0] = static_cast<PGPByte>(bytes);
+    for (std::size_t i = 0; i < bytes; ++i)
+        out.opaqueBytes[1 + i] = static_cast<PGPByte>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+}
+
+std::string hexFromKeyId(const PGPKeyID& id)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::size_t bytes = std::min<std::size_t>(id.opaqueBytes[0], 8);
+    std::string out;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        out += digits[id.opaqueBytes[1 + i] >> 4];
+        out += digits[id.opaqueBytes[1 + i] & 15];
+    }
+    return out;
+}
+
+}  // namespace pgpsdk

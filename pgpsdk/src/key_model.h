@@ -1,0 +1,19 @@
+// Builds the SDK's key objects from a loaded librnp key store.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "objects.h"
+
+namespace pgpsdk {
+
+// Every primary key of the store, with user IDs, certifications and
+// validity worked out against the other keys of the same store.
+std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store);
+
+// Key ID bytes <-> the SDK's PGPKeyID record and hex text.
+void keyIdFromHex(const std::string& hex, PGPKeyID& out);
+std::string hexFromKeyId(const PGPKeyID& id);
+
+}  // namespace pgpsdk

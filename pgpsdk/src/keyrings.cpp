@@ -1,0 +1,141 @@
+// File specs and opening a key ring pair.
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "boundary.h"
+#include "key_model.h"
+#include "objects.h"
+
+using namespace pgpsdk;
+
+namespace {
+
+// Reads a ring file whole. Errors map to the SDK's file error codes.
+PGPError readRingFile(const std::string& path, std::vector<char>& out)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return kPGPError_FileNotFound;
+        if (errno == EACCES || errno == EPERM)
+            return kPGPError_FilePermissions;
+        return kPGPError_CantOpenFile;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return kPGPError_CantOpenFile;
+    }
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            return kPGPError_ReadFailed;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return kPGPError_NoErr;
+}
+
+PGPError importRing(rnp_ffi_t ffi, const std::vector<char>& bytes, std::uint32_t flags)
+{
+    if (bytes.empty())
+        return kPGPError_NoErr;  // an empty file is an empty ring
+    rnp_input_t raw = nullptr;
+    if (rnp_input_from_memory(&raw, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), false) !=
+        RNP_SUCCESS)
+        return kPGPError_OutOfMemory;
+    InputHandle input(raw);
+    char* results = nullptr;
+    rnp_result_t r = rnp_import_keys(ffi, input.get(), flags | RNP_LOAD_SAVE_PERMISSIVE, &results);
+    std::string report = takeRnpString(results);
+    if (r != RNP_SUCCESS)
+        return kPGPError_CorruptKeyRing;
+    if (report.find("\"fingerprint\"") == std::string::npos)
+        return kPGPError_CorruptKeyRing;  // not empty, yet no key in it
+    return kPGPError_NoErr;
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPError PGPNewFileSpecFromFullPath(PGPContextRef context, const char* path, PGPFileSpecRef* ref)
+{
+    return guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        if (!ctx || !path || !ref)
+            return kPGPError_BadParams;
+        *ref = nullptr;
+        if (!*path)
+            return kPGPError_BadParams;
+        auto spec = std::make_unique<FileSpec>();
+        spec->core = ctx->core;
+        spec->path = path;
+        *ref = reinterpret_cast<PGPFileSpecRef>(spec.release());
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPFreeFileSpec(PGPFileSpecRef ref)
+{
+    return guarded([&]() -> PGPError {
+        auto* spec = as<FileSpec>(ref, Tag::FileSpec);
+        if (!spec)
+            return kPGPError_BadParams;
+        delete spec;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecRef pubFileRef,
+                            PGPFileSpecRef secFileRef, PGPKeySetRef* keySet)
+{
+    return guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        auto* pub = as<FileSpec>(pubFileRef, Tag::FileSpec);
+        auto* sec = as<FileSpec>(secFileRef, Tag::FileSpec);
+        if (!ctx || !pub || !sec || !keySet)
+            return kPGPError_BadParams;
+        *keySet = nullptr;
+        std::lock_guard lock(ctx->core->mutex);
+
+        std::vector<char> pubBytes, secBytes;
+        if (PGPError e = readRingFile(pub->path, pubBytes))
+            return e;
+        if (PGPError e = readRingFile(sec->path, secBytes))
+            return e;
+
+        FfiHandle ownedFfi = newFfi();
+        if (!ownedFfi)
+            return kPGPError_OutOfMemory;
+        rnp_ffi_t ffi = ownedFfi.get();
+        auto store = std::make_shared<KeyStore>(std::move(ownedFfi));
+        PGPError e = importRing(ffi, pubBytes, RNP_LOAD_SAVE_PUBLIC_KEYS);
+        if (!e)
+            e = importRing(ffi, secBytes, RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS);
+        // The secret ring's bytes are wiped: they hold (protected) key material.
+        wipe(secBytes.data(), secBytes.size());
+        if (e)
+            return e;
+
+        auto set = std::make_unique<KeySet>();
+        set->core = ctx->core;
+        set->store = store;
+        set->keys = buildKeys(ctx->core, store);
+        set->isMutable = (flags & kPGPKeyRingOpenFlags_Mutable) != 0;
+        *keySet = reinterpret_cast<PGPKeySetRef>(set.release());
+        return kPGPError_NoErr;
+    });
+}
+
+}  // extern "C"

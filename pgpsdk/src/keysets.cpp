@@ -1,0 +1,330 @@
+// Key sets, user-ID filters, ordered key lists and iterators.
+#include <algorithm>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+#include "boundary.h"
+#include "key_model.h"
+#include "objects.h"
+
+namespace pgpsdk {
+
+void retainKeySet(KeySet* set) { ++set->refCount; }
+
+void releaseKeySet(KeySet* set)
+{
+    if (--set->refCount <= 0)
+        delete set;
+}
+
+}  // namespace pgpsdk
+
+using namespace pgpsdk;
+
+namespace {
+
+// Case-folded copy of UTF-8 text, for comparisons that ignore case in any script.
+std::u32string fold(const std::string& s)
+{
+    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    std::u32string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    std::size_t i = 0, n = s.size();
+    while (i < n) {
+        char32_t c = p[i];
+        std::size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
+        if (extra && i + extra < n) {
+            c &= (0x3F >> extra);
+            for (std::size_t k = 1; k <= extra; ++k)
+                c = (c << 6) | (p[i + k] & 0x3F);
+        } else {
+            extra = 0;
+        }
+        i += extra + 1;
+        out += utf8 ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8))
+                    : static_cast<char32_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return out;
+}
+
+bool userIdMatches(const Key& key, const std::u32string& want, PGPUInt32 match)
+{
+    auto test = [&](const std::string& text) {
+        std::u32string t = fold(text);
+        return match == kPGPMatchEqual ? t == want : t.find(want) != std::u32string::npos;
+    };
+    if (key.userIds.empty())
+        return test(key.primaryUserId);
+    return std::any_of(key.userIds.begin(), key.userIds.end(), [&](const auto& u) { return test(u->text); });
+}
+
+KeySet* newSetLike(const KeySet& from)
+{
+    auto* set = new KeySet();
+    set->core = from.core;
+    set->store = from.store;
+    return set;
+}
+
+bool keyLess(const Key& a, const Key& b, PGPInt32 order)
+{
+    auto byUserId = [&] {
+        std::u32string fa = fold(a.primaryUserId), fb = fold(b.primaryUserId);
+        if (fa != fb)
+            return fa < fb;
+        return a.keyIdHex < b.keyIdHex;
+    };
+    switch (order) {
+    case kPGPKeyIDOrdering:
+        return a.keyIdHex != b.keyIdHex ? a.keyIdHex < b.keyIdHex : byUserId();
+    case kPGPValidityOrdering:
+    case kPGPTrustOrdering:
+        return a.validity != b.validity ? a.validity < b.validity : byUserId();
+    case kPGPEncryptKeySizeOrdering:
+    case kPGPSigKeySizeOrdering:
+        return a.bits != b.bits ? a.bits < b.bits : byUserId();
+    case kPGPCreationOrdering:
+        return a.creation != b.creation ? a.creation < b.creation : byUserId();
+    case kPGPExpirationOrdering: {
+        // Keys that never expire come last.
+        PGPTime ea = a.expiration ? a.expiration : INT64_MAX;
+        PGPTime eb = b.expiration ? b.expiration : INT64_MAX;
+        return ea != eb ? ea < eb : byUserId();
+    }
+    default:
+        return byUserId();
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef* keySet)
+{
+    return guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        if (!ctx || !keySet)
+            return kPGPError_BadParams;
+        auto* set = new KeySet();
+        set->core = ctx->core;
+        *keySet = reinterpret_cast<PGPKeySetRef>(set);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPFreeKeySet(PGPKeySetRef keySet)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set)
+            return kPGPError_BadParams;
+        CoreRef core = set->core;
+        std::lock_guard lock(core->mutex);
+        releaseKeySet(set);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef target)
+{
+    return guarded([&]() -> PGPError {
+        auto* from = as<KeySet>(keysToAdd, Tag::KeySet);
+        auto* to = as<KeySet>(target, Tag::KeySet);
+        if (!from || !to)
+            return kPGPError_BadParams;
+        std::lock_guard lock(to->core->mutex);
+        if (!to->isMutable)
+            return kPGPError_KeySetImmutable;
+        if (from->keys.empty())
+            return kPGPError_NoErr;
+        if (to->store && from->store && to->store != from->store)
+            return kPGPError_BadParams;  // keys of two different rings cannot be mixed
+        if (!to->store)
+            to->store = from->store;
+        for (const auto& k : from->keys) {
+            bool present = std::any_of(to->keys.begin(), to->keys.end(),
+                                       [&](const KeyRef& t) { return t->fingerprint == k->fingerprint; });
+            if (!present)
+                to->keys.push_back(k);
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPCountKeys(PGPKeySetRef keySet, PGPUInt32* numKeys)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set || !numKeys)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        *numKeys = static_cast<PGPUInt32>(set->keys.size());
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPNewUserIDStringFilter(PGPContextRef context, const char* userIDString, PGPUInt32 match,
+                                  PGPFilterRef* outFilter)
+{
+    return guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        if (!ctx || !userIDString || !outFilter)
+            return kPGPError_BadParams;
+        *outFilter = nullptr;
+        if (match != kPGPMatchSubString && match != kPGPMatchEqual)
+            return kPGPError_BadParams;
+        auto* f = new Filter();
+        f->core = ctx->core;
+        f->text = userIDString;
+        f->match = match;
+        *outFilter = reinterpret_cast<PGPFilterRef>(f);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPFreeFilter(PGPFilterRef filter)
+{
+    return guarded([&]() -> PGPError {
+        auto* f = as<Filter>(filter, Tag::Filter);
+        if (!f)
+            return kPGPError_BadParams;
+        delete f;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPFilterKeySet(PGPKeySetRef origSet, PGPFilterRef filter, PGPKeySetRef* resultSet)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(origSet, Tag::KeySet);
+        auto* f = as<Filter>(filter, Tag::Filter);
+        if (!set || !f || !resultSet)
+            return kPGPError_BadParams;
+        *resultSet = nullptr;
+        std::lock_guard lock(set->core->mutex);
+        const std::u32string want = fold(f->text);
+        KeySet* result = newSetLike(*set);
+        for (const auto& k : set->keys)
+            if (userIdMatches(*k, want, f->match))
+                result->keys.push_back(k);
+        *resultSet = reinterpret_cast<PGPKeySetRef>(result);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPOrderKeySet(PGPKeySetRef keySet, PGPInt32 order, PGPKeyListRef* outList)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set || !outList)
+            return kPGPError_BadParams;
+        *outList = nullptr;
+        std::lock_guard lock(set->core->mutex);
+        auto keys = std::make_shared<std::vector<KeyRef>>(set->keys);
+        if (order != kPGPAnyOrdering) {
+            std::stable_sort(keys->begin(), keys->end(),
+                             [order](const KeyRef& a, const KeyRef& b) { return keyLess(*a, *b, order); });
+        }
+        auto* list = new KeyList();
+        list->core = set->core;
+        list->keys = keys;
+        *outList = reinterpret_cast<PGPKeyListRef>(list);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPFreeKeyList(PGPKeyListRef listRef)
+{
+    return guarded([&]() -> PGPError {
+        auto* list = as<KeyList>(listRef, Tag::KeyList);
+        if (!list)
+            return kPGPError_BadParams;
+        CoreRef core = list->core;
+        std::lock_guard lock(core->mutex);
+        delete list;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPNewKeyIter(PGPKeyListRef listRef, PGPKeyIterRef* outIter)
+{
+    return guarded([&]() -> PGPError {
+        auto* list = as<KeyList>(listRef, Tag::KeyList);
+        if (!list || !outIter)
+            return kPGPError_BadParams;
+        auto* it = new KeyIter();
+        it->core = list->core;
+        it->keys = list->keys;
+        *outIter = reinterpret_cast<PGPKeyIterRef>(it);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPFreeKeyIter(PGPKeyIterRef iter)
+{
+    return guarded([&]() -> PGPError {
+        auto* it = as<KeyIter>(iter, Tag::KeyIter);
+        if (!it)
+            return kPGPError_BadParams;
+        CoreRef core = it->core;
+        std::lock_guard lock(core->mutex);
+        delete it;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef* outKey)
+{
+    return guarded([&]() -> PGPError {
+        auto* it = as<KeyIter>(iter, Tag::KeyIter);
+        if (!it || !outKey)
+            return kPGPError_BadParams;
+        *outKey = nullptr;
+        if (it->next >= it->keys->size()) {
+            it->current = nullptr;
+            return kPGPError_EndOfIteration;
+        }
+        it->current = (*it->keys)[it->next++].get();
+        it->nextUserId = 0;
+        it->currentUserId = nullptr;
+        it->nextSig = 0;
+        *outKey = reinterpret_cast<PGPKeyRef>(it->current);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPKeyIterNextUserID(PGPKeyIterRef iter, PGPUserIDRef* outUserID)
+{
+    return guarded([&]() -> PGPError {
+        auto* it = as<KeyIter>(iter, Tag::KeyIter);
+        if (!it || !outUserID)
+            return kPGPError_BadParams;
+        *outUserID = nullptr;
+        if (!it->current || it->nextUserId >= it->current->userIds.size()) {
+            it->currentUserId = nullptr;
+            return kPGPError_EndOfIteration;
+        }
+        it->currentUserId = it->current->userIds[it->nextUserId++].get();
+        it->nextSig = 0;
+        *outUserID = reinterpret_cast<PGPUserIDRef>(it->currentUserId);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef* outSig)
+{
+    return guarded([&]() -> PGPError {
+        auto* it = as<KeyIter>(iter, Tag::KeyIter);
+        if (!it || !outSig)
+            return kPGPError_BadParams;
+        *outSig = nullptr;
+        if (!it->currentUserId || it->nextSig >= it->currentUserId->sigs.size())
+            return kPGPError_EndOfIteration;
+        *outSig = reinterpret_cast<PGPSigRef>(it->currentUserId->sigs[it->nextSig++].get());
+        return kPGPError_NoErr;
+    });
+}
+
+}  // extern "C"

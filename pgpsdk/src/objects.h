@@ -1,0 +1,201 @@
+// The SDK's objects behind the opaque references of the C interface.
+#pragma once
+
+#include <rnp/rnp.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pgpsdk/pgpsdk.h"
+#include "rnp_handles.h"
+#include "secret.h"
+
+namespace pgpsdk {
+
+// Every live object starts with a tag, so a reference of the wrong kind is
+// refused instead of being used.
+enum class Tag : std::uint32_t {
+    Context = 0x43545854,
+    FileSpec = 0x46535043,
+    KeySet = 0x4b534554,
+    KeyList = 0x4b4c5354,
+    KeyIter = 0x4b495452,
+    Key = 0x4b455920,
+    UserID = 0x55494420,
+    Sig = 0x53494720,
+    Filter = 0x46494c54,
+    OptionList = 0x4f50544c,
+    Dead = 0xdeaddead,
+};
+
+struct Tagged {
+    explicit Tagged(Tag t) : tag(t) {}
+    ~Tagged() { tag = Tag::Dead; }
+    Tagged(const Tagged&) = delete;
+    Tagged& operator=(const Tagged&) = delete;
+    Tag tag;
+};
+
+// The lock every call on a context's objects takes. Recursive, so an event
+// handler running inside a job may call back into the SDK.
+struct ContextCore {
+    std::recursive_mutex mutex;
+};
+using CoreRef = std::shared_ptr<ContextCore>;
+
+// One loaded key ring pair: an rnp_ffi_t that holds its keys.
+struct KeyStore {
+    explicit KeyStore(FfiHandle f) : ffi(std::move(f)) {}
+    FfiHandle ffi;
+};
+using StoreRef = std::shared_ptr<KeyStore>;
+
+struct Key;
+
+struct Sig : Tagged {
+    Sig() : Tagged(Tag::Sig) {}
+    std::string signerKeyId;  // 16 upper-case hex digits, or empty
+    bool revoked = false;
+    bool sound = false;
+    bool tried = false;
+    bool verified = false;
+    bool exportable = true;
+    int trustLevel = 0;
+    bool isMine = false;
+};
+
+struct UserID : Tagged {
+    UserID() : Tagged(Tag::UserID) {}
+    std::string text;
+    bool revoked = false;
+    std::vector<std::unique_ptr<Sig>> sigs;
+};
+
+struct Key : Tagged, std::enable_shared_from_this<Key> {
+    Key() : Tagged(Tag::Key) {}
+    ~Key();
+
+    CoreRef core;
+    StoreRef store;
+    rnp_key_handle_t handle = nullptr;
+
+    std::string fingerprint;
+    std::uint8_t keyId[8] = {};
+    std::string keyIdHex;
+    std::vector<std::string> subkeyIds;  // hex key IDs of the subkeys
+    std::string primaryUserId;
+    int algorithm = 0;
+    int bits = 0;
+    PGPTime creation = 0;
+    PGPTime expiration = 0;
+    bool secret = false;
+    bool revoked = false;
+    bool expired = false;
+    bool valid = false;
+    bool unverifiedRevocation = false;
+    int validity = kPGPValidity_Unknown;
+
+    std::vector<std::unique_ptr<UserID>> userIds;
+};
+using KeyRef = std::shared_ptr<Key>;
+
+struct Context : Tagged {
+    Context() : Tagged(Tag::Context), core(std::make_shared<ContextCore>()) {}
+    CoreRef core;
+    StoreRef emptyStore;  // for jobs that have no key set
+};
+
+struct FileSpec : Tagged {
+    FileSpec() : Tagged(Tag::FileSpec) {}
+    CoreRef core;
+    std::string path;
+};
+
+struct KeySet : Tagged {
+    KeySet() : Tagged(Tag::KeySet) {}
+    CoreRef core;
+    StoreRef store;  // the ring the keys come from (may be null for an empty new set)
+    std::vector<KeyRef> keys;
+    bool isMutable = true;
+    int refCount = 1;
+};
+
+struct KeyList : Tagged {
+    KeyList() : Tagged(Tag::KeyList) {}
+    CoreRef core;
+    std::shared_ptr<const std::vector<KeyRef>> keys;
+};
+
+struct KeyIter : Tagged {
+    KeyIter() : Tagged(Tag::KeyIter) {}
+    CoreRef core;
+    std::shared_ptr<const std::vector<KeyRef>> keys;
+    std::size_t next = 0;     // index of the next key
+    Key* current = nullptr;
+    std::size_t nextUserId = 0;
+    UserID* currentUserId = nullptr;
+    std::size_t nextSig = 0;
+};
+
+struct Filter : Tagged {
+    Filter() : Tagged(Tag::Filter) {}
+    CoreRef core;
+    std::string text;
+    PGPUInt32 match = kPGPMatchSubString;
+};
+
+// Options: each option maker returns a list holding one option.
+enum class OptionKind {
+    Invalid,
+    EventHandler,
+    InputBuffer,
+    AllocatedOutput,
+    Armor,
+    Passphrase,
+    SignWithKey,
+    EncryptToKeySet,
+    KeySetRef,
+};
+
+struct Option {
+    OptionKind kind = OptionKind::Invalid;
+    PGPEventHandlerProcPtr handler = nullptr;
+    void* userValue = nullptr;
+    const void* input = nullptr;
+    PGPSize inputSize = 0;
+    void** outBuffer = nullptr;
+    PGPSize maxSize = 0;
+    PGPSize* outSize = nullptr;
+    bool armor = false;
+    SecretString passphrase;
+    KeyRef key;                 // SignWithKey
+    KeySet* keySet = nullptr;   // EncryptToKeySet / KeySetRef (reference held)
+    bool hasPassphrase = false;
+};
+
+struct OptionList : Tagged {
+    OptionList() : Tagged(Tag::OptionList) {}
+    ~OptionList();
+    CoreRef core;
+    std::vector<Option> options;
+    bool sentinel = false;
+};
+
+template <typename T> T* as(void* p, Tag tag)
+{
+    auto* t = static_cast<T*>(p);
+    if (!t || static_cast<Tagged*>(t)->tag != tag)
+        return nullptr;
+    return t;
+}
+
+// Key set references are counted; the last free deletes it.
+void retainKeySet(KeySet* set);
+void releaseKeySet(KeySet* set);
+
+}  // namespace pgpsdk

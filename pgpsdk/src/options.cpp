@@ -1,0 +1,287 @@
+// Option makers and option lists.
+#include "options.h"
+
+#include "boundary.h"
+
+namespace pgpsdk {
+
+OptionList::~OptionList()
+{
+    for (Option& o : options) {
+        if (o.keySet) {
+            releaseKeySet(o.keySet);
+            o.keySet = nullptr;
+        }
+    }
+}
+
+namespace {
+
+OptionList lastOptionSentinel;
+constexpr int kMaxOptionsPerCall = 256;
+
+OptionList* makeOption(PGPContextRef context, Option option)
+{
+    auto* ctx = as<Context>(context, Tag::Context);
+    auto* list = new OptionList();
+    if (ctx)
+        list->core = ctx->core;
+    else
+        option.kind = OptionKind::Invalid;
+    list->options.push_back(std::move(option));
+    return list;
+}
+
+// Moves the options of one list into out and frees the list.
+bool takeList(OptionList* list, std::vector<Option>& out)
+{
+    bool valid = true;
+    for (Option& o : list->options) {
+        if (o.kind == OptionKind::Invalid)
+            valid = false;
+        out.push_back(std::move(o));
+        o.keySet = nullptr;  // ownership moved with the option
+    }
+    list->options.clear();
+    delete list;
+    return valid;
+}
+
+}  // namespace
+
+bool consumeOptions(PGPOptionListRef first, va_list args, std::vector<Option>& out)
+{
+    bool ok = true;
+    OptionList* current = as<OptionList>(first, Tag::OptionList);
+    if (first && !current)
+        return false;
+    int count = 0;
+    bool firstDone = false;
+    while (true) {
+        if (firstDone) {
+            PGPOptionListRef next = va_arg(args, PGPOptionListRef);
+            current = as<OptionList>(next, Tag::OptionList);
+            if (!current) {
+                ok = false;  // a missing sentinel or a foreign pointer: stop here
+                break;
+            }
+        }
+        firstDone = true;
+        if (!current || current->sentinel)
+            break;
+        if (++count > kMaxOptionsPerCall) {
+            ok = false;
+            break;
+        }
+        if (!takeList(current, out))
+            ok = false;
+    }
+    return ok;
+}
+
+}  // namespace pgpsdk
+
+using namespace pgpsdk;
+
+extern "C" {
+
+PGPOptionListRef PGPOLastOption(PGPContextRef)
+{
+    lastOptionSentinel.sentinel = true;
+    return reinterpret_cast<PGPOptionListRef>(&lastOptionSentinel);
+}
+
+PGPOptionListRef PGPOEventHandler(PGPContextRef context, PGPEventHandlerProcPtr handler, void* userValue)
+{
+    try {
+        Option o;
+        o.kind = handler ? OptionKind::EventHandler : OptionKind::Invalid;
+        o.handler = handler;
+        o.userValue = userValue;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOInputBuffer(PGPContextRef context, const void* buffer, PGPSize bufferSize)
+{
+    try {
+        Option o;
+        o.kind = (buffer || bufferSize == 0) ? OptionKind::InputBuffer : OptionKind::Invalid;
+        o.input = buffer;
+        o.inputSize = bufferSize;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef context, void** buffer, PGPSize maximumSize,
+                                           PGPSize* actualSize)
+{
+    try {
+        Option o;
+        o.kind = (buffer && actualSize) ? OptionKind::AllocatedOutput : OptionKind::Invalid;
+        o.outBuffer = buffer;
+        o.maxSize = maximumSize;
+        o.outSize = actualSize;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOArmorOutput(PGPContextRef context, PGPBoolean armor)
+{
+    try {
+        Option o;
+        o.kind = OptionKind::Armor;
+        o.armor = armor != 0;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char* passphrase)
+{
+    try {
+        Option o;
+        o.kind = passphrase ? OptionKind::Passphrase : OptionKind::Invalid;
+        if (passphrase) {
+            o.passphrase = SecretString(passphrase);
+            o.hasPassphrase = true;
+        }
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOSignWithKey(PGPContextRef context, PGPKeyRef keyRef, PGPOptionListRef firstOption, ...)
+{
+    try {
+        Option o;
+        auto* key = as<Key>(keyRef, Tag::Key);
+        std::vector<Option> sub;
+        va_list args;
+        va_start(args, firstOption);
+        bool ok = consumeOptions(firstOption, args, sub);
+        va_end(args);
+        o.kind = (key && ok) ? OptionKind::SignWithKey : OptionKind::Invalid;
+        if (key) {
+            std::lock_guard lock(key->core->mutex);
+            o.key = key->shared_from_this();
+        }
+        for (Option& s : sub) {
+            if (s.kind == OptionKind::Passphrase) {
+                o.passphrase = s.passphrase;
+                o.hasPassphrase = true;
+            } else {
+                o.kind = OptionKind::Invalid;  // only a passphrase belongs here
+            }
+        }
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+static PGPOptionListRef keySetOption(PGPContextRef context, PGPKeySetRef keySet, OptionKind kind)
+{
+    try {
+        Option o;
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        o.kind = set ? kind : OptionKind::Invalid;
+        if (set) {
+            std::lock_guard lock(set->core->mutex);
+            retainKeySet(set);
+            o.keySet = set;
+        }
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOEncryptToKeySet(PGPContextRef context, PGPKeySetRef keySet)
+{
+    return keySetOption(context, keySet, OptionKind::EncryptToKeySet);
+}
+
+PGPOptionListRef PGPOKeySetRef(PGPContextRef context, PGPKeySetRef keySet)
+{
+    return keySetOption(context, keySet, OptionKind::KeySetRef);
+}
+
+PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef* outList, PGPOptionListRef firstOption, ...)
+{
+    va_list args;
+    va_start(args, firstOption);
+    PGPError result = guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        if (outList)
+            *outList = nullptr;
+        std::vector<Option> options;
+        CoreRef core = ctx ? ctx->core : nullptr;
+        std::unique_lock<std::recursive_mutex> lock;
+        if (core)
+            lock = std::unique_lock(core->mutex);
+        bool ok = consumeOptions(firstOption, args, options);
+        auto list = std::make_unique<OptionList>();
+        list->options = std::move(options);
+        if (!ctx || !outList || !ok)
+            return kPGPError_BadParams;
+        list->core = core;
+        *outList = reinterpret_cast<PGPOptionListRef>(list.release());
+        return kPGPError_NoErr;
+    });
+    va_end(args);
+    return result;
+}
+
+PGPError PGPAppendOptionList(PGPContextRef context, PGPOptionListRef listRef, PGPOptionListRef firstOption, ...)
+{
+    va_list args;
+    va_start(args, firstOption);
+    PGPError result = guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        auto* list = as<OptionList>(listRef, Tag::OptionList);
+        CoreRef core = ctx ? ctx->core : nullptr;
+        std::unique_lock<std::recursive_mutex> lock;
+        if (core)
+            lock = std::unique_lock(core->mutex);
+        std::vector<Option> options;
+        bool ok = consumeOptions(firstOption, args, options);
+        if (!ctx || !list || list->sentinel || !ok) {
+            OptionList discard;
+            discard.options = std::move(options);
+            return kPGPError_BadParams;
+        }
+        for (Option& o : options) {
+            list->options.push_back(std::move(o));
+            o.keySet = nullptr;
+        }
+        return kPGPError_NoErr;
+    });
+    va_end(args);
+    return result;
+}
+
+PGPError PGPFreeOptionList(PGPOptionListRef listRef)
+{
+    return guarded([&]() -> PGPError {
+        auto* list = as<OptionList>(listRef, Tag::OptionList);
+        if (!list || list->sentinel)
+            return kPGPError_BadParams;
+        CoreRef core = list->core;
+        std::unique_lock<std::recursive_mutex> lock;
+        if (core)
+            lock = std::unique_lock(core->mutex);
+        delete list;
+        return kPGPError_NoErr;
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,191 @@
+// Properties of keys, user IDs and certifications.
+#include <algorithm>
+#include <cstring>
+
+#include "boundary.h"
+#include "key_model.h"
+#include "objects.h"
+
+using namespace pgpsdk;
+
+namespace {
+
+// Copies text into a caller's buffer: at most size - 1 bytes, never ending
+// inside a UTF-8 character, then a NUL.
+PGPError copyText(const std::string& text, PGPSize size, char* buffer, PGPSize* length)
+{
+    if (!buffer || size == 0)
+        return kPGPError_BadParams;
+    std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    if (length)
+        *length = n;
+    return kPGPError_NoErr;
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPError PGPGetKeyBoolean(PGPKeyRef keyRef, PGPInt32 property, PGPBoolean* value)
+{
+    return guarded([&]() -> PGPError {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        if (!key || !value)
+            return kPGPError_BadParams;
+        std::lock_guard lock(key->core->mutex);
+        switch (property) {
+        case kPGPKeyPropIsSecret:
+        case kPGPKeyPropIsAxiomatic: *value = key->secret; break;
+        case kPGPKeyPropIsRevoked: *value = key->revoked; break;
+        case kPGPKeyPropIsDisabled: *value = 0; break;
+        case kPGPKeyPropIsNotCorrupt: *value = 1; break;
+        case kPGPKeyPropIsExpired: *value = key->expired; break;
+        case kPGPKeyPropNeedsCommit: *value = 0; break;
+        case kPGPKeyPropHasUnverifiedRevocation: *value = key->unverifiedRevocation; break;
+        default: return kPGPError_BadParams;
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetKeyNumber(PGPKeyRef keyRef, PGPInt32 property, PGPInt32* value)
+{
+    return guarded([&]() -> PGPError {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        if (!key || !value)
+            return kPGPError_BadParams;
+        std::lock_guard lock(key->core->mutex);
+        switch (property) {
+        case kPGPKeyPropAlgID: *value = key->algorithm; break;
+        case kPGPKeyPropBits: *value = key->bits; break;
+        case kPGPKeyPropValidity: *value = key->validity; break;
+        default: return kPGPError_BadParams;
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetKeyTime(PGPKeyRef keyRef, PGPInt32 property, PGPTime* value)
+{
+    return guarded([&]() -> PGPError {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        if (!key || !value)
+            return kPGPError_BadParams;
+        std::lock_guard lock(key->core->mutex);
+        switch (property) {
+        case kPGPKeyPropCreation: *value = key->creation; break;
+        case kPGPKeyPropExpiration: *value = key->expiration; break;
+        default: return kPGPError_BadParams;
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetKeyIDFromKey(PGPKeyRef keyRef, PGPKeyID* keyID)
+{
+    return guarded([&]() -> PGPError {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        if (!key || !keyID)
+            return kPGPError_BadParams;
+        std::lock_guard lock(key->core->mutex);
+        keyIdFromHex(key->keyIdHex, *keyID);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetKeyIDString(const PGPKeyID* keyID, PGPInt32 form, char* outString)
+{
+    return guarded([&]() -> PGPError {
+        if (!keyID || !outString)
+            return kPGPError_BadParams;
+        if (form != kPGPKeyIDString_Abbreviated && form != kPGPKeyIDString_Full)
+            return kPGPError_BadParams;
+        std::size_t len = keyID->opaqueBytes[0];
+        if (len != 4 && len != 8)
+            return kPGPError_BadParams;
+        std::string text = "0x" + hexFromKeyId(*keyID);
+        std::memcpy(outString, text.c_str(), text.size() + 1);
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetPrimaryUserIDNameBuffer(PGPKeyRef keyRef, PGPSize bufferSize, char* buffer, PGPSize* length)
+{
+    return guarded([&]() -> PGPError {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        if (!key)
+            return kPGPError_BadParams;
+        std::lock_guard lock(key->core->mutex);
+        return copyText(key->primaryUserId, bufferSize, buffer, length);
+    });
+}
+
+PGPError PGPGetUserIDStringBuffer(PGPUserIDRef userID, PGPInt32 property, PGPSize bufferSize, char* buffer,
+                                  PGPSize* length)
+{
+    return guarded([&]() -> PGPError {
+        auto* uid = as<UserID>(userID, Tag::UserID);
+        if (!uid || property != kPGPUserIDPropName)
+            return kPGPError_BadParams;
+        return copyText(uid->text, bufferSize, buffer, length);
+    });
+}
+
+PGPError PGPGetSigBoolean(PGPSigRef sigRef, PGPInt32 property, PGPBoolean* value)
+{
+    return guarded([&]() -> PGPError {
+        auto* sig = as<Sig>(sigRef, Tag::Sig);
+        if (!sig || !value)
+            return kPGPError_BadParams;
+        switch (property) {
+        case kPGPSigPropIsRevoked: *value = sig->revoked; break;
+        case kPGPSigPropIsNotCorrupt: *value = sig->sound; break;
+        case kPGPSigPropIsTried: *value = sig->tried; break;
+        case kPGPSigPropIsVerified: *value = sig->verified; break;
+        case kPGPSigPropIsMySig: *value = sig->isMine; break;
+        case kPGPSigPropIsExportable: *value = sig->exportable; break;
+        default: return kPGPError_BadParams;
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetSigNumber(PGPSigRef sigRef, PGPInt32 property, PGPInt32* value)
+{
+    return guarded([&]() -> PGPError {
+        auto* sig = as<Sig>(sigRef, Tag::Sig);
+        if (!sig || !value || property != kPGPSigPropTrustLevel)
+            return kPGPError_BadParams;
+        *value = sig->trustLevel;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetSigCertifierKey(PGPSigRef sigRef, PGPKeySetRef allKeys, PGPKeyRef* certifier)
+{
+    return guarded([&]() -> PGPError {
+        auto* sig = as<Sig>(sigRef, Tag::Sig);
+        auto* set = as<KeySet>(allKeys, Tag::KeySet);
+        if (!sig || !set || !certifier)
+            return kPGPError_BadParams;
+        *certifier = nullptr;
+        std::lock_guard lock(set->core->mutex);
+        if (sig->signerKeyId.empty())
+            return kPGPError_ItemNotFound;
+        for (const auto& k : set->keys) {
+            bool match = k->keyIdHex == sig->signerKeyId ||
+                         std::find(k->subkeyIds.begin(), k->subkeyIds.end(), sig->signerKeyId) != k->subkeyIds.end();
+            if (match) {
+                *certifier = reinterpret_cast<PGPKeyRef>(k.get());
+                return kPGPError_NoErr;
+            }
+        }
+        return kPGPError_ItemNotFound;
+    });
+}
+
+}  // extern "C"
