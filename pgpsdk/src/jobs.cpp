@@ -85,6 +85,13 @@ bool writeToBlock(void* ctx, const void* buf, size_t len)
 
 void closeBlock(void*, bool) {}
 
+// An input with no bytes (librnp takes no empty memory input).
+bool readNothing(void*, void*, size_t, size_t* read)
+{
+    *read = 0;
+    return true;
+}
+
 // Whether compressing pays for this input: a few samples are deflated and
 // compression is skipped when they barely shrink (random or already
 // compressed data), which saves most of the time such data costs.
@@ -193,8 +200,9 @@ PGPError encode(Context& ctx, JobOptions& job)
     const auto* data = static_cast<const unsigned char*>(job.input->input);
     const std::size_t size = job.input->inputSize;
     rnp_input_t rawIn = nullptr;
-    static const unsigned char empty = 0;
-    if (rnp_input_from_memory(&rawIn, size ? data : &empty, size, false) != RNP_SUCCESS)
+    rnp_result_t made = size ? rnp_input_from_memory(&rawIn, data, size, false)
+                             : rnp_input_from_callback(&rawIn, readNothing, nullptr, nullptr);
+    if (made != RNP_SUCCESS)
         return kPGPError_OutOfMemory;
     InputHandle input(rawIn);
 

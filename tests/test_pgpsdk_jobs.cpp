@@ -1,0 +1,361 @@
+// The SDK library: encoding and decoding, interoperation with GnuPG and
+// Sequoia, bad input and threads.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "tests/pgpsdk_harness.h"
+#include "tests/test_support.h"
+
+using namespace harness;
+
+namespace {
+
+std::string randomBytes(std::size_t n, unsigned seed = 1)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+struct Jobs : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(s.open(fixture("pubring.pgp"), fixture("secring.pgp")), 0); }
+    Session s;
+};
+
+// A GnuPG home with the fixture rings (and Olga, who is not in them).
+struct GpgHome {
+    GpgHome()
+    {
+        home = dir.file("gnupg");
+        run("mkdir -m 700 '" + home + "' && echo allow-loopback-pinentry > '" + home + "/gpg-agent.conf'");
+        gpg("--import '" + fixture("pubring.pgp") + "' '" + fixture("secring.pgp") + "' '" + fixture("olga-secret.pgp") + "'");
+    }
+    ~GpgHome() { run("gpgconf --homedir '" + home + "' --kill all 2>/dev/null"); }
+    int gpg(const std::string& args, std::string* out = nullptr)
+    {
+        return run("gpg --homedir '" + home + "' --batch --yes --no-tty --quiet --trust-model always --pinentry-mode loopback " + args +
+                       " 2>/dev/null",
+                   out);
+    }
+    ScratchDir dir;
+    std::string home;
+};
+
+}  // namespace
+
+TEST_F(Jobs, RoundTripsArmouredAndBinaryRsaAndEcc)
+{
+    const std::string text = "Hello, Tolv!\nПривет!\n";
+    for (bool armor : {true, false}) {
+        SCOPED_TRACE(armor ? "armoured" : "binary");
+        // Alice (RSA) signs for Bob (ECC), and Bob signs for Alice.
+        auto toBob = encode(s, text, "alice@", {"bob@"}, armor, "alice");
+        ASSERT_EQ(toBob.error, 0);
+        EXPECT_EQ(toBob.output.rfind("-----BEGIN PGP MESSAGE-----", 0) == 0, armor);
+        auto d = decode(s, toBob.output, "bob");
+        ASSERT_EQ(d.error, 0);
+        EXPECT_EQ(d.output, text);
+        ASSERT_EQ(d.signatures.size(), 1u);
+        EXPECT_EQ(d.signatures[0].signerName, "Alice Example <alice@example.org>");
+        EXPECT_TRUE(d.signatures[0].data.checked);
+        EXPECT_TRUE(d.signatures[0].data.verified);
+        EXPECT_FALSE(d.signatures[0].data.keyRevoked);
+        EXPECT_FALSE(d.signatures[0].data.keyExpired);
+        EXPECT_TRUE(d.signatures[0].data.keyMeetsValidityThreshold);
+        EXPECT_EQ(d.signatures[0].data.keyValidity, kPGPValidity_Complete);
+        EXPECT_GT(d.signatures[0].data.creationTime, 1700000000);
+        EXPECT_EQ(d.recipientNames, (std::vector<std::string>{"Bob Example <bob@example.org>"}));
+        ASSERT_EQ(d.recipientIds.size(), 1u);
+        EXPECT_EQ(d.recipientIds[0].substr(0, 2), "0x");
+
+        auto toAlice = encode(s, text, "bob@", {"alice@"}, armor, "bob");
+        ASSERT_EQ(toAlice.error, 0);
+        auto d2 = decode(s, toAlice.output, "alice");
+        ASSERT_EQ(d2.error, 0);
+        EXPECT_EQ(d2.output, text);
+        EXPECT_EQ(d2.signatures.at(0).signerName, "Bob Example <bob@example.org>");
+    }
+}
+
+TEST_F(Jobs, BinaryDataAndEmptyInputSurvive)
+{
+    const std::string data = randomBytes(200000) + std::string(5, '\0');
+    auto e = encode(s, data, "alice@", {"bob@"}, false, "alice");
+    ASSERT_EQ(e.error, 0);
+    EXPECT_LT(e.output.size(), data.size() + 2000);  // incompressible: stored, not deflated
+    auto d = decode(s, e.output, "bob");
+    ASSERT_EQ(d.error, 0);
+    EXPECT_EQ(d.output, data);
+
+    auto empty = encode(s, "", "alice@", {"bob@"}, true, "alice");
+    ASSERT_EQ(empty.error, 0);
+    auto de = decode(s, empty.output, "bob");
+    ASSERT_EQ(de.error, 0);
+    EXPECT_TRUE(de.gotOutput);
+    EXPECT_EQ(de.output, "");
+
+    std::string text(300000, 'a');
+    auto t = encode(s, text, "alice@", {"bob@"}, false, "alice");
+    ASSERT_EQ(t.error, 0);
+    EXPECT_LT(t.output.size(), 10000u);  // compressible text is compressed
+}
+
+TEST_F(Jobs, WrongPassphrases)
+{
+    auto e = encode(s, "x", "alice@", {"bob@"}, true, "wrong");
+    EXPECT_EQ(e.error, kPGPError_BadPassphrase);
+    EXPECT_TRUE(e.output.empty());
+    auto ok = encode(s, "secret text", "alice@", {"bob@"}, true, "alice");
+    ASSERT_EQ(ok.error, 0);
+    auto d = decode(s, ok.output, "wrong");
+    EXPECT_EQ(d.error, kPGPError_BadPassphrase);
+    EXPECT_FALSE(d.gotOutput);
+    EXPECT_EQ(d.recipientIds.size(), 1u);  // the recipients were reported all the same
+}
+
+TEST_F(Jobs, ThreeRecipientsAreReportedInOrder)
+{
+    auto e = encode(s, "to three", "alice@", {"alice@", "bob@", "carol@"}, true, "alice");
+    ASSERT_EQ(e.error, 0);
+    auto d = decode(s, e.output, "bob");
+    ASSERT_EQ(d.error, 0);
+    EXPECT_EQ(d.recipientsEvents, 1);
+    EXPECT_EQ(d.recipientIds.size(), 3u);
+    std::vector<std::string> names = d.recipientNames;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Alice Example <alice@example.org>", "Bob Example <bob@example.org>",
+                                               "Carol Public <carol@example.org>"}));
+}
+
+TEST_F(Jobs, UnusableKeysAreRefused)
+{
+    EXPECT_EQ(encode(s, "x", "alice@", {"rex@"}, true, "alice").error, kPGPError_KeyUnusable);
+    EXPECT_EQ(encode(s, "x", "alice@", {"eve@"}, true, "alice").error, kPGPError_KeyUnusable);
+    EXPECT_EQ(encode(s, "x", "rex@", {"bob@"}, true, "rex").error, kPGPError_KeyUnusable);
+    // A key pair without a secret part cannot sign.
+    EXPECT_NE(encode(s, "x", "carol@", {"bob@"}, true, "carol").error, 0);
+}
+
+TEST_F(Jobs, DamagedMessagesGiveNoOutput)
+{
+    auto e = encode(s, std::string(5000, 'z') + randomBytes(5000), "alice@", {"bob@"}, false, "alice");
+    ASSERT_EQ(e.error, 0);
+    for (std::size_t at : {e.output.size() / 2, e.output.size() - 30, e.output.size() - 2}) {
+        std::string bad = e.output;
+        bad[at] = static_cast<char>(bad[at] ^ 0x10);
+        auto d = decode(s, bad, "bob");
+        EXPECT_NE(d.error, 0) << at;
+        EXPECT_FALSE(d.gotOutput) << at;
+    }
+    auto cut = decode(s, e.output.substr(0, e.output.size() - 100), "bob");
+    EXPECT_NE(cut.error, 0);
+    EXPECT_FALSE(cut.gotOutput);
+}
+
+TEST_F(Jobs, BadInputGivesErrorCodes)
+{
+    std::vector<std::string> inputs = {"", "x", randomBytes(1000, 7), std::string("\xc1\xff\xff\xff\xff\xff", 6),
+                                       std::string("\x84\xff\xff\xff\xff", 5), "-----BEGIN PGP MESSAGE-----\n\nAAAA\n"};
+    for (const auto& in : inputs) {
+        auto d = decode(s, in, "bob");
+        EXPECT_NE(d.error, 0) << in.size();
+        EXPECT_FALSE(d.gotOutput);
+    }
+    EXPECT_EQ(decode(s, "", "bob").error, kPGPError_NotPGPMessage);
+}
+
+TEST_F(Jobs, AHandlerThatSaysStopAbortsTheJob)
+{
+    auto e = encode(s, "stop me", "alice@", {"bob@"}, true, "alice");
+    auto d = decode(s, e.output, "bob", -1);
+    EXPECT_EQ(d.error, kPGPError_UserAbort);
+    EXPECT_FALSE(d.gotOutput);
+}
+
+TEST_F(Jobs, OptionListMistakesAreRefused)
+{
+    PGPContextRef c = s.context;
+    PGPOptionListRef list = nullptr;
+    EXPECT_EQ(PGPBuildOptionList(c, &list, PGPOInputBuffer(c, nullptr, 5), PGPOLastOption(c)), kPGPError_BadParams);
+    EXPECT_EQ(list, nullptr);
+    EXPECT_EQ(PGPEncode(c, PGPOArmorOutput(c, 1), PGPOLastOption(c)), kPGPError_BadParams);
+    EXPECT_EQ(PGPDecode(nullptr, PGPOLastOption(c)), kPGPError_BadParams);
+}
+
+TEST_F(Jobs, InteroperatesWithGnuPG)
+{
+    GpgHome g;
+    // Tolv's message decrypts and verifies in gpg.
+    auto e = encode(s, "made by tolv\n", "alice@", {"bob@"}, true, "alice");
+    ASSERT_EQ(e.error, 0);
+    writeFile(g.dir.file("tolv.asc"), e.output);
+    std::string status;
+    ASSERT_EQ(run("gpg --homedir '" + g.home + "' --batch --no-tty --pinentry-mode loopback --passphrase bob --status-fd 1 "
+                  "--trust-model always -o '" + g.dir.file("tolv.out") + "' -d '" + g.dir.file("tolv.asc") + "' 2>/dev/null",
+                  &status),
+              0);
+    EXPECT_EQ(readFile(g.dir.file("tolv.out")), "made by tolv\n");
+    EXPECT_NE(status.find("GOODSIG"), std::string::npos);
+    EXPECT_NE(status.find("Alice Example"), std::string::npos);
+
+    // gpg's message to three keys, one outside the rings, decodes here.
+    writeFile(g.dir.file("plain"), "made by gpg\n");
+    ASSERT_EQ(g.gpg("--passphrase bob -u bob@example.org -r alice@example.org -r bob@example.org -r olga@example.org "
+                    "-se -o '" + g.dir.file("gpg.pgp") + "' '" + g.dir.file("plain") + "'"),
+              0);
+    auto d = decode(s, readFile(g.dir.file("gpg.pgp")), "alice");
+    ASSERT_EQ(d.error, 0);
+    EXPECT_EQ(d.output, "made by gpg\n");
+    EXPECT_EQ(d.recipientIds.size(), 3u);
+    EXPECT_EQ(d.recipientNames.size(), 2u);
+    ASSERT_EQ(d.signatures.size(), 1u);
+    EXPECT_EQ(d.signatures[0].signerName, "Bob Example <bob@example.org>");
+    EXPECT_TRUE(d.signatures[0].data.verified);
+
+    // A message only for a key outside the rings.
+    ASSERT_EQ(g.gpg("-r olga@example.org -e -o '" + g.dir.file("olga.pgp") + "' '" + g.dir.file("plain") + "'"), 0);
+    auto o = decode(s, readFile(g.dir.file("olga.pgp")), "alice");
+    EXPECT_EQ(o.error, kPGPError_NoDecryptionKey);
+    EXPECT_EQ(o.recipientIds.size(), 1u);
+    EXPECT_TRUE(o.recipientNames.empty());
+    EXPECT_FALSE(o.gotOutput);
+}
+
+TEST_F(Jobs, SignedOnlyClearSignedAndPassphraseOnlyMessages)
+{
+    GpgHome g;
+    writeFile(g.dir.file("plain"), "signed words\n");
+    ASSERT_EQ(g.gpg("--passphrase alice -u alice@example.org --compress-algo none -s -o '" + g.dir.file("s.pgp") + "' '" +
+                    g.dir.file("plain") + "'"),
+              0);
+    auto d = decode(s, readFile(g.dir.file("s.pgp")), "anything");
+    ASSERT_EQ(d.error, 0);
+    EXPECT_EQ(d.output, "signed words\n");
+    EXPECT_EQ(d.recipientsEvents, 0);
+    ASSERT_EQ(d.signatures.size(), 1u);
+    EXPECT_TRUE(d.signatures[0].data.verified);
+
+    // The same message with its text changed: checked, but not verified.
+    std::string tampered = readFile(g.dir.file("s.pgp"));
+    auto at = tampered.find("signed words");
+    ASSERT_NE(at, std::string::npos);
+    tampered[at] = 'S';
+    auto t = decode(s, tampered, "anything");
+    ASSERT_EQ(t.signatures.size(), 1u);
+    EXPECT_TRUE(t.signatures[0].data.checked);
+    EXPECT_FALSE(t.signatures[0].data.verified);
+
+    ASSERT_EQ(g.gpg("--passphrase alice -u alice@example.org --clearsign -o '" + g.dir.file("c.asc") + "' '" +
+                    g.dir.file("plain") + "'"),
+              0);
+    auto c = decode(s, readFile(g.dir.file("c.asc")), "x");
+    ASSERT_EQ(c.error, 0);
+    EXPECT_NE(c.output.find("signed words"), std::string::npos);
+    EXPECT_TRUE(c.signatures.at(0).data.verified);
+
+    // Signed by a key outside the rings: not checked.
+    ASSERT_EQ(g.gpg("--passphrase olga -u olga@example.org -s -o '" + g.dir.file("o.pgp") + "' '" + g.dir.file("plain") + "'"),
+              0);
+    auto u = decode(s, readFile(g.dir.file("o.pgp")), "x");
+    ASSERT_EQ(u.error, 0);
+    ASSERT_EQ(u.signatures.size(), 1u);
+    EXPECT_FALSE(u.signatures[0].data.checked);
+    EXPECT_FALSE(u.signatures[0].data.verified);
+    EXPECT_FALSE(u.signatures[0].haveKey);
+    EXPECT_EQ(u.signatures[0].signerKeyId.size(), 18u);
+
+    ASSERT_EQ(g.gpg("--passphrase 'open sesame' --symmetric --cipher-algo AES256 -o '" + g.dir.file("p.pgp") + "' '" +
+                    g.dir.file("plain") + "'"),
+              0);
+    auto p = decode(s, readFile(g.dir.file("p.pgp")), "open sesame");
+    ASSERT_EQ(p.error, 0);
+    EXPECT_EQ(p.output, "signed words\n");
+    auto wrong = decode(s, readFile(g.dir.file("p.pgp")), "closed");
+    EXPECT_NE(wrong.error, 0);
+    EXPECT_FALSE(wrong.gotOutput);
+}
+
+TEST_F(Jobs, MessagesWithoutIntegrityProtectionAreRefused)
+{
+    GpgHome g;
+    writeFile(g.dir.file("plain"), "old style\n");
+    if (g.gpg("--passphrase pw --symmetric --rfc2440 --cipher-algo CAST5 --s2k-cipher-algo CAST5 -o '" +
+              g.dir.file("old.pgp") + "' '" + g.dir.file("plain") + "'") != 0)
+        GTEST_SKIP() << "gpg cannot make a message without integrity protection";
+    std::string dump;
+    run("gpg --list-packets '" + g.dir.file("old.pgp") + "' 2>/dev/null", &dump);
+    if (dump.find("mdc_method: 2") != std::string::npos || dump.find("encrypted data packet:") == std::string::npos)
+        GTEST_SKIP() << "gpg added integrity protection";
+    auto d = decode(s, readFile(g.dir.file("old.pgp")), "pw");
+    EXPECT_EQ(d.error, kPGPError_NoIntegrityProtection);
+    EXPECT_FALSE(d.gotOutput);
+}
+
+TEST_F(Jobs, InteroperatesWithSequoia)
+{
+    ScratchDir dir;
+    // A key of sq's own, added to copies of the rings.
+    ASSERT_EQ(run("sq key generate --userid 'Sq User <sq@example.org>' --export '" + dir.file("sq.key") + "' 2>/dev/null"), 0);
+    ASSERT_EQ(run("sq key extract-cert '" + dir.file("sq.key") + "' > '" + dir.file("sq.cert") + "' 2>/dev/null"), 0);
+    ASSERT_EQ(run("sq dearmor '" + dir.file("sq.key") + "' > '" + dir.file("sq.bin") + "' 2>/dev/null"), 0);
+    writeFile(dir.file("pub.pgp"), readFile(fixture("pubring.pgp")));
+    writeFile(dir.file("sec.pgp"), readFile(fixture("secring.pgp")) + readFile(dir.file("sq.bin")));
+    Session t;
+    ASSERT_EQ(t.open(dir.file("pub.pgp"), dir.file("sec.pgp")), 0);
+
+    // Tolv -> sq
+    auto e = encode(t, "for sequoia\n", "alice@", {"sq@"}, true, "alice");
+    ASSERT_EQ(e.error, 0);
+    writeFile(dir.file("m.asc"), e.output);
+    ASSERT_EQ(run("gpg --export --armor --no-default-keyring --keyring '" + dir.file("tmp.kbx") + "' >/dev/null 2>&1; "
+                  "gpg --batch --no-default-keyring --keyring '" + dir.file("alice.kbx") + "' --import '" + fixture("pubring.pgp") +
+                  "' 2>/dev/null; gpg --batch --no-default-keyring --keyring '" + dir.file("alice.kbx") +
+                  "' --export alice@example.org > '" + dir.file("alice.cert") + "'"),
+              0);
+    std::string out;
+    ASSERT_EQ(run("sq decrypt --recipient-key '" + dir.file("sq.key") + "' --signer-cert '" + dir.file("alice.cert") + "' '" +
+                  dir.file("m.asc") + "' 2>/dev/null",
+                  &out),
+              0);
+    EXPECT_EQ(out, "for sequoia\n");
+
+    // sq -> Tolv
+    writeFile(dir.file("plain"), "from sequoia\n");
+    ASSERT_EQ(run("sq encrypt --recipient-cert '" + dir.file("alice.cert") + "' --signer-key '" + dir.file("sq.key") + "' '" +
+                  dir.file("plain") + "' > '" + dir.file("sq.asc") + "' 2>/dev/null"),
+              0);
+    auto d = decode(t, readFile(dir.file("sq.asc")), "alice");
+    ASSERT_EQ(d.error, 0);
+    EXPECT_EQ(d.output, "from sequoia\n");
+    EXPECT_EQ(d.recipientNames, (std::vector<std::string>{"Alice Example <alice@example.org>"}));
+    ASSERT_EQ(d.signatures.size(), 1u);
+    EXPECT_EQ(d.signatures[0].signerName, "Sq User <sq@example.org>");
+    EXPECT_TRUE(d.signatures[0].data.verified);
+}
+
+TEST_F(Jobs, TwoThreadsShareOneContext)
+{
+    std::atomic<int> failures{0};
+    auto worker = [&](const char* signer, const char* pass, const char* to, const char* toPass, unsigned seed) {
+        for (int i = 0; i < 8; ++i) {
+            std::string data = randomBytes(5000 + i * 100, seed + i);
+            auto e = encode(s, data, signer, {to}, i % 2 == 0, pass);
+            if (e.error) {
+                ++failures;
+                continue;
+            }
+            auto d = decode(s, e.output, toPass);
+            if (d.error || d.output != data || d.signatures.size() != 1 || !d.signatures[0].data.verified)
+                ++failures;
+        }
+    };
+    std::thread a(worker, "alice@", "alice", "bob@", "bob", 10);
+    std::thread b(worker, "bob@", "bob", "alice@", "alice", 50);
+    a.join();
+    b.join();
+    EXPECT_EQ(failures.load(), 0);
+}

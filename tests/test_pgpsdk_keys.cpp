@@ -1,0 +1,380 @@
+// The SDK library: exports, key rings, key sets and key properties.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "pgpsdk/pgpsdk_entry_points.h"
+#include "tests/pgpsdk_harness.h"
+#include "tests/test_support.h"
+
+using namespace harness;
+
+namespace {
+const std::vector<std::string>& tableNames()
+{
+    static const std::vector<std::string> names = {
+#define NAME(n) #n,
+        PGPSDK_ENTRY_POINTS(NAME, NAME)
+#undef NAME
+    };
+    return names;
+}
+
+struct Rings : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(s.open(fixture("pubring.pgp"), fixture("secring.pgp")), 0); }
+    Session s;
+};
+
+std::vector<std::string> orderedUserIds(Session& s, PGPInt32 order)
+{
+    PGPKeyListRef list = nullptr;
+    PGPKeyIterRef it = nullptr;
+    EXPECT_EQ(PGPOrderKeySet(s.keys, order, &list), 0);
+    PGPNewKeyIter(list, &it);
+    std::vector<std::string> out;
+    PGPKeyRef k = nullptr;
+    while (PGPKeyIterNext(it, &k) == 0)
+        out.push_back(userIdOf(k));
+    PGPFreeKeyIter(it);
+    PGPFreeKeyList(list);
+    return out;
+}
+
+PGPInt32 number(PGPKeyRef k, PGPInt32 prop)
+{
+    PGPInt32 v = -1;
+    EXPECT_EQ(PGPGetKeyNumber(k, prop, &v), 0);
+    return v;
+}
+bool flag(PGPKeyRef k, PGPInt32 prop)
+{
+    PGPBoolean v = 2;
+    EXPECT_EQ(PGPGetKeyBoolean(k, prop, &v), 0);
+    return v != 0;
+}
+std::string keyIdText(PGPKeyRef k)
+{
+    PGPKeyID id;
+    PGPGetKeyIDFromKey(k, &id);
+    char text[kPGPMaxKeyIDStringSize];
+    PGPGetKeyIDString(&id, kPGPKeyIDString_Abbreviated, text);
+    return text;
+}
+}  // namespace
+
+TEST(PgpSdkLibrary, ExportsExactlyTheEntryPointTable)
+{
+    ASSERT_EQ(tableNames().size(), 288u);
+    std::string out;
+    ASSERT_EQ(run("nm -D --defined-only '" + binDir() + "/libpgpsdk.so' | awk '{print $3}'", &out), 0);
+    std::set<std::string> exported;
+    std::istringstream lines(out);
+    for (std::string l; std::getline(lines, l);)
+        if (!l.empty())
+            exported.insert(l.substr(0, l.find('@')));
+    std::set<std::string> expected(tableNames().begin(), tableNames().end());
+    EXPECT_EQ(exported, expected);
+}
+
+TEST(PgpSdkLibrary, UnavailableEntryPointsSaySo)
+{
+    EXPECT_EQ(PGPsdkInit(), 0);
+    PGPContextRef c = nullptr;
+    EXPECT_EQ(PGPNewContext(0x01000000, &c), kPGPError_BadAPIVersion);
+    EXPECT_EQ(c, nullptr);
+    EXPECT_EQ(PGPsdkCleanup(), 0);
+    EXPECT_EQ(PGPNewContext(kPGPsdkAPIVersion, &c), kPGPError_NotInitialized);
+    char text[255];
+    EXPECT_EQ(PGPGetErrorString(kPGPError_FeatureNotAvailable, sizeof text, text), 0);
+    EXPECT_STREQ(text, "Feature not available");
+}
+
+TEST(PgpSdkLibrary, EveryErrorCodeHasATextThatFitsTheBuffer)
+{
+    char text[255];
+    for (PGPError e = kPGPError_BadParams; e <= kPGPError_MissingPassphrase; ++e) {
+        ASSERT_EQ(PGPGetErrorString(e, sizeof text, text), 0) << e;
+        EXPECT_GT(std::strlen(text), 3u);
+        EXPECT_EQ(std::string(text).find("Unknown error "), std::string::npos) << e;
+    }
+    EXPECT_STREQ((PGPGetErrorString(kPGPError_ItemNotFound, 255, text), text), "Item not found");
+    EXPECT_STREQ((PGPGetErrorString(kPGPError_BadPassphrase, 255, text), text), "Bad passphrase");
+    char small[5];
+    EXPECT_EQ(PGPGetErrorString(kPGPError_BadPassphrase, sizeof small, small), kPGPError_BufferTooSmall);
+    EXPECT_STREQ(small, "Bad ");
+    EXPECT_EQ(PGPGetErrorString(0, 0, small), kPGPError_BadParams);
+    EXPECT_EQ(PGPGetErrorString(-1, sizeof text, text), 0);
+    EXPECT_STREQ(text, "Unknown error -1");
+}
+
+TEST(PgpSdkLibrary, NullAndForeignReferencesAreRefused)
+{
+    Session s;
+    PGPUInt32 n;
+    EXPECT_EQ(PGPCountKeys(nullptr, &n), kPGPError_BadParams);
+    EXPECT_EQ(PGPFreeKeySet(reinterpret_cast<PGPKeySetRef>(s.context)), kPGPError_BadParams);
+    EXPECT_EQ(PGPFreeContext(nullptr), kPGPError_BadParams);
+    EXPECT_EQ(PGPOpenKeyRingPair(s.context, 2, nullptr, nullptr, nullptr), kPGPError_BadParams);
+    EXPECT_EQ(PGPKeyIterNext(nullptr, nullptr), kPGPError_BadParams);
+    EXPECT_EQ(PGPFreeOptionList(PGPOLastOption(s.context)), kPGPError_BadParams);
+    EXPECT_EQ(PGPFreeData(nullptr), 0);
+}
+
+TEST(PgpSdkRings, MissingCorruptEmptyAndDirectoryRings)
+{
+    ScratchDir dir;
+    Session s;
+    EXPECT_EQ(s.open(dir.file("missing.pgp"), fixture("secring.pgp")), kPGPError_FileNotFound);
+    EXPECT_EQ(s.keys, nullptr);
+    EXPECT_EQ(s.open(fixture("pubring.pgp"), dir.file("missing.pgp")), kPGPError_FileNotFound);
+    EXPECT_EQ(s.keys, nullptr);
+
+    writeFile(dir.file("garbage.pgp"), "this is not a key ring at all \x01\x02\x03");
+    EXPECT_EQ(s.open(dir.file("garbage.pgp"), fixture("secring.pgp")), kPGPError_CorruptKeyRing);
+    EXPECT_EQ(s.keys, nullptr);
+
+    std::string truncated = readFile(fixture("pubring.pgp")).substr(0, 10);
+    writeFile(dir.file("short.pgp"), truncated);
+    EXPECT_NE(s.open(dir.file("short.pgp"), fixture("secring.pgp")), 0);
+    EXPECT_EQ(s.keys, nullptr);
+
+    EXPECT_EQ(s.open(dir.path(), fixture("secring.pgp")), kPGPError_CantOpenFile);
+    EXPECT_EQ(s.keys, nullptr);
+
+    writeFile(dir.file("empty.pgp"), "");
+    ASSERT_EQ(s.open(dir.file("empty.pgp"), dir.file("empty.pgp")), 0);
+    PGPUInt32 n = 99;
+    EXPECT_EQ(PGPCountKeys(s.keys, &n), 0);
+    EXPECT_EQ(n, 0u);
+
+    if (geteuid() != 0) {
+        writeFile(dir.file("locked.pgp"), readFile(fixture("pubring.pgp")));
+        chmod(dir.file("locked.pgp").c_str(), 0);
+        EXPECT_EQ(s.open(dir.file("locked.pgp"), fixture("secring.pgp")), kPGPError_FilePermissions);
+    }
+}
+
+TEST(PgpSdkRings, ArmouredRingsLoadToo)
+{
+    ScratchDir dir;
+    ASSERT_EQ(run("gpg --enarmor < '" + fixture("pubring.pgp") + "' 2>/dev/null | sed 's/ARMORED FILE/PUBLIC KEY BLOCK/' > '" +
+                  dir.file("pub.asc") + "'"),
+              0);
+    Session s;
+    ASSERT_EQ(s.open(dir.file("pub.asc"), fixture("secring.pgp")), 0);
+    PGPUInt32 n = 0;
+    PGPCountKeys(s.keys, &n);
+    EXPECT_EQ(n, 12u);
+}
+
+TEST_F(Rings, CountsPrimaryKeysOfBothRings)
+{
+    PGPUInt32 n = 0;
+    ASSERT_EQ(PGPCountKeys(s.keys, &n), 0);
+    EXPECT_EQ(n, 12u);  // eleven named keys and one without a user ID
+}
+
+TEST_F(Rings, SubstringFilterIgnoresCaseAndLeavesTheRingAlone)
+{
+    auto count = [&](const char* text) {
+        PGPFilterRef f = nullptr;
+        PGPKeySetRef found = nullptr;
+        EXPECT_EQ(PGPNewUserIDStringFilter(s.context, text, kPGPMatchSubString, &f), 0);
+        EXPECT_EQ(PGPFilterKeySet(s.keys, f, &found), 0);
+        PGPFreeFilter(f);
+        PGPUInt32 n = 0;
+        PGPCountKeys(found, &n);
+        PGPFreeKeySet(found);
+        return n;
+    };
+    EXPECT_EQ(count("ALICE@example"), 1u);
+    EXPECT_EQ(count("Example <"), 2u);  // Alice and Bob
+    EXPECT_EQ(count("nobody"), 0u);
+    EXPECT_EQ(count(""), 12u);          // the empty text is in every user ID
+    EXPECT_EQ(count("example.org"), 11u);
+    // Freeing the filtered sets did not free the ring's keys.
+    PGPKeyRef alice = s.key("alice@");
+    ASSERT_NE(alice, nullptr);
+    EXPECT_EQ(userIdOf(alice), "Alice Example <alice@example.org>");
+    PGPFilterRef f = nullptr;
+    EXPECT_EQ(PGPNewUserIDStringFilter(s.context, "x", 99, &f), kPGPError_BadParams);
+}
+
+TEST_F(Rings, OrderingsSortTheKeys)
+{
+    auto byUid = orderedUserIds(s, kPGPUserIDOrdering);
+    ASSERT_EQ(byUid.size(), 12u);
+    EXPECT_EQ(byUid[0], "");  // the key without a user ID
+    EXPECT_EQ(byUid[1], "Alice Example <alice@example.org>");
+    EXPECT_EQ(byUid.back(), "Rex Revoked <rex@example.org>");
+    EXPECT_TRUE(std::is_sorted(byUid.begin(), byUid.end()));
+
+    PGPKeyListRef list = nullptr;
+    PGPKeyIterRef it = nullptr;
+    PGPOrderKeySet(s.keys, kPGPKeyIDOrdering, &list);
+    PGPNewKeyIter(list, &it);
+    std::vector<std::string> ids;
+    std::vector<PGPTime> created;
+    for (PGPKeyRef k = nullptr; PGPKeyIterNext(it, &k) == 0;)
+        ids.push_back(keyIdText(k));
+    PGPFreeKeyIter(it);
+    PGPFreeKeyList(list);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+
+    PGPOrderKeySet(s.keys, kPGPCreationOrdering, &list);
+    PGPNewKeyIter(list, &it);
+    for (PGPKeyRef k = nullptr; PGPKeyIterNext(it, &k) == 0;) {
+        PGPTime t = 0;
+        PGPGetKeyTime(k, kPGPKeyPropCreation, &t);
+        created.push_back(t);
+    }
+    EXPECT_TRUE(std::is_sorted(created.begin(), created.end()));
+    // The iterator stays at its end.
+    PGPKeyRef k = reinterpret_cast<PGPKeyRef>(1);
+    EXPECT_EQ(PGPKeyIterNext(it, &k), kPGPError_EndOfIteration);
+    EXPECT_EQ(k, nullptr);
+    PGPFreeKeyIter(it);
+    PGPFreeKeyList(list);
+
+    auto bySize = orderedUserIds(s, kPGPEncryptKeySizeOrdering);
+    EXPECT_EQ(bySize.back(), "Carol Public <carol@example.org>");  // the only 3072-bit key
+}
+
+TEST_F(Rings, PropertiesOfEveryKindOfKey)
+{
+    struct Expect {
+        const char* who;
+        int alg;
+        int bits;  // 0: not checked
+        bool secret, revoked, expired;
+        int validity;
+    };
+    const Expect table[] = {
+        {"alice@", 1, 2048, true, false, false, kPGPValidity_Complete},
+        {"bob@", 22, 0, true, false, false, kPGPValidity_Complete},
+        {"carol@", 1, 3072, false, false, false, kPGPValidity_Unknown},
+        {"dave@", 22, 0, false, false, false, kPGPValidity_Complete},  // certified by Alice
+        {"frank@", 22, 0, false, false, false, kPGPValidity_Unknown},  // certified from outside only
+        {"rex@", 1, 2048, true, true, true, kPGPValidity_Invalid},
+        {"eve@", 22, 0, false, false, true, kPGPValidity_Invalid},
+        {"gina@", 17, 2048, true, false, false, kPGPValidity_Complete},
+        {"leap@", 1, 2048, false, false, false, kPGPValidity_Unknown},
+    };
+    for (const auto& e : table) {
+        SCOPED_TRACE(e.who);
+        PGPKeyRef k = s.key(e.who);
+        ASSERT_NE(k, nullptr);
+        EXPECT_EQ(number(k, kPGPKeyPropAlgID), e.alg);
+        if (e.bits) {
+            EXPECT_EQ(number(k, kPGPKeyPropBits), e.bits);
+        }
+        EXPECT_EQ(flag(k, kPGPKeyPropIsSecret), e.secret);
+        EXPECT_EQ(flag(k, kPGPKeyPropIsRevoked), e.revoked);
+        EXPECT_EQ(flag(k, kPGPKeyPropIsExpired), e.expired);
+        EXPECT_FALSE(flag(k, kPGPKeyPropIsDisabled));
+        EXPECT_FALSE(flag(k, kPGPKeyPropHasUnverifiedRevocation));
+        EXPECT_EQ(number(k, kPGPKeyPropValidity), e.validity);
+        std::string id = keyIdText(k);
+        EXPECT_EQ(id.size(), 18u);
+        EXPECT_EQ(id.substr(0, 2), "0x");
+        EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF", 2), std::string::npos);
+    }
+    PGPTime t = 0;
+    PGPGetKeyTime(s.key("leap@"), kPGPKeyPropCreation, &t);
+    EXPECT_EQ(t, 951825600);  // 29 February 2000, 12:00 UTC
+    PGPGetKeyTime(s.key("future@"), kPGPKeyPropCreation, &t);
+    EXPECT_EQ(t, 4107585600);  // 1 March 2100, 12:00 UTC
+    PGPInt32 v;
+    EXPECT_EQ(PGPGetKeyNumber(s.key("alice@"), 999, &v), kPGPError_BadParams);
+}
+
+TEST_F(Rings, UserIdsCertificationsAndCertifiers)
+{
+    PGPKeyListRef list = nullptr;
+    PGPKeyIterRef it = nullptr;
+    PGPOrderKeySet(s.keys, kPGPUserIDOrdering, &list);
+    PGPNewKeyIter(list, &it);
+    std::map<std::string, std::vector<std::string>> certifiers;  // user ID -> certifiers in ring
+    std::map<std::string, int> unknownCertifiers;
+    int keysWithoutUserIds = 0;
+    for (PGPKeyRef k = nullptr; PGPKeyIterNext(it, &k) == 0;) {
+        PGPUserIDRef uid = nullptr;
+        int uids = 0;
+        while (PGPKeyIterNextUserID(it, &uid) == 0) {
+            ++uids;
+            char text[256];
+            PGPSize len = 0;
+            ASSERT_EQ(PGPGetUserIDStringBuffer(uid, kPGPUserIDPropName, sizeof text, text, &len), 0);
+            std::string name(text, len);
+            PGPSigRef sig = nullptr;
+            while (PGPKeyIterNextUIDSig(it, &sig) == 0) {
+                PGPKeyRef certifier = nullptr;
+                PGPError e = PGPGetSigCertifierKey(sig, s.keys, &certifier);
+                PGPBoolean verified = 0, tried = 0, revoked = 1, exportable = 0;
+                PGPGetSigBoolean(sig, kPGPSigPropIsVerified, &verified);
+                PGPGetSigBoolean(sig, kPGPSigPropIsTried, &tried);
+                PGPGetSigBoolean(sig, kPGPSigPropIsRevoked, &revoked);
+                PGPGetSigBoolean(sig, kPGPSigPropIsExportable, &exportable);
+                PGPInt32 level = -1;
+                PGPGetSigNumber(sig, kPGPSigPropTrustLevel, &level);
+                EXPECT_EQ(level, 0);
+                EXPECT_FALSE(revoked);
+                EXPECT_TRUE(exportable);
+                if (e == kPGPError_ItemNotFound) {
+                    ++unknownCertifiers[name];
+                    EXPECT_FALSE(tried);
+                    EXPECT_EQ(certifier, nullptr);
+                } else {
+                    ASSERT_EQ(e, 0);
+                    certifiers[name].push_back(userIdOf(certifier));
+                }
+            }
+            PGPSigRef end = reinterpret_cast<PGPSigRef>(1);
+            EXPECT_EQ(PGPKeyIterNextUIDSig(it, &end), kPGPError_EndOfIteration);
+            EXPECT_EQ(end, nullptr);
+        }
+        if (uids == 0)
+            ++keysWithoutUserIds;
+    }
+    PGPFreeKeyIter(it);
+    PGPFreeKeyList(list);
+    EXPECT_EQ(keysWithoutUserIds, 1);
+    EXPECT_EQ(certifiers["Dave Public <dave@example.org>"],
+              (std::vector<std::string>{"Dave Public <dave@example.org>", "Alice Example <alice@example.org>"}));
+    EXPECT_EQ(unknownCertifiers["Frank Certified <frank@example.org>"], 1);
+    EXPECT_EQ(certifiers["Frank Certified <frank@example.org>"].size(), 1u);  // its own self-signature
+}
+
+TEST_F(Rings, LongUserIdsAreCutAtCharacterBoundaries)
+{
+    PGPKeyRef k = s.key("lorenzo");
+    ASSERT_NE(k, nullptr);
+    EXPECT_GT(userIdOf(k).size(), 128u);
+    char small[64];
+    PGPSize len = 0;
+    ASSERT_EQ(PGPGetPrimaryUserIDNameBuffer(k, sizeof small, small, &len), 0);
+    EXPECT_EQ(len, 63u);
+    EXPECT_EQ(std::strlen(small), 63u);
+}
+
+TEST_F(Rings, KeySetsAddAndCount)
+{
+    PGPKeySetRef set = nullptr;
+    ASSERT_EQ(PGPNewKeySet(s.context, &set), 0);
+    PGPUInt32 n = 7;
+    PGPCountKeys(set, &n);
+    EXPECT_EQ(n, 0u);
+    ASSERT_EQ(PGPAddKeys(s.keys, set), 0);
+    ASSERT_EQ(PGPAddKeys(s.keys, set), 0);  // no duplicates
+    PGPCountKeys(set, &n);
+    EXPECT_EQ(n, 12u);
+    PGPFreeKeySet(set);
+    PGPCountKeys(s.keys, &n);
+    EXPECT_EQ(n, 12u);
+}
