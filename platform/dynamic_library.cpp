@@ -1,5 +1,6 @@
 #include "platform/dynamic_library.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -29,8 +30,15 @@ LibraryHandle loadLibrary(const std::string& name)
     return nullptr;
 }
 
+namespace {
+std::atomic<unsigned long> lookups{0};
+}
+
+unsigned long symbolLookups() { return lookups.load(); }
+
 void* resolveSymbol(LibraryHandle library, const char* name)
 {
+    ++lookups;
     if (!library)
         return nullptr;
     ::dlerror();

@@ -12,6 +12,9 @@ LibraryHandle loadLibrary(const std::string& name);
 void* resolveSymbol(LibraryHandle library, const char* name);
 void freeLibrary(LibraryHandle library);
 
+// How many symbol look-ups this process has made (for checks of the loader).
+unsigned long symbolLookups();
+
 // The folder of the running executable, or an empty text.
 std::string executableDirectory();
 

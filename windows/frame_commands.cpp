@@ -1,8 +1,21 @@
 #include "windows/frame_commands.h"
 
 #include "app/main_frame.h"
+#include "sdk/sdk_session.h"
 
 void wireFrameCommands(MainFrame& frame)
 {
-    (void)frame;
+    // The two toggles decide by the session's state, never by the item text.
+    frame.setCommandHandler(MainFrame::Command::LoadKeys, [] {
+        if (sdk::sessionSnapshot().KeySet)
+            sdk::PGP_UnloadKeys();
+        else
+            sdk::PGP_LoadKeys();
+    });
+    frame.setCommandHandler(MainFrame::Command::LoadPGP, [] {
+        if (sdk::sessionSnapshot().LibraryLoaded)
+            sdk::UnLoad_PGP();
+        else
+            sdk::PGP_LoadRings();
+    });
 }

@@ -1,1 +1,0 @@
-namespace tolv_sdk_placeholder {}

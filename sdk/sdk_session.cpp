@@ -1,0 +1,305 @@
+#include "sdk/sdk_session.h"
+
+#include <QString>
+
+#include <algorithm>
+
+#include "app/app_config.h"
+#include "app/error_text.h"
+#include "app/frame_window.h"
+#include "app/prompts.h"
+#include "sdk/sdk_entry_table.h"
+
+namespace sdk {
+
+namespace {
+
+std::recursive_mutex sessionMutex;
+SdkSessionState session;
+std::vector<PGPKeySetRef> retiredKeySets;  // unloaded while in use; freed when idle
+
+struct PendingMessage {
+    QString caption;
+    QString text;
+    Prompts::Icon icon;
+};
+thread_local int lockDepth = 0;
+thread_local std::vector<PendingMessage> pending;
+
+// The session lock. Messages reported while it is held wait until the
+// outermost holder lets go.
+class SessionLock {
+public:
+    SessionLock() : lock_(sessionMutex) { ++lockDepth; }
+    ~SessionLock()
+    {
+        --lockDepth;
+        lock_.unlock();
+        if (lockDepth == 0 && !pending.empty()) {
+            auto messages = std::move(pending);
+            pending.clear();
+            for (const auto& m : messages)
+                Prompts::message(m.caption, m.text, m.icon);
+        }
+    }
+    SessionLock(const SessionLock&) = delete;
+    SessionLock& operator=(const SessionLock&) = delete;
+
+private:
+    std::unique_lock<std::recursive_mutex> lock_;
+};
+
+void report(const QString& caption, const QString& text, Prompts::Icon icon = Prompts::Icon::Stop)
+{
+    if (lockDepth > 0)
+        pending.push_back({caption, text, icon});
+    else
+        Prompts::message(caption, text, icon);
+}
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+QString sdkFailure(const char* label, PGPError code)
+{
+    return QString(label) + QString::number(code) + "|" + q(PGP_ErrorText(code));
+}
+
+void setLibraryItem(const char* text) { FrameWindow::setMenuText(FrameWindow::MenuItem::Library, text); }
+void setKeyRingItem(const char* text) { FrameWindow::setMenuText(FrameWindow::MenuItem::KeyRing, text); }
+
+// The platform's own name for a ".dll" name: lib + stem + .so.
+std::string sharedObjectName(const std::string& dllName)
+{
+    std::string base = dllName;
+    auto slash = base.find_last_of("/\\");
+    if (slash != std::string::npos)
+        base = base.substr(slash + 1);
+    return "lib" + base.substr(0, base.size() - 4) + ".so";
+}
+
+bool endsWithDll(const std::string& name)
+{
+    if (name.size() < 4)
+        return false;
+    std::string tail = name.substr(name.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+    return tail == ".dll";
+}
+
+platform::LibraryHandle openLibrary(const std::string& dllName, std::string& firstError)
+{
+    platform::LibraryHandle h = platform::loadLibrary(dllName);
+    if (h)
+        return h;
+    firstError = ErrorText();
+    if (!endsWithDll(dllName))
+        return nullptr;
+    const std::string soName = sharedObjectName(dllName);
+    const std::string besideExe = platform::executableDirectory();
+    if (!besideExe.empty() && (h = platform::loadLibrary(besideExe + "/" + soName)))
+        return h;
+    return platform::loadLibrary(soName);
+}
+
+void freeRetiredKeySets()
+{
+    for (PGPKeySetRef set : retiredKeySets)
+        call::PGPFreeKeySet(set);
+    retiredKeySets.clear();
+}
+
+}  // namespace
+
+SdkSessionState sessionSnapshot()
+{
+    SessionLock lock;
+    return session;
+}
+
+std::int32_t Load_PGP()
+{
+    SessionLock lock;
+    if (session.LibraryLoaded)
+        return 0;
+    const std::string dllName = AppConfig::instance().snapshot().DLLName;
+    std::string firstError;
+    platform::LibraryHandle handle = openLibrary(dllName, firstError);
+    if (!handle) {
+        report("Load_PGP", "PGP dll: " + q(dllName) + " not loaded|Reason: " + q(firstError));
+        return -2;
+    }
+    session.LibraryHandle = handle;
+    for (std::size_t i = 0; i < kEntryCount; ++i) {
+        const std::string name(SdkEntryTable::name(i));
+        void* address = platform::resolveSymbol(handle, name.c_str());
+        if (!address) {
+            report("Load_PGP", "Function: " + q(name) + "|not found in pgp's dll:" + q(dllName));
+            UnLoad_PGP();
+            return -2;
+        }
+        SdkEntryTable::setAddress(i, address);
+    }
+    session.LibraryLoaded = true;
+    setLibraryItem("Unload PGP");
+    return 0;
+}
+
+std::int32_t UnLoad_PGP()
+{
+    SessionLock lock;
+    if (session.UseCount != 0) {
+        report("UnLoad_PGP",
+               "Can't unload PGP:" + q(AppConfig::instance().snapshot().DLLName) + "|In use: " +
+                   QString::number(session.UseCount) + "|Close all child windows and try again",
+               Prompts::Icon::Exclamation);
+        return -1;
+    }
+    PGP_UnloadKeys();
+    freeRetiredKeySets();
+    PGP_FreeContext();
+    if (SdkEntryTable::address(Entry::PGPsdkCleanup))
+        call::PGPsdkCleanup();
+    session.LibraryLoaded = false;
+    if (session.LibraryHandle) {
+        platform::freeLibrary(session.LibraryHandle);
+        session.LibraryHandle = nullptr;
+    }
+    SdkEntryTable::clear();
+    setLibraryItem("Load PGP");
+    return 0;
+}
+
+std::int32_t PGP_LoadRings()
+{
+    SessionLock lock;
+    if (Load_PGP() != 0)
+        return -1;
+    if (session.Context)
+        return 0;
+    PGPError e = call::PGPsdkInit();
+    if (e) {
+        report("PGP_LoadRings", sdkFailure("PGPsdkInit error # ", e));
+        return -1;
+    }
+    e = call::PGPNewContext(kPGPsdkAPIVersion, &session.Context);
+    if (e) {
+        session.Context = nullptr;
+        report("PGP_LoadRings", sdkFailure("PGPNewContext error # ", e));
+        return -2;
+    }
+    if (PGP_LoadKeys() != 0)
+        return -3;
+    return 0;
+}
+
+std::int32_t PGP_LoadKeys()
+{
+    SessionLock lock;
+    if (!session.Context) {
+        report("PGP_LoadKeys", "PGP sdk is not run");
+        return -99;
+    }
+    if (session.KeySet)
+        return 0;
+    const AppConfigValues config = AppConfig::instance().snapshot();
+    std::int32_t result = OpenSessionKeyRings(config.PubRing, config.SecRing);
+    if (session.KeySet)
+        setKeyRingItem("Unload keys");
+    return result;
+}
+
+std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& secRing)
+{
+    SessionLock lock;
+    PGPFileSpecRef pubSpec = nullptr;
+    PGPFileSpecRef secSpec = nullptr;
+    PGPError e = call::PGPNewFileSpecFromFullPath(session.Context, pubRing.c_str(), &pubSpec);
+    if (e) {
+        report("PGP_LoadRings", sdkFailure("PGPNewFileSpecFromFullPath Pub error#", e));
+        return -2;
+    }
+    e = call::PGPNewFileSpecFromFullPath(session.Context, secRing.c_str(), &secSpec);
+    if (e) {
+        call::PGPFreeFileSpec(pubSpec);
+        report("PGP_LoadRings", sdkFailure("PGPNewFileSpecFromFullPath sec error#", e));
+        return -2;
+    }
+    e = call::PGPOpenKeyRingPair(session.Context, static_cast<PGPUInt32>(kPGPKeyRingOpenFlags_Mutable), pubSpec,
+                                 secSpec, &session.KeySet);
+    call::PGPFreeFileSpec(secSpec);
+    call::PGPFreeFileSpec(pubSpec);
+    if (e) {
+        PGP_UnloadKeys();
+        report("PGP_LoadRings", sdkFailure("PGPOpenKeyRingPair  error# ", e));
+        return -4;
+    }
+    return 0;
+}
+
+void PGP_UnloadKeys()
+{
+    SessionLock lock;
+    if (!session.KeySet)
+        return;
+    if (session.UseCount > 0)
+        retiredKeySets.push_back(session.KeySet);  // a running job still uses it
+    else
+        call::PGPFreeKeySet(session.KeySet);
+    session.KeySet = nullptr;
+    setKeyRingItem("Load keys");
+}
+
+void PGP_FreeContext()
+{
+    SessionLock lock;
+    if (!session.Context)
+        return;
+    call::PGPFreeContext(session.Context);
+    session.Context = nullptr;
+}
+
+std::string PGP_ErrorText(PGPError code)
+{
+    char buffer[256] = {};
+    call::PGPGetErrorString(code, 255, buffer);
+    buffer[255] = '\0';
+    std::string text(buffer);
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+SdkUse::SdkUse()
+{
+    SessionLock lock;
+    ++session.UseCount;
+    context_ = session.Context;
+    keySet_ = session.KeySet;
+}
+
+SdkUse::~SdkUse()
+{
+    SessionLock lock;
+    if (--session.UseCount == 0)
+        freeRetiredKeySets();
+}
+
+bool SdkUse::loadKeys()
+{
+    SessionLock lock;
+    if (PGP_LoadKeys() != 0)
+        return false;
+    context_ = session.Context;
+    keySet_ = session.KeySet;
+    return true;
+}
+
+void resetSessionForTests()
+{
+    SessionLock lock;
+    session = SdkSessionState {};
+    retiredKeySets.clear();
+    SdkEntryTable::clear();
+}
+
+}  // namespace sdk

@@ -1,0 +1,62 @@
+#pragma once
+// The process-wide SDK state and the operations that load and unload the
+// SDK library, make the context and open the key rings. Every state change
+// happens under the session's lock; messages are shown after the lock is
+// released, so a prompt on the GUI thread never waits for a worker that
+// holds the lock.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "pgpsdk/pgpsdk.h"
+#include "platform/dynamic_library.h"
+
+namespace sdk {
+
+struct SdkSessionState {
+    platform::LibraryHandle LibraryHandle = nullptr;
+    bool LibraryLoaded = false;
+    std::int32_t UseCount = 0;
+    PGPContextRef Context = nullptr;
+    PGPKeySetRef KeySet = nullptr;
+};
+
+// A copy of the session's state, for display and tests.
+SdkSessionState sessionSnapshot();
+
+std::int32_t Load_PGP();
+std::int32_t UnLoad_PGP();
+std::int32_t PGP_LoadRings();
+std::int32_t PGP_LoadKeys();
+std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& secRing);
+void PGP_UnloadKeys();
+void PGP_FreeContext();
+std::string PGP_ErrorText(PGPError code);
+
+// Counts one SDK operation in flight (an encode, a decode, a key-list
+// fill) from its start to its end; unloading the library is refused
+// meanwhile. It holds the context and the key set the operation was given:
+// key rings unloaded meanwhile are freed only when the last operation ends.
+class SdkUse {
+public:
+    SdkUse();
+    ~SdkUse();
+    SdkUse(const SdkUse&) = delete;
+    SdkUse& operator=(const SdkUse&) = delete;
+
+    // Opens the key rings when needed (PGP_LoadKeys); false (after its
+    // message) when that fails.
+    bool loadKeys();
+    PGPContextRef context() const { return context_; }
+    PGPKeySetRef keySet() const { return keySet_; }
+
+private:
+    PGPContextRef context_ = nullptr;
+    PGPKeySetRef keySet_ = nullptr;
+};
+
+// For tests: forget everything without any SDK call (the library stays mapped).
+void resetSessionForTests();
+
+}  // namespace sdk
