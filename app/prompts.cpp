@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <QThread>
 
+#include "app/shared_passphrase.h"
+
 namespace Prompts {
 
 namespace {
@@ -262,3 +264,14 @@ void setParentWidget(QWidget* parent)
 }
 
 }  // namespace Prompts
+
+int PASSPHRASEDIALOG(PassphraseBuffer& buffer)
+{
+    Prompts::PassphraseAnswer answer = Prompts::askPassphrase();
+    std::string_view typed = cutUtf8Chars(answer.text.str(), SharedPassphrase::kMaxChars);
+    if (!typed.empty())
+        buffer.set(typed);
+    if (!answer.accepted)
+        return 0;
+    return QString::fromUtf8(typed.data(), static_cast<int>(typed.size())).size();
+}

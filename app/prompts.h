@@ -51,6 +51,18 @@ struct PassphraseAnswer {
 };
 PassphraseAnswer askPassphrase();
 
+}  // namespace Prompts
+
+class PassphraseBuffer;
+
+// The passphrase dialog bound to buffer: what the user types is written
+// into the buffer (also when the dialog is cancelled). Returns the length
+// of the text in characters when "Ok" was pressed, else 0; 0 tells the
+// caller there is no passphrase.
+int PASSPHRASEDIALOG(PassphraseBuffer& buffer);
+
+namespace Prompts {
+
 // A whole number from a small sizing dialog (nothing when cancelled).
 std::optional<long long> askNumber(const QString& caption, const QString& label, long long start,
                                    long long minimum, long long maximum, long long step);

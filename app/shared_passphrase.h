@@ -5,20 +5,29 @@
 
 #include "app/secret_text.h"
 
+// A passphrase text of at most 80 characters that the encoder and decoder
+// read and the passphrase dialog fills.
+class PassphraseBuffer {
+public:
+    virtual ~PassphraseBuffer() = default;
+    virtual SecretText get() const = 0;
+    virtual void set(std::string_view text) = 0;
+};
+
 // The process-wide cached passphrase, at most 80 characters. Filled by the
 // passphrase dialog or the passphrase entries, used by encoding and
 // decoding, and emptied (and wiped) at every tick of the frame's timer.
-class SharedPassphrase : public QObject {
+class SharedPassphrase : public QObject, public PassphraseBuffer {
     Q_OBJECT
 public:
     static constexpr int kMaxChars = 80;
 
     static SharedPassphrase& instance();
 
-    SecretText get() const;
+    SecretText get() const override;
     bool isEmpty() const;
     // Stores the text, cut to 80 characters (whole UTF-8 characters).
-    void set(std::string_view text);
+    void set(std::string_view text) override;
     void clear();
 
 signals:

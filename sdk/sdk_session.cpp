@@ -16,6 +16,7 @@ namespace {
 
 std::recursive_mutex sessionMutex;
 SdkSessionState session;
+std::shared_ptr<LibraryLease> lease;
 std::vector<PGPKeySetRef> retiredKeySets;  // unloaded while in use; freed when idle
 
 struct PendingMessage {
@@ -110,6 +111,14 @@ void freeRetiredKeySets()
 
 }  // namespace
 
+LibraryLease::~LibraryLease() { platform::freeLibrary(handle_); }
+
+std::shared_ptr<LibraryLease> currentLibraryLease()
+{
+    SessionLock lock;
+    return lease;
+}
+
 SdkSessionState sessionSnapshot()
 {
     SessionLock lock;
@@ -140,6 +149,7 @@ std::int32_t Load_PGP()
         SdkEntryTable::setAddress(i, address);
     }
     session.LibraryLoaded = true;
+    lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     setLibraryItem("Unload PGP");
     return 0;
 }
@@ -161,7 +171,11 @@ std::int32_t UnLoad_PGP()
         call::PGPsdkCleanup();
     session.LibraryLoaded = false;
     if (session.LibraryHandle) {
-        platform::freeLibrary(session.LibraryHandle);
+        // Closed now, or once the last block it handed out has been freed.
+        if (lease)
+            lease.reset();
+        else
+            platform::freeLibrary(session.LibraryHandle);
         session.LibraryHandle = nullptr;
     }
     SdkEntryTable::clear();
@@ -299,6 +313,7 @@ void resetSessionForTests()
     SessionLock lock;
     session = SdkSessionState {};
     retiredKeySets.clear();
+    lease.reset();
     SdkEntryTable::clear();
 }
 

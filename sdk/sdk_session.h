@@ -5,6 +5,7 @@
 // released, so a prompt on the GUI thread never waits for a worker that
 // holds the lock.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,29 @@ struct SdkSessionState {
     PGPContextRef Context = nullptr;
     PGPKeySetRef KeySet = nullptr;
 };
+
+// Keeps the loaded library mapped while blocks it handed out are alive:
+// unloading lets go of the session's lease, and the library is closed when
+// the last block that came from it has been freed.
+class LibraryLease {
+public:
+    LibraryLease(platform::LibraryHandle handle, PGPError (*freeFn)(void*)) : handle_(handle), freeData_(freeFn) {}
+    ~LibraryLease();
+    LibraryLease(const LibraryLease&) = delete;
+    LibraryLease& operator=(const LibraryLease&) = delete;
+    void freeData(void* data) const
+    {
+        if (data && freeData_)
+            freeData_(data);
+    }
+
+private:
+    platform::LibraryHandle handle_;
+    PGPError (*freeData_)(void*);
+};
+
+// The lease of the library loaded now (null when none).
+std::shared_ptr<LibraryLease> currentLibraryLease();
 
 // A copy of the session's state, for display and tests.
 SdkSessionState sessionSnapshot();

@@ -153,6 +153,14 @@ PGPSDK_API void fakeSdkFailNext(const char* name, PGPError code)
     f.failures[std::string(name) + "#" + std::to_string(f.callCounts[name] + 1)] = code;
 }
 
+// Fails the call of name that comes after skip further calls of it.
+PGPSDK_API void fakeSdkFailAfter(const char* name, int skip, PGPError code)
+{
+    Fake& f = fake();
+    std::lock_guard lock(f.mutex);
+    f.failures[std::string(name) + "#" + std::to_string(f.callCounts[name] + 1 + skip)] = code;
+}
+
 PGPSDK_API void fakeSdkSetKeyCount(unsigned n)
 {
     Fake& f = fake();

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/shared_passphrase.h"
+#include "sdk/sdk_block.h"
+
+namespace sdk {
+
+// Signs input with the one key that signer selects and encrypts it to the
+// one key that recipient selects, binary or ASCII-armoured. Asks for the
+// passphrase when the buffer is empty. Every failure is shown to the user;
+// the result tells only whether the SDK's encode succeeded. report is
+// handed to the event handler as its user value.
+bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
+                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer,
+                    void* report);
+
+}  // namespace sdk
