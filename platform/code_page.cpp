@@ -36,6 +36,16 @@ bool isValidUtf8(const char* data, std::size_t size)
     return true;
 }
 
+bool looksLikeText(const char* data, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        auto c = static_cast<unsigned char>(data[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1a)
+            return false;
+    }
+    return true;
+}
+
 std::string oemToAnsi(const char* data, std::size_t size)
 {
     if (isValidUtf8(data, size))

@@ -12,6 +12,11 @@ std::string ansiToOemProfileText(const std::string& text);
 
 bool isValidUtf8(const char* data, std::size_t size);
 
+// Whether bytes read as text: no zero bytes and no control characters but
+// tab, line breaks, form feed and the old end-of-file mark. Binary data is
+// never converted between code pages.
+bool looksLikeText(const char* data, std::size_t size);
+
 // Converts CP866 bytes to UTF-8. Text that is already valid UTF-8 (including
 // plain ASCII) is returned unchanged.
 std::string oemToAnsi(const char* data, std::size_t size);

@@ -2,6 +2,8 @@
 
 #include "app/main_frame.h"
 #include "sdk/sdk_session.h"
+#include "windows/decode_window.h"
+#include "windows/encode_window.h"
 
 void wireFrameCommands(MainFrame& frame)
 {
@@ -12,6 +14,8 @@ void wireFrameCommands(MainFrame& frame)
         else
             sdk::PGP_LoadKeys();
     });
+    frame.setCommandHandler(MainFrame::Command::EncodePGP, [&frame] { EncodeWindow::open(frame); });
+    frame.setCommandHandler(MainFrame::Command::DecodePGP, [&frame] { DecodeWindow::open(frame); });
     frame.setCommandHandler(MainFrame::Command::LoadPGP, [] {
         if (sdk::sessionSnapshot().LibraryLoaded)
             sdk::UnLoad_PGP();

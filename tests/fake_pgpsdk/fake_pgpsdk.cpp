@@ -35,6 +35,7 @@ Fake& fake()
 
 struct Object {
     std::string kind;
+    unsigned position = 0;  // an iterator's next key
 };
 
 Object lastOption{"last"};
@@ -268,10 +269,16 @@ PGPError PGPFreeKeyIter(PGPKeyIterRef i)
     return 0;
 }
 static Object fakeKey{"key"};
-PGPError PGPKeyIterNext(PGPKeyIterRef, PGPKeyRef* k)
+PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef* k)
 {
     if (PGPError e = enter("PGPKeyIterNext"))
         return e;
+    *k = nullptr;
+    auto* it = reinterpret_cast<Object*>(iter);
+    std::lock_guard lock(fake().mutex);
+    if (!it || it->position >= fake().keyCount)
+        return kPGPError_EndOfIteration;
+    ++it->position;
     *k = reinterpret_cast<PGPKeyRef>(&fakeKey);
     return 0;
 }

@@ -1,0 +1,371 @@
+// The encode and decode windows, driven through their real widgets.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+
+#include <random>
+#include <thread>
+
+#include "app/app_config.h"
+#include "app/main_frame.h"
+#include "app/prompts.h"
+#include "app/shared_passphrase.h"
+#include "sdk/sdk_session.h"
+#include "tests/test_support.h"
+#include "windows/buffer_view.h"
+#include "windows/decode_window.h"
+#include "windows/encode_window.h"
+#include "windows/frame_commands.h"
+
+namespace {
+
+std::string randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+class Windows : public ::testing::Test {
+protected:
+    void SetUp() override { useRings(sourceDir() + "/tests/fixtures/pubring.pgp", sourceDir() + "/tests/fixtures/secring.pgp"); }
+    void useRings(const std::string& pub, const std::string& sec)
+    {
+        Prompts::resetTestState();
+        sdk::resetSessionForTests();
+        SharedPassphrase::instance().clear();
+        AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
+        v.DLLName = "pgpsdk.dll";
+        v.PubRing = pub;
+        v.SecRing = sec;
+        AppConfig::instance().assign(v);
+        frame = std::make_unique<MainFrame>();
+        wireFrameCommands(*frame);
+        frame->show();
+    }
+    void TearDown() override
+    {
+        frame.reset();
+        sdk::UnLoad_PGP();
+        SharedPassphrase::instance().clear();
+    }
+    template <typename W> W* openWindow(const char* action)
+    {
+        const int before = static_cast<int>(frame->mdiArea()->subWindowList().size());
+        frame->findChild<QAction*>(action)->trigger();
+        if (!waitFor([&] { return frame->mdiArea()->subWindowList().size() > before; }))
+            return nullptr;
+        return qobject_cast<W*>(frame->mdiArea()->subWindowList().back()->widget());
+    }
+    template <typename T = QPushButton> T* child(QWidget* w, const char* name) { return w->findChild<T*>(name); }
+    static bool idle(ChildWindow* w) { return waitFor([&] { return !w->busy(); }, 60000); }
+    QStringList items(QComboBox* box)
+    {
+        QStringList l;
+        for (int i = 0; i < box->count(); ++i)
+            l << box->itemText(i);
+        return l;
+    }
+
+    ScratchDir dir;
+    std::unique_ptr<MainFrame> frame;
+};
+
+}  // namespace
+
+TEST_F(Windows, EncodeListsOfferUsableKeysInUserIdOrder)
+{
+    auto* w = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "PGP Encode");
+    EXPECT_EQ(frame->libraryMenuItem()->text(), "Unload PGP");
+    EXPECT_EQ(items(child<QComboBox>(w, "signer")),
+              (QStringList{"Alice Example <alice@example.org>", "Bob Example <bob@example.org>", "Gina DSA <gina@example.org>"}));
+    QStringList recipients = items(child<QComboBox>(w, "recipient"));
+    EXPECT_TRUE(recipients.contains("Carol Public <carol@example.org>"));
+    EXPECT_TRUE(recipients.contains("Alice Example <alice@example.org>"));
+    EXPECT_FALSE(recipients.contains("Rex Revoked <rex@example.org>"));
+    EXPECT_FALSE(recipients.contains("Eve Expired <eve@example.org>"));
+    QStringList sorted = recipients;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(recipients, sorted);
+    EXPECT_EQ(child<QComboBox>(w, "signer")->currentText(), "Alice Example <alice@example.org>");
+    EXPECT_TRUE(child<QCheckBox>(w, "asciiOutput")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(w, "oemToChar")->isChecked());
+    EXPECT_EQ(child(w, "allocButton")->toolTip(), "Allocate buff for input");
+    EXPECT_EQ(child(w, "saveButton")->toolTip(), "Save encoded buffer on disk file");
+    EXPECT_EQ(child<QLineEdit>(w, "passphrase")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(Windows, ABinaryFileSurvivesEncodeDecodeAndSaveByteForByte)
+{
+    const std::string original = randomBytes(70000, 3) + std::string(3, '\0');
+    writeWholeFile(dir.file("photo.bin"), original);
+
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    child<QComboBox>(enc, "recipient")->setCurrentText("Bob Example <bob@example.org>");
+    child<QCheckBox>(enc, "asciiOutput")->setChecked(false);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("photo.bin")));
+    child(enc, "loadButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_EQ(enc->input().size(), 70004);  // the file and the loader's zero byte
+    EXPECT_EQ(child<QLabel>(enc, "inputSize")->text(), "70004");
+    EXPECT_TRUE(child<BufferView>(enc, "inputView")->showsHex());
+    SharedPassphrase::instance().set("alice");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    ASSERT_FALSE(enc->output().isNull());
+    EXPECT_FALSE(child<QLabel>(enc, "outputSize")->text().isEmpty());
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("photo.pgp")));
+    child(enc, "saveButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_EQ(Prompts::fileRequests().back().fileName, "Bob Example <bob@example.org>.asc");
+
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    EXPECT_TRUE(child<QCheckBox>(dec, "oemToChar")->isChecked());
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("photo.pgp")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    SharedPassphrase::instance().set("bob");
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(idle(dec));
+    ASSERT_FALSE(dec->output().isNull());
+    EXPECT_EQ(child<QLineEdit>(dec, "signedBy")->text(), "Alice Example <alice@example.org>");
+    EXPECT_TRUE(child<QCheckBox>(dec, "checked")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(dec, "verified")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(dec, "keyRevoked")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(dec, "keyMeetsValidityThreshold")->isChecked());
+    EXPECT_EQ(child<QSpinBox>(dec, "keyValidity")->value(), 3);
+    EXPECT_EQ(child<QComboBox>(dec, "encryptedTo")->count(), 1);
+    EXPECT_EQ(items(child<QComboBox>(dec, "encryptedToKeys")), QStringList{"Bob Example <bob@example.org>"});
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("photo.out")));
+    child(dec, "saveButton")->click();
+    ASSERT_TRUE(idle(dec));
+    EXPECT_EQ(Prompts::fileRequests().back().fileName, "Alice Example <alice@example.org>.txt");
+    EXPECT_TRUE(readWholeFile(dir.file("photo.out")) == original);
+
+    // A second decode appends to the lists.
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(idle(dec));
+    EXPECT_EQ(child<QComboBox>(dec, "encryptedTo")->count(), 2);
+    EXPECT_TRUE(Prompts::shownMessages().empty());
+}
+
+TEST_F(Windows, AllocatedBufferIsEncodedWholeAndCancelKeepsIt)
+{
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    Prompts::queueNumberAnswer(256);
+    child(enc, "allocButton")->click();
+    ASSERT_EQ(enc->input().size(), 256);
+    auto* view = child<BufferView>(enc, "inputView");
+    EXPECT_FALSE(view->isReadOnly());
+    QTest::keyClicks(view, "abc");
+    EXPECT_EQ(std::string(enc->input().data(), 4), std::string("abc\0", 4));
+
+    Prompts::queueNumberAnswer(std::nullopt);  // Cancel
+    child(enc, "allocButton")->click();
+    EXPECT_EQ(enc->input().size(), 256);
+    EXPECT_EQ(std::string(enc->input().data(), 3), "abc");
+
+    child<QComboBox>(enc, "recipient")->setCurrentText("Bob Example <bob@example.org>");
+    SharedPassphrase::instance().set("alice");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    ASSERT_FALSE(enc->output().isNull());
+    const std::string message(enc->output().data(), static_cast<std::size_t>(enc->output().size()));
+    EXPECT_EQ(message.rfind("-----BEGIN PGP MESSAGE-----", 0), 0u);
+    // Decode it: 256 bytes, "abc" then zeros.
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    writeWholeFile(dir.file("m.asc"), message);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("m.asc")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    SharedPassphrase::instance().set("bob");
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(idle(dec));
+    ASSERT_EQ(dec->output().size(), 256);
+    EXPECT_TRUE(std::string(dec->output().data(), 256) == "abc" + std::string(253, '\0'));
+
+    // Encode twice: the first output is replaced by a new one.
+    SharedPassphrase::instance().set("alice");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    ASSERT_FALSE(enc->output().isNull());
+    EXPECT_TRUE(std::string(enc->output().data(), static_cast<std::size_t>(enc->output().size())) != message);
+}
+
+TEST_F(Windows, SaveBeforeAnyOutputDoesNothing)
+{
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_TRUE(enc && dec);
+    child(enc, "saveButton")->click();
+    child(dec, "saveButton")->click();
+    EXPECT_TRUE(Prompts::fileRequests().empty());
+}
+
+TEST_F(Windows, LoadCancelledLeavesNoInput)
+{
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    writeWholeFile(dir.file("x.asc"), "some text");
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("x.asc")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    EXPECT_EQ(child<BufferView>(dec, "inputView")->toPlainText(), "some text");
+    Prompts::queueFileAnswer(std::nullopt);
+    child(dec, "loadButton")->click();
+    EXPECT_TRUE(dec->input().isNull());
+    EXPECT_EQ(child<BufferView>(dec, "inputView")->toPlainText(), "");
+}
+
+TEST_F(Windows, DecodeOfGarbageReportsAndShowsNoOutput)
+{
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    writeWholeFile(dir.file("junk"), "not a message at all");
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("junk")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    SharedPassphrase::instance().set("bob");
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(idle(dec));
+    EXPECT_TRUE(dec->output().isNull());
+    ASSERT_FALSE(Prompts::shownMessages().empty());
+    EXPECT_EQ(Prompts::shownMessages().back().caption, "Decode_PGPBuff");
+    EXPECT_TRUE(Prompts::shownMessages().back().text.startsWith("PGPDecode -"));
+}
+
+TEST_F(Windows, OemTextIsConvertedOnLoadAndAfterDecode)
+{
+    // "Привет" in CP866.
+    const std::string cp866 = "\x8f\xe0\xa8\xa2\xa5\xe2";
+    writeWholeFile(dir.file("oem.txt"), cp866);
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    child<QCheckBox>(enc, "oemToChar")->setChecked(true);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("oem.txt")));
+    child(enc, "loadButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_EQ(child<BufferView>(enc, "inputView")->toPlainText(), QString::fromUtf8("Привет"));
+
+    // A UTF-8 message decodes unchanged with the box on.
+    child<QCheckBox>(enc, "oemToChar")->setChecked(false);
+    writeWholeFile(dir.file("utf8.txt"), "Ёлка и ёж");
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("utf8.txt")));
+    child(enc, "loadButton")->click();
+    ASSERT_TRUE(idle(enc));
+    child<QComboBox>(enc, "recipient")->setCurrentText("Bob Example <bob@example.org>");
+    SharedPassphrase::instance().set("alice");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    writeWholeFile(dir.file("u.asc"), std::string(enc->output().data(), static_cast<std::size_t>(enc->output().size())));
+
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("u.asc")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    SharedPassphrase::instance().set("bob");
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(idle(dec));
+    EXPECT_EQ(std::string(dec->output().data(), static_cast<std::size_t>(dec->output().size())), "Ёлка и ёж");
+}
+
+TEST_F(Windows, EmptySignerFocusesTheSignField)
+{
+    writeWholeFile(dir.file("empty.pgp"), "");
+    frame.reset();
+    sdk::UnLoad_PGP();
+    useRings(dir.file("empty.pgp"), dir.file("empty.pgp"));
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    EXPECT_EQ(child<QComboBox>(enc, "signer")->count(), 0);
+    EXPECT_EQ(child<QComboBox>(enc, "recipient")->count(), 0);
+    frame->activateWindow();
+    child(enc, "encodeButton")->click();
+    EXPECT_FALSE(enc->busy());
+    EXPECT_TRUE(Prompts::shownMessages().empty());
+    EXPECT_EQ(child<QTabWidget>(enc, "tabs")->currentIndex(), 1);
+    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == child<QComboBox>(enc, "signer") ||
+                                     QApplication::focusWidget() == child<QComboBox>(enc, "signer")->lineEdit(); },
+                        2000));
+}
+
+TEST_F(Windows, AWindowWhoseRingsFailDoesNotStayOpen)
+{
+    frame.reset();
+    sdk::UnLoad_PGP();
+    useRings(dir.file("missing.pgp"), dir.file("missing.pgp"));
+    frame->findChild<QAction*>("actionDecodePGP")->trigger();
+    EXPECT_TRUE(waitFor([] { return !Prompts::shownMessages().empty(); }));
+    QTest::qWait(50);
+    EXPECT_TRUE(frame->mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(Prompts::shownMessages()[0].caption, "PGP_LoadRings");
+}
+
+TEST_F(Windows, ClosingAWindowWithAJobRunningWaitsForIt)
+{
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    writeWholeFile(dir.file("big"), randomBytes(8 * 1024 * 1024, 9));
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("big")));
+    child(enc, "loadButton")->click();
+    ASSERT_TRUE(idle(enc));
+    child<QComboBox>(enc, "recipient")->setCurrentText("Bob Example <bob@example.org>");
+    SharedPassphrase::instance().set("alice");
+    QPointer<EncodeWindow> guard(enc);
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(enc->busy());
+    EXPECT_TRUE(child<QProgressBar>(enc, "busyIndicator")->isVisibleTo(enc));
+    EXPECT_FALSE(child(enc, "encodeButton")->isEnabled());
+    frame->mdiArea()->subWindowList().back()->close();
+    EXPECT_TRUE(guard);  // still there while the job runs
+    // Unloading is refused meanwhile.
+    frame->libraryMenuItem()->trigger();
+    EXPECT_TRUE(sdk::sessionSnapshot().LibraryLoaded);
+    EXPECT_TRUE(waitFor([&] { return guard.isNull(); }, 60000));
+    EXPECT_TRUE(frame->mdiArea()->subWindowList().isEmpty());
+    ASSERT_FALSE(Prompts::shownMessages().empty());
+    EXPECT_EQ(Prompts::shownMessages().back().caption, "UnLoad_PGP");
+}
+
+TEST_F(Windows, TwoWindowsEncodeAtTheSameTime)
+{
+    auto* a = openWindow<EncodeWindow>("actionEncodePGP");
+    auto* b = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_TRUE(a && b);
+    int n = 0;
+    for (EncodeWindow* w : {a, b}) {
+        const std::string path = dir.file("in" + std::to_string(n++));
+        writeWholeFile(path, randomBytes(2 * 1024 * 1024, static_cast<unsigned>(n)));
+        Prompts::queueFileAnswer(QString::fromStdString(path));
+        child(w, "loadButton")->click();
+        ASSERT_TRUE(idle(w));
+        child<QComboBox>(w, "recipient")->setCurrentText("Bob Example <bob@example.org>");
+    }
+    SharedPassphrase::instance().set("alice");
+    child(a, "encodeButton")->click();
+    child(b, "encodeButton")->click();
+    EXPECT_TRUE(a->busy() || b->busy());
+    ASSERT_TRUE(idle(a));
+    ASSERT_TRUE(idle(b));
+    EXPECT_FALSE(a->output().isNull());
+    EXPECT_FALSE(b->output().isNull());
+    EXPECT_TRUE(Prompts::shownMessages().empty());
+}

@@ -1,0 +1,102 @@
+#include "windows/buffer_view.h"
+
+#include <QFontDatabase>
+
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "windows/window_buffer.h"
+
+BufferView::BufferView(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setReadOnly(true);
+    connect(this, &QPlainTextEdit::textChanged, this, &BufferView::writeBack);
+}
+
+QString BufferView::hexDump(const char* data, qint64 size)
+{
+    static const char digits[] = "0123456789abcdef";
+    QString out;
+    out.reserve(static_cast<int>(size / 16 + 1) * 78);
+    for (qint64 line = 0; line < size; line += 16) {
+        QString row = QString("%1  ").arg(line, 8, 16, QChar('0'));
+        QString chars;
+        for (qint64 i = line; i < line + 16; ++i) {
+            if (i < size) {
+                auto b = static_cast<unsigned char>(data[i]);
+                row += QChar(digits[b >> 4]);
+                row += QChar(digits[b & 15]);
+                row += ' ';
+                chars += (b >= 32 && b < 127) ? QChar(b) : QChar('.');
+            } else {
+                row += "   ";
+            }
+        }
+        out += row + " |" + chars + "|\n";
+    }
+    return out;
+}
+
+void BufferView::bind(WindowBuffer* buffer)
+{
+    buffer_ = buffer;
+    updating_ = true;
+    hex_ = false;
+    complete_ = true;
+    if (!buffer || buffer->isNull()) {
+        setPlainText(QString());
+        setReadOnly(true);
+        updating_ = false;
+        return;
+    }
+    const char* bytes = buffer->data();
+    qint64 n = buffer->contentLength();
+    // A text box shows zero-terminated text: trailing zero bytes are not content.
+    qint64 end = n;
+    while (end > 0 && bytes[end - 1] == '\0')
+        --end;
+    const bool binary = std::memchr(bytes, 0, static_cast<std::size_t>(end)) != nullptr ||
+                        !platform::isValidUtf8(bytes, static_cast<std::size_t>(std::min(end, kTextLimit)));
+    QString text;
+    if (binary) {
+        hex_ = true;
+        qint64 shown = std::min(n, kHexLimit);
+        complete_ = shown == n;
+        text = hexDump(bytes, shown);
+        if (!complete_)
+            text += QString("\n[Binary data: the first %1 of %2 bytes are shown]").arg(shown).arg(n);
+    } else {
+        qint64 shown = std::min(end, kTextLimit);
+        // Never cut inside a UTF-8 character.
+        while (shown > 0 && shown < end && (static_cast<unsigned char>(bytes[shown]) & 0xC0) == 0x80)
+            --shown;
+        complete_ = shown == end;
+        text = QString::fromUtf8(bytes, static_cast<int>(shown));
+        if (!complete_)
+            text += QString("\n[Read-only: the first %1 of %2 bytes are shown]").arg(shown).arg(end);
+    }
+    setPlainText(text);
+    setReadOnly(hex_ || !complete_ || !buffer->editable());
+    updating_ = false;
+}
+
+void BufferView::writeBack()
+{
+    if (updating_ || !buffer_ || buffer_->isNull() || isReadOnly())
+        return;
+    // Typing edits the buffer itself: the text from its start, zero bytes
+    // after it. An allocated buffer keeps its size; a loaded file's block
+    // keeps its closing zero byte.
+    QByteArray utf8 = toPlainText().toUtf8();
+    const qint64 size = buffer_->size();
+    const qint64 capacity = buffer_->isAllocated() ? size : size - 1;
+    qint64 n = std::min<qint64>(utf8.size(), std::max<qint64>(capacity, 0));
+    while (n > 0 && n < utf8.size() && (static_cast<unsigned char>(utf8[static_cast<int>(n)]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(buffer_->data(), utf8.constData(), static_cast<std::size_t>(n));
+    std::memset(buffer_->data() + n, 0, static_cast<std::size_t>(size - n));
+    if (!buffer_->isAllocated())
+        buffer_->setContentLength(n);
+}

@@ -1,0 +1,76 @@
+#pragma once
+#include <QString>
+
+#include <array>
+#include <vector>
+
+#include "sdk/pgp_data.h"
+#include "windows/child_window.h"
+#include "windows/window_buffer.h"
+
+class BufferView;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+
+// The window in which a message is decrypted and verified.
+class DecodeWindow : public ChildWindow {
+    Q_OBJECT
+public:
+    explicit DecodeWindow(QWidget* parent = nullptr);
+    ~DecodeWindow() override;
+
+    static void open(MainFrame& frame);
+
+    const WindowBuffer& input() const { return input_; }
+    const WindowBuffer& output() const { return output_; }
+    const sdk::PGPData& report() const { return report_; }
+    const std::vector<sdk::KeyIdRecord>& encryptedToIDs() const { return ids_; }
+    const std::vector<sdk::UserNameRecord>& encryptedToNames() const { return names_; }
+
+    void load();
+    void decode();
+    void save();
+
+protected:
+    void setControlsEnabled(bool enabled) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void bindInput();
+    void bindOutput();
+    void showReport();
+
+    QString fileName_;
+    WindowBuffer input_;
+    WindowBuffer output_;
+    std::array<char, 255> signerText_ {};
+    sdk::PGPData report_;
+    std::vector<sdk::KeyIdRecord> ids_;
+    std::vector<sdk::UserNameRecord> names_;
+
+    BufferView* inputView_;
+    BufferView* outputView_;
+    QPushButton* loadButton_;
+    QPushButton* decodeButton_;
+    QPushButton* saveButton_;
+    QCheckBox* oemToChar_;
+    QLabel* inputSize_;
+    QLabel* outputSize_;
+    QTabWidget* tabs_;
+    QLineEdit* passphrase_;
+    QLineEdit* signedBy_;
+    QComboBox* encryptedTo_;
+    QComboBox* encryptedToKeys_;
+    QCheckBox* checked_;
+    QCheckBox* verified_;
+    QCheckBox* keyRevoked_;
+    QCheckBox* keyDisabled_;
+    QCheckBox* keyExpired_;
+    QCheckBox* keyMeetsValidityThreshold_;
+    QSpinBox* keyValidity_;
+};

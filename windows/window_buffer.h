@@ -1,0 +1,34 @@
+#pragma once
+// A window's input or output: a block read from a file or allocated by the
+// window, or a block the SDK handed out. It knows how many of its bytes are
+// content (a loaded file's block ends with an extra zero byte that is not).
+#include <cstdint>
+#include <variant>
+
+#include "app/byte_buffer.h"
+#include "sdk/sdk_block.h"
+
+class WindowBuffer {
+public:
+    WindowBuffer() = default;
+    static WindowBuffer fromFile(ByteBuffer block, std::int64_t contentLength);
+    static WindowBuffer allocated(ByteBuffer block);
+    static WindowBuffer fromSdk(sdk::SdkBlock block);
+
+    char* data();
+    const char* data() const;
+    // The size shown and saved: the whole block.
+    std::int64_t size() const;
+    // The bytes that count as content: encode and the text view use these.
+    std::int64_t contentLength() const { return content_; }
+    void setContentLength(std::int64_t n) { content_ = n; }
+    bool isNull() const { return data() == nullptr; }
+    bool editable() const { return std::holds_alternative<ByteBuffer>(block_); }
+    bool isAllocated() const { return allocated_; }
+    void release();
+
+private:
+    std::variant<std::monostate, ByteBuffer, sdk::SdkBlock> block_;
+    std::int64_t content_ = 0;
+    bool allocated_ = false;
+};

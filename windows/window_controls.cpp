@@ -1,0 +1,33 @@
+#include "windows/window_controls.h"
+
+#include "app/shared_passphrase.h"
+
+QString sizeText(std::int64_t n) { return n == 0 ? QString() : QString::number(n); }
+
+QLineEdit* makePassphraseEntry(QWidget* parent)
+{
+    auto* entry = new QLineEdit(parent);
+    entry->setObjectName("passphrase");
+    entry->setEchoMode(QLineEdit::Password);
+    entry->setMaxLength(SharedPassphrase::kMaxChars);
+    auto show = [entry] {
+        const std::string now = SharedPassphrase::instance().get().str();
+        if (entry->text().toStdString() != now)
+            entry->setText(QString::fromStdString(now));
+    };
+    show();
+    QObject::connect(entry, &QLineEdit::textEdited, entry, [](const QString& text) {
+        QByteArray utf8 = text.toUtf8();
+        SharedPassphrase::instance().set(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    });
+    // Changes come from any thread (the timer, a worker's dialog).
+    QObject::connect(&SharedPassphrase::instance(), &SharedPassphrase::changed, entry, show, Qt::QueuedConnection);
+    return entry;
+}
+
+QString withoutTrailingBlanks(QString s)
+{
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
