@@ -4,6 +4,7 @@
 #include "sdk/sdk_session.h"
 #include "windows/decode_window.h"
 #include "windows/encode_window.h"
+#include "windows/key_list_window.h"
 
 void wireFrameCommands(MainFrame& frame)
 {
@@ -16,6 +17,7 @@ void wireFrameCommands(MainFrame& frame)
     });
     frame.setCommandHandler(MainFrame::Command::EncodePGP, [&frame] { EncodeWindow::open(frame); });
     frame.setCommandHandler(MainFrame::Command::DecodePGP, [&frame] { DecodeWindow::open(frame); });
+    frame.setCommandHandler(MainFrame::Command::KeyList, [&frame] { KeyListWindow::open(frame); });
     frame.setCommandHandler(MainFrame::Command::LoadPGP, [] {
         if (sdk::sessionSnapshot().LibraryLoaded)
             sdk::UnLoad_PGP();

@@ -23,7 +23,9 @@ struct Fake {
     std::map<std::string, int> callCounts;
     std::set<void*> live;
     std::vector<std::string> problems;
-    unsigned keyCount = 1;  // what PGPCountKeys answers
+    unsigned keyCount = 1;  // what PGPCountKeys answers, and the keys an iterator gives
+    unsigned userIdCount = 0;  // user IDs of every key
+    unsigned sigCount = 0;     // certifications on every user ID (their certifiers are never found)
     bool envRead = false;
 };
 
@@ -36,6 +38,8 @@ Fake& fake()
 struct Object {
     std::string kind;
     unsigned position = 0;  // an iterator's next key
+    unsigned userIdPosition = 0;
+    unsigned sigPosition = 0;
 };
 
 Object lastOption{"last"};
@@ -169,6 +173,14 @@ PGPSDK_API void fakeSdkSetKeyCount(unsigned n)
     f.keyCount = n;
 }
 
+PGPSDK_API void fakeSdkSetShape(unsigned userIds, unsigned sigs)
+{
+    Fake& f = fake();
+    std::lock_guard lock(f.mutex);
+    f.userIdCount = userIds;
+    f.sigCount = sigs;
+}
+
 // Newline-separated call names; the caller frees the text with free().
 PGPSDK_API char* fakeSdkCalls()
 {
@@ -279,20 +291,36 @@ PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef* k)
     if (!it || it->position >= fake().keyCount)
         return kPGPError_EndOfIteration;
     ++it->position;
+    it->userIdPosition = 0;
     *k = reinterpret_cast<PGPKeyRef>(&fakeKey);
     return 0;
 }
-PGPError PGPKeyIterNextUserID(PGPKeyIterRef, PGPUserIDRef* u)
+static Object fakeUserId{"userid"};
+static Object fakeSig{"sig"};
+PGPError PGPKeyIterNextUserID(PGPKeyIterRef iter, PGPUserIDRef* u)
 {
     enter("PGPKeyIterNextUserID");
     *u = nullptr;
-    return kPGPError_EndOfIteration;
+    auto* it = reinterpret_cast<Object*>(iter);
+    std::lock_guard lock(fake().mutex);
+    if (!it || it->userIdPosition >= fake().userIdCount)
+        return kPGPError_EndOfIteration;
+    ++it->userIdPosition;
+    it->sigPosition = 0;
+    *u = reinterpret_cast<PGPUserIDRef>(&fakeUserId);
+    return 0;
 }
-PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef, PGPSigRef* s)
+PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef* s)
 {
     enter("PGPKeyIterNextUIDSig");
     *s = nullptr;
-    return kPGPError_EndOfIteration;
+    auto* it = reinterpret_cast<Object*>(iter);
+    std::lock_guard lock(fake().mutex);
+    if (!it || it->sigPosition >= fake().sigCount)
+        return kPGPError_EndOfIteration;
+    ++it->sigPosition;
+    *s = reinterpret_cast<PGPSigRef>(&fakeSig);
+    return 0;
 }
 PGPError PGPGetKeyBoolean(PGPKeyRef, PGPInt32, PGPBoolean* v)
 {

@@ -1,0 +1,275 @@
+// The key list window and its model.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
+
+#include "tests/fake_sdk_fixture.h"
+#include "windows/key_list_window.h"
+#include "windows/key_tree.h"
+
+namespace {
+
+struct Row {
+    QString name, size, description, keyId, creation;
+    int children;
+};
+
+Row rowAt(KeyTreeModel* m, const QModelIndex& i)
+{
+    auto text = [&](int c) { return m->index(i.row(), c, i.parent()).data().toString(); };
+    return {text(KeyTreeModel::Keys), text(KeyTreeModel::Size), text(KeyTreeModel::Description),
+            text(KeyTreeModel::KeyId), text(KeyTreeModel::Creation), m->rowCount(m->index(i.row(), 0, i.parent()))};
+}
+
+QModelIndex topRow(KeyTreeModel* m, const QString& nameStart)
+{
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QModelIndex i = m->index(r, 0);
+        if (i.data().toString().startsWith(nameStart))
+            return i;
+    }
+    return {};
+}
+
+class KeyList : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Prompts::resetTestState();
+        sdk::resetSessionForTests();
+        AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
+        v.DLLName = "pgpsdk.dll";
+        v.PubRing = sourceDir() + "/tests/fixtures/pubring.pgp";
+        v.SecRing = sourceDir() + "/tests/fixtures/secring.pgp";
+        AppConfig::instance().assign(v);
+        frame = std::make_unique<MainFrame>();
+        wireFrameCommands(*frame);
+        frame->show();
+    }
+    void TearDown() override
+    {
+        frame.reset();
+        sdk::UnLoad_PGP();
+    }
+    KeyListWindow* open()
+    {
+        frame->findChild<QAction*>("actionKeyList")->trigger();
+        if (!waitFor([&] { return !frame->mdiArea()->subWindowList().isEmpty(); }))
+            return nullptr;
+        return qobject_cast<KeyListWindow*>(frame->mdiArea()->subWindowList().back()->widget());
+    }
+    QStringList topNames(KeyTreeModel* m)
+    {
+        QStringList l;
+        for (int r = 0; r < m->rowCount(); ++r)
+            l << m->index(r, 0).data().toString();
+        return l;
+    }
+    ScratchDir dir;
+    std::unique_ptr<MainFrame> frame;
+};
+
+}  // namespace
+
+TEST_F(KeyList, ShowsTheRingsAsATree)
+{
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    KeyTreeModel* m = w->model();
+    QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(w->windowTitle(), "Key list");
+    EXPECT_EQ(w->findChild<QTabWidget*>("tabs")->tabText(0), "Public Ring");
+    QStringList headers;
+    for (int c = 0; c < m->columnCount(); ++c)
+        headers << m->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, (QStringList{"Keys", "Validity", "Trust", "Size", "Description", "Key ID", "Expiration", "Creation", "ADK"}));
+    ASSERT_EQ(m->rowCount(), 12);
+    EXPECT_EQ(w->ordering(), 2);
+    EXPECT_EQ(topNames(m)[1], "Alice Example <alice@example.org>");
+
+    // Rows start collapsed.
+    EXPECT_FALSE(w->tree()->isExpanded(m->index(1, 0)));
+
+    Row alice = rowAt(m, topRow(m, "Alice"));
+    EXPECT_EQ(alice.size, "2048");
+    EXPECT_EQ(alice.description, "RSA key pair");
+    EXPECT_TRUE(alice.keyId.startsWith("0x"));
+    EXPECT_EQ(alice.keyId.size(), 18);
+    EXPECT_EQ(alice.children, 1);
+    QModelIndex aliceUid = m->index(0, 0, topRow(m, "Alice"));
+    EXPECT_EQ(rowAt(m, aliceUid).description, "User ID");
+    EXPECT_EQ(rowAt(m, aliceUid).children, 2);  // her own and Bob's certification
+    EXPECT_EQ(rowAt(m, m->index(1, 0, aliceUid)).name, "Bob Example <bob@example.org>");
+    EXPECT_EQ(rowAt(m, m->index(1, 0, aliceUid)).description, "Exportable signature");
+    EXPECT_FALSE(m->index(0, 0, aliceUid).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(m->index(topRow(m, "Alice").row(), KeyTreeModel::Validity).data(Qt::DecorationRole).value<QIcon>().isNull());
+
+    // A key without user IDs is one row; a key certified from outside keeps only its own certification.
+    EXPECT_EQ(rowAt(m, m->index(0, 0)).name, "");
+    EXPECT_EQ(rowAt(m, m->index(0, 0)).children, 0);
+    EXPECT_EQ(rowAt(m, m->index(0, 0, topRow(m, "Frank"))).children, 1);
+
+    EXPECT_EQ(rowAt(m, topRow(m, "Rex")).description, "Revoked RSA key pair");
+    EXPECT_EQ(rowAt(m, topRow(m, "Eve")).description, "Expired ECC public key");
+    EXPECT_EQ(rowAt(m, topRow(m, "Bob")).description, "ECC key pair");
+    EXPECT_EQ(rowAt(m, topRow(m, "Carol")).description, "RSA public key");
+    EXPECT_EQ(rowAt(m, topRow(m, "Carol")).size, "3072");
+    EXPECT_EQ(rowAt(m, topRow(m, "Gina")).description, "DH/DSS key pair");
+    EXPECT_EQ(rowAt(m, topRow(m, "Gina")).size, "");  // DSA: no bit count of its own
+    EXPECT_EQ(rowAt(m, topRow(m, "Bob")).size, "255");
+    EXPECT_EQ(rowAt(m, topRow(m, "Leap")).creation, "29.02.2000");
+    EXPECT_EQ(rowAt(m, topRow(m, "Future")).creation, "01.03.2100");
+    EXPECT_EQ(m->index(topRow(m, "Alice").row(), KeyTreeModel::Trust).data().toString(), "");
+    EXPECT_EQ(m->index(topRow(m, "Alice").row(), KeyTreeModel::Adk).data().toString(), "");
+}
+
+TEST_F(KeyList, DoubleClicksReSortAndDescriptionKeepsTheOrder)
+{
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    KeyTreeModel* m = w->model();
+    QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QStringList byUserId = topNames(m);
+
+    w->resortByColumn(KeyTreeModel::Creation);
+    ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
+    EXPECT_EQ(w->ordering(), 14);
+    EXPECT_EQ(topNames(m).first(), "Leap Day <leap@example.org>");  // created in 2000
+    EXPECT_EQ(topNames(m).last(), "Future Key <future@example.org>");
+
+    w->resortByColumn(KeyTreeModel::KeyId);
+    ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
+    QStringList ids;
+    for (int r = 0; r < m->rowCount(); ++r)
+        ids << m->index(r, KeyTreeModel::KeyId).data().toString();
+    QStringList sortedIds = ids;
+    std::sort(sortedIds.begin(), sortedIds.end());
+    EXPECT_EQ(ids, sortedIds);
+
+    const QStringList beforeDescription = topNames(m);
+    w->resortByColumn(KeyTreeModel::Description);
+    ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
+    EXPECT_EQ(w->ordering(), 4);
+    EXPECT_EQ(topNames(m), beforeDescription);
+
+    // Through the real widget: a double click on a "Keys" cell sorts by user ID.
+    QTreeView* tree = w->tree();
+    tree->scrollToTop();
+    QRect cell = tree->visualRect(m->index(1, KeyTreeModel::Keys));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_TRUE(waitFor([&] { return !w->busy() && w->ordering() == 2; }));
+    EXPECT_EQ(topNames(m), byUserId);
+}
+
+TEST_F(KeyList, RefreshShowsTheKeysOfReloadedRings)
+{
+    AppConfigValues v = AppConfig::instance().snapshot();
+    v.PubRing = sourceDir() + "/demo/pubring.pgp";
+    v.SecRing = sourceDir() + "/demo/secring.pgp";
+    AppConfig::instance().assign(v);
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->model()->rowCount(), 6);
+
+    v.PubRing = sourceDir() + "/tests/fixtures/pubring.pgp";
+    v.SecRing = sourceDir() + "/tests/fixtures/secring.pgp";
+    AppConfig::instance().assign(v);
+    frame->keyRingMenuItem()->trigger();  // unload
+    frame->keyRingMenuItem()->trigger();  // load the new rings
+    w->findChild<QPushButton*>("refreshButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
+    EXPECT_EQ(w->model()->rowCount(), 12);
+}
+
+TEST_F(KeyList, NoWindowWithoutKeyRings)
+{
+    frame->libraryMenuItem()->trigger();  // load
+    frame->keyRingMenuItem()->trigger();  // unload the keys
+    frame->findChild<QAction*>("actionKeyList")->trigger();
+    QTest::qWait(200);
+    EXPECT_TRUE(frame->mdiArea()->subWindowList().isEmpty());
+}
+
+TEST(KeyTreeRules, DescriptionsOfEveryKind)
+{
+    struct Case {
+        int alg;
+        bool secret, revoked, expired, disabled;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, false, true, true, true, "Revoked RSA public key"},   {17, false, true, false, false, "Revoked DH/DSS public key"},
+        {1, false, false, true, true, "Expired RSA public key"},  {16, false, false, true, false, "Expired DH/DSS public key"},
+        {1, false, false, false, true, "Disabled RSA public key"}, {17, false, false, false, true, "Disabled DH/DSS public key"},
+        {1, false, false, false, false, "RSA public key"},         {17, false, false, false, false, "DH/DSS public key"},
+        {1, true, true, false, false, "Revoked RSA key pair"},     {17, true, true, true, true, "Revoked DH/DSS key pair"},
+        {1, true, false, true, false, "Expired RSA key pair"},     {17, true, false, true, true, "Expired DH/DSS key pair"},
+        {1, true, false, false, true, "Disabled RSA key pair"},    {16, true, false, false, true, "Disabled DH/DSS key pair"},
+        {1, true, false, false, false, "RSA key pair"},            {17, true, false, false, false, "DH/DSS key pair"},
+        {22, true, false, false, false, "ECC key pair"},           {18, false, true, false, false, "Revoked ECC public key"},
+        {19, false, false, true, false, "Expired ECC public key"}, {3, false, false, false, false, "RSA public key"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(keyDescription(c.alg, c.secret, c.revoked, c.expired, c.disabled), c.text) << c.text;
+
+    EXPECT_EQ(signatureDescription(true, true, true, true, true, 0), "Revoked signature");
+    EXPECT_EQ(signatureDescription(false, true, true, true, true, 1), "Exportable meta-introducer signature");
+    EXPECT_EQ(signatureDescription(false, true, true, true, true, 2), "Exportable signature");
+    EXPECT_EQ(signatureDescription(false, true, true, true, false, 2), "Meta-introducer signature");
+    EXPECT_EQ(signatureDescription(false, true, true, true, false, 1), "Signature");
+    EXPECT_EQ(signatureDescription(false, true, true, false, true, 0), "Corrupt signature");
+    EXPECT_EQ(signatureDescription(false, true, false, false, true, 0), "Exportable signature");
+    EXPECT_EQ(signatureDescription(false, false, false, false, false, 0), "Corrupt signature");
+
+    EXPECT_EQ(algorithmName(22), "EdDSA");
+    EXPECT_EQ(algorithmName(99), "");
+    EXPECT_EQ(orderingForColumn(0), 2);
+    EXPECT_EQ(orderingForColumn(1), 6);
+    EXPECT_EQ(orderingForColumn(2), 8);
+    EXPECT_EQ(orderingForColumn(3), 10);
+    EXPECT_EQ(orderingForColumn(4), -1);
+    EXPECT_EQ(orderingForColumn(5), 4);
+    EXPECT_EQ(orderingForColumn(6), 16);
+    EXPECT_EQ(orderingForColumn(7), 14);
+    EXPECT_EQ(orderingForColumn(8), -1);
+}
+
+TEST(KeyTreeRules, DatesAreRightOutsideTheOldRangeToo)
+{
+    EXPECT_EQ(creationDateText(0), "");
+    EXPECT_EQ(creationDateText(951782400), "29.02.2000");
+    EXPECT_EQ(creationDateText(4107542400), "01.03.2100");  // 2100 is no leap year
+    EXPECT_EQ(creationDateText(4107456000), "28.02.2100");
+    EXPECT_EQ(creationDateText(-2208988800), "01.01.1900");
+    EXPECT_EQ(creationDateText(86399), "01.01.1970");
+}
+
+class KeyListFake : public FakeSdkTest {};
+
+TEST_F(KeyListFake, UserIdsWhoseCertifiersAreAllOutsideHaveNoChildren)
+{
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+    control<void (*)(unsigned, unsigned)>("fakeSdkSetShape")(1, 3);
+    setKeyCount(2);
+    KeyTreeList rows = fillKeyTree(2);
+    ASSERT_EQ(rows.size(), 4u);  // two keys, each with one user ID and no certification rows
+    EXPECT_EQ(rows[0].Level, -1);
+    EXPECT_EQ(rows[1].Level, -2);
+    EXPECT_EQ(rows[1].Description, "User ID");
+    KeyTreeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setRows(rows);
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.rowCount(model.index(0, 0)), 1);
+    EXPECT_EQ(model.rowCount(model.index(0, 0, model.index(0, 0))), 0);
+    EXPECT_EQ(liveObjects(), 2);  // iterator and list were freed
+    EXPECT_EQ(problems(), "");
+}

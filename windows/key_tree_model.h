@@ -1,0 +1,38 @@
+#pragma once
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include "windows/key_tree.h"
+
+// The key tree as a Qt model: keys at the top, their user IDs under them,
+// certifications under those; nine columns.
+class KeyTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    enum Column { Keys, Validity, Trust, Size, Description, KeyId, Expiration, Creation, Adk, ColumnCount };
+
+    explicit KeyTreeModel(QObject* parent = nullptr);
+
+    // Replaces every row (the list is rebuilt whole on each fill).
+    void setRows(KeyTreeList rows);
+    const KeyTreeList& rows() const { return rows_; }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    static QIcon icon(KeyTreeIcon which);
+
+private:
+    struct Node {
+        int row = -1;     // index into rows_, -1 for the root
+        int parent = -1;  // node index
+        int position = 0; // position among its siblings
+        std::vector<int> children;
+    };
+    KeyTreeList rows_;
+    std::vector<Node> nodes_;  // nodes_[0] is the root
+};
