@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <QThread>
 
+#include <cstdio>
+
 #include "app/shared_passphrase.h"
 
 namespace Prompts {
@@ -18,6 +20,7 @@ namespace {
 struct SeamState {
     std::mutex mutex;
     bool testMode = false;
+    bool consoleMode = false;
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<PassphraseAnswer> passphraseAnswers;
     std::deque<std::optional<long long>> numberAnswers;
@@ -58,6 +61,10 @@ void message(const QString& caption, const QString& text, Icon icon)
     {
         std::lock_guard lock(seam().mutex);
         seam().messages.push_back({caption, text, icon});
+        if (seam().consoleMode) {
+            QByteArray line = (caption + ": " + QString(text).replace('|', "\n  ")).toUtf8();
+            std::fprintf(stderr, "%s\n", line.constData());
+        }
         if (seam().testMode)
             return;
     }
@@ -186,6 +193,13 @@ void setTestMode(bool on)
 {
     std::lock_guard lock(seam().mutex);
     seam().testMode = on;
+}
+
+void setConsoleMode(bool on)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().testMode = on;
+    seam().consoleMode = on;
 }
 
 bool testMode()

@@ -73,8 +73,12 @@ void pageSetup();
 // Runs fn on the GUI thread and waits for it (directly when already there).
 void runOnGuiThread(const std::function<void()>& fn);
 
-// ---- test side ----
+// ---- answered without dialogs ----
+// Test mode: nothing is shown; messages are recorded, other prompts take
+// queued answers. Console mode: the same, and every message is also
+// written to standard error as "caption: text".
 void setTestMode(bool on);
+void setConsoleMode(bool on);
 bool testMode();
 void queueFileAnswer(std::optional<QString> path);
 void queuePassphraseAnswer(bool accepted, const QString& text);

@@ -1,0 +1,126 @@
+// tolv-cli: round trips, exit codes and the decode report.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+#include "tests/test_support.h"
+
+namespace {
+
+struct Cli : ::testing::Test {
+    void SetUp() override
+    {
+        const std::string fx = sourceDir() + "/tests/fixtures/";
+        ini = dir.file("tolv.ini");
+        writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + fx + "pubring.pgp\nSecRing=" + fx + "secring.pgp\n");
+        writeWholeFile(dir.file("alice.pass"), "alice\n");
+        writeWholeFile(dir.file("bob.pass"), "bob\n");
+        writeWholeFile(dir.file("wrong.pass"), "wrong\n");
+    }
+    // Runs tolv-cli; returns its exit code, standard output and error.
+    int cli(const std::string& args, std::string* out = nullptr, std::string* err = nullptr)
+    {
+        const std::string cmd = "'" + binDir() + "/tolv-cli' --ini '" + ini + "' " + args + " > '" + dir.file("stdout") +
+                                "' 2> '" + dir.file("stderr") + "'";
+        int status = std::system(cmd.c_str());
+        if (out)
+            *out = readWholeFile(dir.file("stdout"));
+        if (err)
+            *err = readWholeFile(dir.file("stderr"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string f(const std::string& name) { return "'" + dir.file(name) + "'"; }
+    ScratchDir dir;
+    std::string ini;
+};
+
+}  // namespace
+
+TEST_F(Cli, RoundTripBinaryAndArmoured)
+{
+    const std::string data = std::string("binary\0data\xff\xfe", 14) + std::string(1000, 'x');
+    writeWholeFile(dir.file("in.bin"), data);
+    ASSERT_EQ(cli("encode --signer alice@ --recipient bob@ --passphrase-file " + f("alice.pass") + " " + f("in.bin") +
+                  " " + f("in.pgp")),
+              0);
+    std::string out;
+    ASSERT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("in.pgp") + " " + f("back.bin"), &out), 0);
+    EXPECT_TRUE(readWholeFile(dir.file("back.bin")) == data);
+    EXPECT_NE(out.find("Signed by: Alice Example <alice@example.org>\n"), std::string::npos);
+    EXPECT_NE(out.find("verified: 1\n"), std::string::npos);
+    EXPECT_NE(out.find("Encrypted to key we have: Bob Example <bob@example.org>\n"), std::string::npos);
+
+    ASSERT_EQ(cli("encode --armor --signer bob@ --recipient alice@ --passphrase-fd 3 " + f("in.bin") + " " + f("in.asc") +
+                  " 3< " + f("bob.pass")),
+              0);
+    EXPECT_EQ(readWholeFile(dir.file("in.asc")).rfind("-----BEGIN PGP MESSAGE-----", 0), 0u);
+}
+
+TEST_F(Cli, ExitCodes)
+{
+    writeWholeFile(dir.file("in.txt"), "text");
+    std::string err;
+    EXPECT_EQ(cli("encode --signer alice@ --recipient bob@ --passphrase-file " + f("wrong.pass") + " " + f("in.txt") +
+                      " " + f("o.pgp"),
+                  nullptr, &err),
+              3);
+    EXPECT_NE(err.find("Encode_PGPBuff: PGPEncode -11992"), std::string::npos);
+    EXPECT_EQ(cli("encode --signer nobody --recipient bob@ --passphrase-file " + f("alice.pass") + " " + f("in.txt") + " " +
+                  f("o.pgp")),
+              4);
+    EXPECT_EQ(cli("encode --signer Example --recipient bob@ --passphrase-file " + f("alice.pass") + " " + f("in.txt") + " " +
+                  f("o.pgp")),
+              4);
+    EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("in.txt") + " " + f("o.txt")), 5);
+    EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("missing") + " " + f("o.txt")), 6);
+    EXPECT_EQ(cli("encode --signer alice@ --recipient bob@ --passphrase-file " + f("alice.pass") + " " + f("in.txt") +
+                  " /nonexistent-dir/o.pgp"),
+              6);
+    // No passphrase at all: refused, nothing asked interactively.
+    EXPECT_EQ(cli("encode --signer alice@ --recipient bob@ " + f("in.txt") + " " + f("o.pgp")), 3);
+    EXPECT_EQ(cli("encode --passphrase hunter2 " + f("in.txt") + " " + f("o.pgp")), 2);
+    EXPECT_EQ(cli("frobnicate"), 2);
+    EXPECT_EQ(cli("decode only-one"), 2);
+    std::string help;
+    EXPECT_EQ(cli("--help", &help), 0);
+    EXPECT_NE(help.find("--passphrase-fd"), std::string::npos);
+
+    writeWholeFile(ini, "[PGP]\nDLLName=" + dir.file("none.so") + "\n");
+    EXPECT_EQ(cli("keys", nullptr, &err), 6);
+    EXPECT_NE(err.find("Load_PGP: PGP dll:"), std::string::npos);
+}
+
+TEST_F(Cli, ReportsAMessageMadeByGnuPG)
+{
+    const std::string home = dir.file("gnupg");
+    const std::string fx = sourceDir() + "/tests/fixtures/";
+    ASSERT_EQ(std::system(("mkdir -m 700 '" + home + "' && gpg --homedir '" + home + "' --batch --quiet --import '" + fx +
+                           "pubring.pgp' '" + fx + "secring.pgp' 2>/dev/null")
+                              .c_str()),
+              0);
+    writeWholeFile(dir.file("plain"), "from gpg\n");
+    ASSERT_EQ(std::system(("gpg --homedir '" + home + "' --batch --yes --quiet --trust-model always --pinentry-mode loopback "
+                           "--passphrase alice -u alice@example.org -r bob@example.org -r carol@example.org -se -o '" +
+                           dir.file("m.pgp") + "' '" + dir.file("plain") + "' 2>/dev/null")
+                              .c_str()),
+              0);
+    std::string out;
+    ASSERT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("m.pgp") + " " + f("m.out"), &out), 0);
+    EXPECT_EQ(readWholeFile(dir.file("m.out")), "from gpg\n");
+    EXPECT_NE(out.find("Signed by: Alice Example <alice@example.org>\nchecked: 1\nverified: 1\nkeyRevoked: 0\n"
+                       "keyDisabled: 0\nkeyExpired: 0\nkeyMeetsValidityThreshold: 1\nkeyValidity: 3\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 12);  // 8 facts, 2 IDs, 2 names
+    std::system(("gpgconf --homedir '" + home + "' --kill all 2>/dev/null").c_str());
+}
+
+TEST_F(Cli, ListsTheKeyTree)
+{
+    std::string out;
+    ASSERT_EQ(cli("keys --order 14", &out), 0);
+    EXPECT_EQ(out.rfind("1\tLeap Day <leap@example.org>\t2048\tRSA public key\t0x", 0), 0u) << out.substr(0, 200);
+    EXPECT_NE(out.find("\t29.02.2000\n"), std::string::npos);
+    EXPECT_NE(out.find("1\tRex Revoked <rex@example.org>\t2048\tRevoked RSA key pair"), std::string::npos);
+}
