@@ -9,7 +9,7 @@ packages=(
   librnp-dev rnp
   libgtest-dev
   gnupg sq zlib1g-dev
-  clang
+  clang libclang-rt-14-dev time
 )
 
 missing=()
