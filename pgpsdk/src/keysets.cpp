@@ -25,9 +25,23 @@ using namespace pgpsdk;
 namespace {
 
 // Case-folded copy of UTF-8 text, for comparisons that ignore case in any script.
+// The UTF-8 locale for case folding; given back when the library is unloaded.
+struct Utf8Locale {
+    Utf8Locale() : locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr))) {}
+    ~Utf8Locale()
+    {
+        if (locale)
+            freelocale(locale);
+    }
+    Utf8Locale(const Utf8Locale&) = delete;
+    Utf8Locale& operator=(const Utf8Locale&) = delete;
+    locale_t locale;
+};
+
 std::u32string fold(const std::string& s)
 {
-    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    static const Utf8Locale utf8Locale;
+    locale_t utf8 = utf8Locale.locale;
     std::u32string out;
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     std::size_t i = 0, n = s.size();

@@ -184,6 +184,7 @@ struct OptionList : Tagged {
     CoreRef core;
     std::vector<Option> options;
     bool sentinel = false;
+    bool persistent = false;  // made by PGPBuildOptionList: the caller's to free
 };
 
 template <typename T> T* as(void* p, Tag tag)

@@ -32,10 +32,21 @@ OptionList* makeOption(PGPContextRef context, Option option)
     return list;
 }
 
-// Moves the options of one list into out and frees the list.
+// Moves the options of a one-option list into out and frees the list; a
+// caller's list (from PGPBuildOptionList) is copied and left alone.
 bool takeList(OptionList* list, std::vector<Option>& out)
 {
     bool valid = true;
+    if (list->persistent) {
+        for (const Option& o : list->options) {
+            if (o.kind == OptionKind::Invalid)
+                valid = false;
+            out.push_back(o);
+            if (o.keySet)
+                retainKeySet(o.keySet);
+        }
+        return valid;
+    }
     for (Option& o : list->options) {
         if (o.kind == OptionKind::Invalid)
             valid = false;
@@ -234,6 +245,7 @@ PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef* outList, PG
         if (!ctx || !outList || !ok)
             return kPGPError_BadParams;
         list->core = core;
+        list->persistent = true;
         *outList = reinterpret_cast<PGPOptionListRef>(list.release());
         return kPGPError_NoErr;
     });

@@ -169,7 +169,10 @@ typedef struct PGPKeyID {
 } PGPKeyID;
 
 /* ---- events ---- */
-typedef enum PGPEventType {
+/* Event types. The type is a plain number: events added later arrive as
+ * values a handler does not know and must ignore. */
+typedef PGPUInt32 PGPEventType;
+enum {
     kPGPEvent_NullEvent = 0,
     kPGPEvent_InitialEvent = 1,
     kPGPEvent_FinalEvent = 2,
@@ -185,7 +188,7 @@ typedef enum PGPEventType {
     kPGPEvent_SignatureEvent = 12,
     kPGPEvent_BeginLexEvent = 13,
     kPGPEvent_EndLexEvent = 14
-} PGPEventType;
+};
 
 /* Recipients event: the keys the message is encrypted to. recipientSet
  * holds those recipient keys that the decoding key set has (owned by the
@@ -285,7 +288,9 @@ PGPSDK_API PGPError PGPGetSigCertifierKey(PGPSigRef sig, PGPKeySetRef allKeys, P
 /* ---- options ----
  * Option makers return a one-option list that the call it is passed to
  * consumes (PGPBuildOptionList, PGPAppendOptionList, PGPOSignWithKey,
- * PGPEncode, PGPDecode). Variadic calls end with PGPOLastOption(). */
+ * PGPEncode, PGPDecode). A list made by PGPBuildOptionList belongs to the
+ * caller, who frees it with PGPFreeOptionList: calls it is passed to copy
+ * its options. Variadic calls end with PGPOLastOption(). */
 PGPSDK_API PGPOptionListRef PGPOLastOption(PGPContextRef context);
 PGPSDK_API PGPOptionListRef PGPOEventHandler(PGPContextRef context, PGPEventHandlerProcPtr handler, void *userValue);
 PGPSDK_API PGPOptionListRef PGPOInputBuffer(PGPContextRef context, const void *buffer, PGPSize bufferSize);
