@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, address + undefined-behaviour
+# sanitizers) into build-fuzz/ and runs each for SECONDS (default 60) on a
+# copy of its seed corpus. Findings are left in build-fuzz/findings/.
+#   scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLV_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j"$(nproc)"
+mkdir -p build-fuzz/findings
+status=0
+for target in fuzz_decode fuzz_keyring fuzz_profile fuzz_file_dialog; do
+  work="build-fuzz/corpus-$target"
+  mkdir -p "$work"
+  cp -n tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
+  echo "== $target for ${seconds}s"
+  if ! QT_QPA_PLATFORM=offscreen "build-fuzz/bin/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
+      -artifact_prefix="build-fuzz/findings/$target-" -print_final_stats=1 "$work" 2> "build-fuzz/$target.log"; then
+    status=1
+    tail -40 "build-fuzz/$target.log"
+  fi
+  grep -E 'stat::number_of_executed_units|Done [0-9]+ runs' "build-fuzz/$target.log" | tail -2 || true
+done
+exit $status
