@@ -91,7 +91,12 @@ FileDialogStart fileDialogStart(const QString& proposedName)
     QString extFilter;
     if (dot >= 0 && dot >= name.size() - 5) {
         QString ext = name.mid(dot + 1);
-        if (!ext.isEmpty() && !ext.contains('/'))
+        // Only a plain extension makes a filter: "|" would split the filter
+        // list, and blanks or control characters make no pattern.
+        bool plain = !ext.isEmpty();
+        for (QChar ch : ext)
+            plain = plain && ch.isPrint() && !ch.isSpace() && ch != '|' && ch != '/' && ch != '*' && ch != '?';
+        if (plain)
             extFilter = ("Files " + ext + "|*." + ext).left(40);
     }
     start.filterText = extFilter.isEmpty() ? "All files|*.*" : extFilter + "|All files|*.*";

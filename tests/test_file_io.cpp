@@ -154,6 +154,9 @@ TEST_F(FileIo, DialogFilterFromTheProposedExtension)
     EXPECT_EQ(fileDialogStart("archive.tar.gz").filterText, "Files gz|*.gz|All files|*.*");
     EXPECT_EQ(fileDialogStart("long.extension").filterText, "All files|*.*");
     EXPECT_EQ(fileDialogStart("x.").filterText, "All files|*.*");
+    EXPECT_EQ(fileDialogStart("x.a|b").filterText, "All files|*.*");
+    EXPECT_EQ(fileDialogStart("x.a b").filterText, "All files|*.*");
+    EXPECT_EQ(fileDialogStart(QString(200, 'n')).fileName.size(), 200);  // no folder: the whole name
     EXPECT_LE(fileDialogStart("a.abcd").filterText.indexOf("|All"), 40);
 }
 
