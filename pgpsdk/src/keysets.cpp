@@ -163,6 +163,7 @@ PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef target)
             if (!present)
                 to->keys.push_back(k);
         }
+        to->indexed = false;
         return kPGPError_NoErr;
     });
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "pgpsdk/pgpsdk.h"
@@ -123,6 +124,24 @@ struct KeySet : Tagged {
     std::vector<KeyRef> keys;
     bool isMutable = true;
     int refCount = 1;
+    // Keys by the hex ID of the key and of each subkey, made on first use.
+    std::unordered_map<std::string, Key*> byKeyId;
+    bool indexed = false;
+
+    Key* findByKeyId(const std::string& idHex)
+    {
+        if (!indexed) {
+            byKeyId.clear();
+            for (const auto& k : keys) {
+                byKeyId.emplace(k->keyIdHex, k.get());
+                for (const auto& sub : k->subkeyIds)
+                    byKeyId.emplace(sub, k.get());
+            }
+            indexed = true;
+        }
+        auto it = byKeyId.find(idHex);
+        return it == byKeyId.end() ? nullptr : it->second;
+    }
 };
 
 struct KeyList : Tagged {

@@ -176,15 +176,11 @@ PGPError PGPGetSigCertifierKey(PGPSigRef sigRef, PGPKeySetRef allKeys, PGPKeyRef
         std::lock_guard lock(set->core->mutex);
         if (sig->signerKeyId.empty())
             return kPGPError_ItemNotFound;
-        for (const auto& k : set->keys) {
-            bool match = k->keyIdHex == sig->signerKeyId ||
-                         std::find(k->subkeyIds.begin(), k->subkeyIds.end(), sig->signerKeyId) != k->subkeyIds.end();
-            if (match) {
-                *certifier = reinterpret_cast<PGPKeyRef>(k.get());
-                return kPGPError_NoErr;
-            }
-        }
-        return kPGPError_ItemNotFound;
+        Key* k = set->findByKeyId(sig->signerKeyId);
+        if (!k)
+            return kPGPError_ItemNotFound;
+        *certifier = reinterpret_cast<PGPKeyRef>(k);
+        return kPGPError_NoErr;
     });
 }
 
