@@ -182,25 +182,18 @@ int decodeCommand(const std::string& in, const std::string& out)
         return IoFailure;
     if (sdk::PGP_LoadRings() != 0)
         return IoFailure;
-    char signer[255] = {};
-    std::vector<sdk::KeyIdRecord> ids;
-    std::vector<sdk::UserNameRecord> names;
-    sdk::PGPData report;
-    report.signerName = signer;
-    report.signerNameSize = 254;
-    report.encryptedToIDs = &ids;
-    report.encryptedToNames = &names;
+    sdk::DecodeReport report;
     sdk::SdkBlock output;
-    const bool ok = sdk::Decode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, report,
+    const bool ok = sdk::Decode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, report.data,
                                         SharedPassphrase::instance());
-    const PGPEventSignatureData& s = report.signature;
-    std::printf("Signed by: %s\n", signer);
+    const PGPEventSignatureData& s = report.data.signature;
+    std::printf("Signed by: %s\n", report.signer.data());
     std::printf("checked: %d\nverified: %d\nkeyRevoked: %d\nkeyDisabled: %d\nkeyExpired: %d\n", s.checked, s.verified,
                 s.keyRevoked, s.keyDisabled, s.keyExpired);
     std::printf("keyMeetsValidityThreshold: %d\nkeyValidity: %d\n", s.keyMeetsValidityThreshold, s.keyValidity);
-    for (const auto& id : ids)
+    for (const auto& id : report.ids)
         std::printf("Encrypted to: %s\n", id.data());
-    for (const auto& name : names)
+    for (const auto& name : report.names)
         std::printf("Encrypted to key we have: %s\n", name.data());
     std::fflush(stdout);
     if (!ok)

@@ -64,7 +64,7 @@ measure() {
   echo "$med $peak"
 }
 
-tolv() { "$bin/tolv-cli" --ini "$work/tolv.ini" "$@"; }
+TOLV=("$bin/tolv-cli" --ini "$work/tolv.ini")
 GE=(gpg --homedir "$work/gnupg" --batch --yes --quiet --trust-model always --no-auto-check-trustdb)
 sqkey="$work/sq.key"
 "${G[@]}" --armor --export-secret-keys "$fpr" > "$sqkey"
@@ -80,13 +80,13 @@ row() {  # row KEY COMMAND...
 }
 
 echo "== row 1: sign+encrypt random, binary"
-row tolv.enc.bin tolv encode --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/random.bin" "$work/r.tolv.pgp"
+row tolv.enc.bin "${TOLV[@]}" encode --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/random.bin" "$work/r.tolv.pgp"
 row gpg.enc.bin "${GE[@]}" -u "$fpr" -r "$fpr" -se -o "$work/r.gpg.pgp" "$work/random.bin"
 row sq.enc.bin sh -c "sq encrypt --binary --recipient-cert '$sqcert' --signer-key '$sqkey' '$work/random.bin' > '$work/r.sq.pgp'"
 row rnp.enc.bin "${R[@]}" -e -s -r "$fpr" -u "$fpr" --output "$work/r.rnp.pgp" "$work/random.bin"
 
 echo "== row 2: sign+encrypt text, armoured"
-row tolv.enc.txt tolv encode --armor --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/text.txt" "$work/t.tolv.asc"
+row tolv.enc.txt "${TOLV[@]}" encode --armor --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/text.txt" "$work/t.tolv.asc"
 row gpg.enc.txt "${GE[@]}" --armor -u "$fpr" -r "$fpr" -se -o "$work/t.gpg.asc" "$work/text.txt"
 row sq.enc.txt sh -c "sq encrypt --recipient-cert '$sqcert' --signer-key '$sqkey' '$work/text.txt' > '$work/t.sq.asc'"
 row rnp.enc.txt "${R[@]}" -e -s --armor -r "$fpr" -u "$fpr" --output "$work/t.rnp.asc" "$work/text.txt"
@@ -96,7 +96,7 @@ echo "== row 3: decrypt+verify"
 for made in tolv gpg; do
   for kind in r t; do
     in="$work/$kind.$made.pgp"; [ "$kind" = t ] && in="$work/$kind.$made.asc"
-    row tolv.dec.$kind.$made tolv decode --passphrase-file "$work/pass" "$in" "$work/out.tolv"
+    row tolv.dec.$kind.$made "${TOLV[@]}" decode --passphrase-file "$work/pass" "$in" "$work/out.tolv"
     row gpg.dec.$kind.$made "${GE[@]}" -o "$work/out.gpg" -d "$in"
     row sq.dec.$kind.$made sh -c "sq decrypt --recipient-key '$sqkey' --signer-cert '$sqcert' '$in' > '$work/out.sq'"
     row rnp.dec.$kind.$made "${R[@]}" -d --output "$work/out.rnp" "$in"

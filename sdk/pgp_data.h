@@ -22,6 +22,24 @@ struct PGPData {
     std::vector<UserNameRecord>* encryptedToNames = nullptr;
 };
 
+// A PGPData with its own signer text and lists, wired together.
+struct DecodeReport {
+    DecodeReport()
+    {
+        data.signerName = signer.data();
+        data.signerNameSize = 254;
+        data.encryptedToIDs = &ids;
+        data.encryptedToNames = &names;
+    }
+    DecodeReport(const DecodeReport&) = delete;
+    DecodeReport& operator=(const DecodeReport&) = delete;
+
+    std::array<char, 255> signer {};
+    std::vector<KeyIdRecord> ids;
+    std::vector<UserNameRecord> names;
+    PGPData data;
+};
+
 // The SDK's event callback: fills the PGPData given as the user value from
 // the recipients and signature events; every other event is ignored. It
 // always lets the job go on.

@@ -54,16 +54,9 @@ struct Matrix : ::testing::Test {
     }
     bool decode(const std::string& message, std::string* plain = nullptr)
     {
-        char signer[255] = {};
-        std::vector<sdk::KeyIdRecord> ids;
-        std::vector<sdk::UserNameRecord> names;
-        sdk::PGPData report;
-        report.signerName = signer;
-        report.signerNameSize = 254;
-        report.encryptedToIDs = &ids;
-        report.encryptedToNames = &names;
+        sdk::DecodeReport report;
         sdk::SdkBlock out;
-        bool ok = sdk::Decode_PGPBuff(message.data(), message.size(), out, report, SharedPassphrase::instance());
+        bool ok = sdk::Decode_PGPBuff(message.data(), message.size(), out, report.data, SharedPassphrase::instance());
         if (plain)
             *plain = out ? std::string(out.data(), out.size()) : std::string();
         return ok;

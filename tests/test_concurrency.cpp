@@ -51,20 +51,13 @@ TEST(Concurrency, JobsWhileTheFrameTogglesKeysAndLibrary)
                     ++failed;
                     continue;
                 }
-                char signer[255] = {};
-                std::vector<sdk::KeyIdRecord> ids;
-                std::vector<sdk::UserNameRecord> names;
-                sdk::PGPData report;
-                report.signerName = signer;
-                report.signerNameSize = 254;
-                report.encryptedToIDs = &ids;
-                report.encryptedToNames = &names;
+                sdk::DecodeReport report;
                 sdk::SdkBlock decoded;
-                if (!sdk::Decode_PGPBuff(encoded.data(), encoded.size(), decoded, report, SharedPassphrase::instance())) {
+                if (!sdk::Decode_PGPBuff(encoded.data(), encoded.size(), decoded, report.data, SharedPassphrase::instance())) {
                     ++failed;
                     continue;
                 }
-                if (std::string(decoded.data(), decoded.size()) == text && report.signature.verified)
+                if (std::string(decoded.data(), decoded.size()) == text && report.data.signature.verified)
                     ++succeeded;
                 else
                     ++wrong;

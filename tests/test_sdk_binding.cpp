@@ -14,68 +14,18 @@
 #include "platform/dynamic_library.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_session.h"
-#include "tests/test_support.h"
-#include "windows/frame_commands.h"
+#include "tests/fake_sdk_fixture.h"
 
 using namespace sdk;
 
 namespace {
 
-std::string lib(const std::string& name) { return binDir() + "/lib" + name + ".so"; }
+std::string lib(const std::string& name) { return libraryPath(name); }
 
-class Binding : public ::testing::Test {
+class Binding : public FakeSdkTest {
 protected:
-    void SetUp() override
-    {
-        Prompts::resetTestState();
-        resetSessionForTests();
-        AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
-        v.DLLName = lib("fakepgpsdk");
-        v.PubRing = dir.file("pub.pgp");
-        v.SecRing = dir.file("sec.pgp");
-        AppConfig::instance().assign(v);
-        frame = std::make_unique<MainFrame>();
-        wireFrameCommands(*frame);
-        logPath = dir.file("calls.log");
-        setenv("FAKE_PGPSDK_LOG", logPath.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        UnLoad_PGP();
-        unsetenv("FAKE_PGPSDK_LOG");
-    }
-    void setDll(const std::string& name)
-    {
-        AppConfigValues v = AppConfig::instance().snapshot();
-        v.DLLName = name;
-        AppConfig::instance().assign(v);
-    }
-    template <typename F> F control(const char* name)
-    {
-        return reinterpret_cast<F>(dlsym(sessionSnapshot().LibraryHandle, name));
-    }
-    void fail(const char* call, PGPError code) { control<void (*)(const char*, PGPError)>("fakeSdkFail")(call, code); }
-    int liveObjects() { return control<int (*)()>("fakeSdkLiveObjects")(); }
-    std::vector<std::string> calls()
-    {
-        std::vector<std::string> out;
-        std::string text = readWholeFile(logPath);
-        std::size_t at = 0;
-        while (at < text.size()) {
-            std::size_t nl = text.find('\n', at);
-            out.push_back(text.substr(at, nl - at));
-            at = nl + 1;
-        }
-        return out;
-    }
-    void clearCalls() { writeWholeFile(logPath, ""); }
-    std::vector<Prompts::ShownMessage> messages() { return Prompts::shownMessages(); }
     QString libraryText() { return frame->libraryMenuItem()->text(); }
     QString keyRingText() { return frame->keyRingMenuItem()->text(); }
-
-    ScratchDir dir;
-    std::unique_ptr<MainFrame> frame;
-    std::string logPath;
 };
 
 }  // namespace

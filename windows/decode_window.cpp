@@ -29,14 +29,6 @@
 
 namespace {
 
-QPushButton* button(QWidget* parent, QStyle::StandardPixmap icon, const QString& text, const QString& name)
-{
-    auto* b = new QPushButton(parent->style()->standardIcon(icon), text, parent);
-    b->setObjectName(name);
-    b->setMinimumWidth(dluX(parent->font(), 60));
-    return b;
-}
-
 QCheckBox* flagBox(const char* text)
 {
     auto* box = new QCheckBox(text);
@@ -47,10 +39,7 @@ QCheckBox* flagBox(const char* text)
 // What one decode job produced, handed to the window when it ends.
 struct DecodeJob {
     sdk::SdkBlock output;
-    sdk::PGPData report;
-    std::array<char, 255> signer {};
-    std::vector<sdk::KeyIdRecord> ids;
-    std::vector<sdk::UserNameRecord> names;
+    sdk::DecodeReport report;
 };
 
 }  // namespace
@@ -63,14 +52,14 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
 
     inputView_ = new BufferView(this);
     inputView_->setObjectName("inputView");
-    auto* closeButton = button(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
-    loadButton_ = button(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
+    auto* closeButton = makeButton(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
+    loadButton_ = makeButton(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
     loadButton_->setToolTip("Load an encoded file");
     oemToChar_ = new QCheckBox("OemToChar", this);
     oemToChar_->setObjectName("oemToChar");
     oemToChar_->setChecked(true);
-    decodeButton_ = button(this, QStyle::SP_BrowserReload, "Decode", "decodeButton");
-    saveButton_ = button(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
+    decodeButton_ = makeButton(this, QStyle::SP_BrowserReload, "Decode", "decodeButton");
+    saveButton_ = makeButton(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
     saveButton_->setToolTip("Save decoded buffer on disk file");
     inputSize_ = new QLabel(this);
     inputSize_->setObjectName("inputSize");
@@ -262,10 +251,6 @@ void DecodeWindow::decode()
     showReport();
 
     auto job = std::make_shared<DecodeJob>();
-    job->report.signerName = job->signer.data();
-    job->report.signerNameSize = 254;
-    job->report.encryptedToIDs = &job->ids;
-    job->report.encryptedToNames = &job->names;
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     const bool oem = oemToChar_->isChecked();
@@ -274,7 +259,7 @@ void DecodeWindow::decode()
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
         [job, inputData, size, oem, converted, use]() mutable {
-            sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job->output, job->report,
+            sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job->output, job->report.data,
                                 SharedPassphrase::instance());
             use.reset();
             if (oem && job->output) {
@@ -306,15 +291,15 @@ void DecodeWindow::decode()
             } else if (job->output) {
                 output_ = WindowBuffer::fromSdk(std::move(job->output));
             }
-            report_.signature = job->report.signature;
-            signerText_ = job->signer;
+            report_.signature = job->report.data.signature;
+            signerText_ = job->report.signer;
             signerText_.back() = '\0';
             // Rows of earlier decodes stay; this one's come after them.
-            ids_.insert(ids_.end(), job->ids.begin(), job->ids.end());
-            names_.insert(names_.end(), job->names.begin(), job->names.end());
+            ids_.insert(ids_.end(), job->report.ids.begin(), job->report.ids.end());
+            names_.insert(names_.end(), job->report.names.begin(), job->report.names.end());
             bindOutput();
             showReport();
-            wipeMemory(job->signer.data(), job->signer.size());
+            wipeMemory(job->report.signer.data(), job->report.signer.size());
         });
 }
 

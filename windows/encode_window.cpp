@@ -28,14 +28,6 @@
 
 namespace {
 
-QPushButton* button(QWidget* parent, QStyle::StandardPixmap icon, const QString& text, const QString& name)
-{
-    auto* b = new QPushButton(parent->style()->standardIcon(icon), text, parent);
-    b->setObjectName(name);
-    b->setMinimumWidth(dluX(parent->font(), 60));
-    return b;
-}
-
 // Converts an OEM (CP866) text file's content to UTF-8; the block may grow.
 WindowBuffer convertedFromOem(WindowBuffer loaded)
 {
@@ -62,17 +54,17 @@ EncodeWindow::EncodeWindow(QWidget* parent) : ChildWindow(parent)
 
     inputView_ = new BufferView(this);
     inputView_->setObjectName("inputView");
-    auto* closeButton = button(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
-    loadButton_ = button(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
+    auto* closeButton = makeButton(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
+    loadButton_ = makeButton(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
     oemToChar_ = new QCheckBox("OemToChar", this);
     oemToChar_->setObjectName("oemToChar");
     asciiOutput_ = new QCheckBox("ASCII Output", this);
     asciiOutput_->setObjectName("asciiOutput");
     asciiOutput_->setChecked(true);
-    encodeButton_ = button(this, QStyle::SP_FileDialogDetailedView, "Encode", "encodeButton");
-    allocButton_ = button(this, QStyle::SP_FileDialogNewFolder, "Alloc", "allocButton");
+    encodeButton_ = makeButton(this, QStyle::SP_FileDialogDetailedView, "Encode", "encodeButton");
+    allocButton_ = makeButton(this, QStyle::SP_FileDialogNewFolder, "Alloc", "allocButton");
     allocButton_->setToolTip("Allocate buff for input");
-    saveButton_ = button(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
+    saveButton_ = makeButton(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
     saveButton_->setToolTip("Save encoded buffer on disk file");
     inputSize_ = new QLabel(this);
     inputSize_->setObjectName("inputSize");

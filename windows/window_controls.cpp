@@ -1,5 +1,8 @@
 #include "windows/window_controls.h"
 
+#include <QPushButton>
+
+#include "app/dialog_units.h"
 #include "app/shared_passphrase.h"
 
 QString sizeText(std::int64_t n) { return n == 0 ? QString() : QString::number(n); }
@@ -30,4 +33,12 @@ QString withoutTrailingBlanks(QString s)
     while (!s.isEmpty() && s.back() == ' ')
         s.chop(1);
     return s;
+}
+
+QPushButton* makeButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& text, const QString& objectName)
+{
+    auto* b = new QPushButton(parent->style()->standardIcon(icon), text, parent);
+    b->setObjectName(objectName);
+    b->setMinimumWidth(dluX(parent->font(), 60));
+    return b;
 }

@@ -8,6 +8,13 @@
 
 class QWidget;
 
+#include <QStyle>
+
+class QPushButton;
+
+// A push button with a standard icon, 60 dialog units wide at least.
+QPushButton* makeButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& text, const QString& objectName);
+
 // A number as the windows show sizes: blank when zero.
 QString sizeText(std::int64_t n);
 
