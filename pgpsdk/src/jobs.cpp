@@ -230,7 +230,7 @@ PGPError encode(Context& ctx, JobOptions& job)
         return kPGPError_NoSuitableKey;
     rnp_op_encrypt_set_armor(op.get(), job.armor);
     rnp_op_encrypt_set_cipher(op.get(), "AES256");
-    rnp_op_encrypt_set_hash(op.get(), "SHA256");
+    rnp_op_encrypt_set_hash(op.get(), "SHA512");
     rnp_op_encrypt_set_aead(op.get(), "None");
     if (compressionPays(data, size))
         rnp_op_encrypt_set_compression(op.get(), "ZLIB", 6);
@@ -279,7 +279,9 @@ PGPError decode(PGPContextRef context, Context& ctx, JobOptions& job)
     if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
         return kPGPError_OutOfMemory;
     InputHandle input(rawIn);
-    OutputBlock block(size + 8192, job.output->maxSize);
+    // Decompressed output can be several times the message; reserving that
+    // costs address space only, and spares copying the block as it grows.
+    OutputBlock block(size <= SIZE_MAX / 4 ? size * 4 + 65536 : size, job.output->maxSize);
     rnp_output_t rawOut = nullptr;
     if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &block) != RNP_SUCCESS)
         return kPGPError_OutOfMemory;

@@ -1,5 +1,6 @@
 #include "output_block.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -11,6 +12,7 @@ namespace pgpsdk {
 namespace {
 struct alignas(16) BlockHeader {
     std::size_t capacity;
+    std::size_t used;  // bytes written so far: only these are wiped
     std::size_t magic;
 };
 constexpr std::size_t kMagic = 0x5047505344414154ull;  // marks a block of ours
@@ -24,6 +26,7 @@ void* allocateBlock(std::size_t capacity)
     if (!h)
         return nullptr;
     h->capacity = capacity + 1;
+    h->used = 0;
     h->magic = kMagic;
     return h + 1;
 }
@@ -35,14 +38,17 @@ void freeBlock(void* data)
     BlockHeader* h = static_cast<BlockHeader*>(data) - 1;
     if (h->magic != kMagic)
         return;  // not ours: refusing is safer than freeing
-    wipe(data, h->capacity);
+    // Pages never written hold nothing and stay untouched.
+    wipe(data, std::min(h->used, h->capacity));
     h->magic = 0;
     std::free(h);
 }
 
 OutputBlock::OutputBlock(std::size_t initialCapacity, std::size_t maxSize) : maxSize_(maxSize)
 {
-    grow(initialCapacity ? initialCapacity : 4096);
+    std::size_t want = initialCapacity ? initialCapacity : 4096;
+    while (!grow(want) && want > 65536)
+        want /= 2;
 }
 
 OutputBlock::~OutputBlock() { freeBlock(data_); }
@@ -60,6 +66,7 @@ bool OutputBlock::grow(std::size_t needed)
     // No realloc: the old block may hold plaintext and is wiped before it goes.
     if (data_) {
         std::memcpy(fresh, data_, size_);
+        (static_cast<BlockHeader*>(fresh) - 1)->used = size_;
         freeBlock(data_);
     }
     data_ = static_cast<char*>(fresh);
@@ -78,6 +85,7 @@ bool OutputBlock::append(const void* data, std::size_t size)
     std::memcpy(data_ + size_, data, size);
     size_ += size;
     data_[size_] = 0;
+    (reinterpret_cast<BlockHeader*>(data_) - 1)->used = size_ + 1;
     return true;
 }
 

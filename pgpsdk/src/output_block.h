@@ -9,6 +9,8 @@ namespace pgpsdk {
 // A growing output buffer whose final block is handed to the caller.
 class OutputBlock {
 public:
+    // Reserves initialCapacity (falling back to less when that much address
+    // space is refused); pages are only used as they are written.
     explicit OutputBlock(std::size_t initialCapacity, std::size_t maxSize);
     ~OutputBlock();
     OutputBlock(const OutputBlock&) = delete;
