@@ -230,7 +230,7 @@ PGPError encode(Context& ctx, JobOptions& job)
         return kPGPError_NoSuitableKey;
     rnp_op_encrypt_set_armor(op.get(), job.armor);
     rnp_op_encrypt_set_cipher(op.get(), "AES256");
-    rnp_op_encrypt_set_hash(op.get(), "SHA512");
+    rnp_op_encrypt_set_hash(op.get(), "SHA256");
     rnp_op_encrypt_set_aead(op.get(), "None");
     if (compressionPays(data, size))
         rnp_op_encrypt_set_compression(op.get(), "ZLIB", 6);
