@@ -17,7 +17,11 @@ OptionList::~OptionList()
 
 namespace {
 
-OptionList lastOptionSentinel;
+// The end marker of every option list: made once, never changed.
+struct LastOptionSentinel : OptionList {
+    LastOptionSentinel() { sentinel = true; }
+};
+LastOptionSentinel lastOptionSentinel;
 constexpr int kMaxOptionsPerCall = 256;
 
 OptionList* makeOption(PGPContextRef context, Option option)
@@ -98,7 +102,6 @@ extern "C" {
 
 PGPOptionListRef PGPOLastOption(PGPContextRef)
 {
-    lastOptionSentinel.sentinel = true;
     return reinterpret_cast<PGPOptionListRef>(&lastOptionSentinel);
 }
 
