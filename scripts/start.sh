@@ -5,4 +5,5 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 cd demo
-exec ../build/bin/tolv tolv.ini
+# Without an argument Tolv reads tolv.ini in the current folder.
+exec ../build/bin/tolv
