@@ -3,6 +3,8 @@
 # sanitizers) into build-fuzz/ and runs each for SECONDS (default 60) on a
 # copy of its seed corpus. Findings are left in build-fuzz/findings/.
 #   scripts/fuzz.sh [SECONDS]
+# FUZZ_SEED picks libFuzzer's seed (default 1, so CI runs are repeatable;
+# 0 lets libFuzzer choose).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -15,7 +17,7 @@ for target in fuzz_decode fuzz_keyring fuzz_profile fuzz_file_dialog; do
   mkdir -p "$work"
   cp -n tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
   echo "== $target for ${seconds}s"
-  if ! QT_QPA_PLATFORM=offscreen "build-fuzz/bin/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
+  if ! QT_QPA_PLATFORM=offscreen "build-fuzz/bin/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -seed="${FUZZ_SEED:-1}" \
       -artifact_prefix="build-fuzz/findings/$target-" -print_final_stats=1 "$work" 2> "build-fuzz/$target.log"; then
     status=1
     tail -40 "build-fuzz/$target.log"
