@@ -97,6 +97,7 @@ TEST_F(Windows, EncodeListsOfferUsableKeysInUserIdOrder)
     EXPECT_TRUE(recipients.contains("Alice Example <alice@example.org>"));
     EXPECT_FALSE(recipients.contains("Rex Revoked <rex@example.org>"));
     EXPECT_FALSE(recipients.contains("Eve Expired <eve@example.org>"));
+    EXPECT_FALSE(recipients.contains(""));  // the key without a user ID
     QStringList sorted = recipients;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(recipients, sorted);

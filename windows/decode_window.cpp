@@ -81,6 +81,10 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
     encryptedTo_->setObjectName("encryptedTo");
     encryptedToKeys_ = new QComboBox;
     encryptedToKeys_->setObjectName("encryptedToKeys");
+    for (QComboBox* box : {encryptedTo_, encryptedToKeys_}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(20);
+    }
     checked_ = flagBox("checked");
     verified_ = flagBox("verified");
     keyRevoked_ = flagBox("keyRevoked");

@@ -83,12 +83,17 @@ EncodeWindow::EncodeWindow(QWidget* parent) : ChildWindow(parent)
     signer_->setEditable(true);
     signer_->setMaxVisibleItems(5);
     signer_->lineEdit()->setMaxLength(255);
+    // Long user IDs must not widen the window.
+    signer_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    signer_->setMinimumContentsLength(20);
     passphrase_ = makePassphraseEntry(options);
     recipient_ = new QComboBox;
     recipient_->setObjectName("recipient");
     recipient_->setEditable(true);
     recipient_->setMaxVisibleItems(10);
     recipient_->lineEdit()->setMaxLength(255);
+    recipient_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    recipient_->setMinimumContentsLength(20);
     form->addRow("Sign :", signer_);
     form->addRow("PassPhrase :", passphrase_);
     form->addRow("Encrypt for :", recipient_);

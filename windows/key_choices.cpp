@@ -29,6 +29,9 @@ KeyChoiceList fillKeyChoices()
         call::PGPGetKeyBoolean(key, static_cast<PGPInt32>(kPGPKeyPropHasUnverifiedRevocation), &unverifiedRevocation);
         if (revoked || disabled || expired)
             continue;
+        // A key without a user ID cannot be chosen by its user-ID text.
+        if (userId[0] == '\0')
+            continue;
         if (secret)
             lists.signers.push_back(userId);
         lists.recipients.push_back(userId);

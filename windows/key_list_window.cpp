@@ -1,5 +1,6 @@
 #include "windows/key_list_window.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -32,6 +33,12 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     const int widths[KeyTreeModel::ColumnCount] = {125, 30, 20, 33, 80, 53, 53, 45, 20};
     for (int c = 0; c < KeyTreeModel::ColumnCount; ++c)
         tree_->header()->resizeSection(c, dluX(font(), widths[c]));
+    // Key IDs have 16 hex digits and descriptions run longer than the old
+    // columns held: make room for them.
+    const QFontMetrics metrics(tree_->font());
+    tree_->header()->resizeSection(KeyTreeModel::KeyId, metrics.horizontalAdvance("0x0000000000000000") + 16);
+    tree_->header()->resizeSection(KeyTreeModel::Description,
+                                   std::max(dluX(font(), 80), metrics.horizontalAdvance("Disabled DH/DSS public key") + 16));
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
     tabs->addTab(tree_, "Public Ring");
