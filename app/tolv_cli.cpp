@@ -167,10 +167,10 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
         return IoFailure;
     if (sdk::PGP_LoadRings() != 0)
         return IoFailure;
-    int eventWord = 0;
+    sdk::PGPData eventReport;  // the event handler's user value
     sdk::SdkBlock output;
     if (!sdk::Encode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, armor,
-                             SharedPassphrase::instance(), recipient, signer, &eventWord))
+                             SharedPassphrase::instance(), recipient, signer, &eventReport))
         return exitCodeFromMessages();
     return save(out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
 }

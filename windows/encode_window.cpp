@@ -258,7 +258,7 @@ void EncodeWindow::encode()
     auto ok = std::make_shared<bool>(false);
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
-    void* report = &eventWord_;
+    void* report = &eventReport_;
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(

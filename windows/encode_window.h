@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+#include "sdk/pgp_data.h"
 #include "windows/child_window.h"
 #include "windows/key_choices.h"
 #include "windows/window_buffer.h"
@@ -45,7 +46,9 @@ private:
     WindowBuffer input_;
     WindowBuffer output_;
     int lastResult_ = 0;
-    int eventWord_ = 0;
+    // The event handler's user value during encoding. A whole report, not a
+    // single word: an event the SDK sends while encoding is written here.
+    sdk::PGPData eventReport_;
 
     BufferView* inputView_;
     BufferView* outputView_;
