@@ -162,13 +162,17 @@ std::optional<long long> askNumber(const QString& caption, const QString& label,
     }
     std::optional<long long> result;
     runOnGuiThread([&] {
-        bool ok = false;
-        int value = QInputDialog::getInt(parentWidget(), caption, label,
-                                         static_cast<int>(std::clamp(start, minimum, maximum)),
-                                         static_cast<int>(minimum), static_cast<int>(maximum),
-                                         static_cast<int>(step), &ok);
-        if (ok)
-            result = value;
+        QInputDialog dialog(parentWidget());
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(label);
+        dialog.setInputMode(QInputDialog::IntInput);
+        dialog.setIntRange(static_cast<int>(minimum), static_cast<int>(maximum));
+        dialog.setIntStep(static_cast<int>(step));
+        dialog.setIntValue(static_cast<int>(std::clamp(start, minimum, maximum)));
+        dialog.setOkButtonText("Ok");
+        dialog.setCancelButtonText("Cancel");
+        if (dialog.exec() == QDialog::Accepted)
+            result = dialog.intValue();
     });
     return result;
 }
