@@ -12,7 +12,11 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QThread>
 
+#include <atomic>
 #include <thread>
 
 #include "app/app_config.h"
@@ -192,4 +196,67 @@ TEST_F(Frame, CommandsReachTheirHandlers)
     action("actionEncodePGP")->trigger();
     action("actionDecodePGP")->trigger();  // no handler: nothing happens
     EXPECT_EQ(encodes, 1);
+}
+
+TEST(PromptSeam, RealDialogsShowCaptionLinesAndIcons)
+{
+    Prompts::setTestMode(false);
+    QString seenTitle, seenText;
+    int seenIcon = -1;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seenTitle = box->windowTitle();
+        seenText = box->text();
+        seenIcon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Prompts::message("Load_AllFile", "Error CreateFile x|FILE NOT FOUND", Prompts::Icon::Stop);
+    EXPECT_EQ(seenTitle, "Load_AllFile");
+    EXPECT_EQ(seenText, "Error CreateFile x\nFILE NOT FOUND");
+    EXPECT_EQ(seenIcon, QMessageBox::Critical);
+
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seenIcon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Prompts::message("Trace", "a|b", Prompts::Icon::Exclamation);
+    EXPECT_EQ(seenIcon, QMessageBox::Warning);
+
+    // The sizing dialog, answered through its own widgets.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Allocate memory");
+        EXPECT_EQ(dialog->okButtonText(), "Ok");
+        dialog->setIntValue(512);
+        dialog->accept();
+    });
+    auto n = Prompts::askNumber("Allocate memory", "Buffer size in bytes", 0, 256, 1000000000, 256);
+    ASSERT_TRUE(n.has_value());
+    EXPECT_EQ(*n, 512);
+
+    // A prompt asked for on a worker thread is shown on the GUI thread,
+    // while the worker waits for the answer.
+    QThread* shownOn = nullptr;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownOn = box->thread();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    clicker.start(10);
+    std::atomic<bool> answered{false};
+    std::thread worker([&] {
+        Prompts::message("From a worker", "x", Prompts::Icon::Stop);
+        answered = true;
+    });
+    EXPECT_TRUE(waitFor([&] { return answered.load(); }));
+    worker.join();
+    clicker.stop();
+    EXPECT_EQ(shownOn, QCoreApplication::instance()->thread());
+    Prompts::setTestMode(true);
 }
