@@ -74,42 +74,42 @@ bool subpacketField(const std::string& json, int type, const char* name, std::st
     return false;
 }
 
-std::unique_ptr<Sig> buildSig(rnp_signature_handle_t handle, const std::string& ownKeyId, std::string& type,
-                              std::uint32_t& created)
+std::unique_ptr<Sig> buildSig(rnp_signature_handle_t rawHandle, const std::string& ownKeyId)
 {
     auto sig = std::make_unique<Sig>();
+    sig->handle.reset(rawHandle);
     sig->signerKeyId = upper(takeRnpString([&] {
         char* s = nullptr;
-        rnp_signature_get_keyid(handle, &s);
+        rnp_signature_get_keyid(rawHandle, &s);
         return s;
     }()));
-    type = takeRnpString([&] {
+    sig->type = takeRnpString([&] {
         char* s = nullptr;
-        rnp_signature_get_type(handle, &s);
+        rnp_signature_get_type(rawHandle, &s);
         return s;
     }());
-    created = 0;
-    rnp_signature_get_creation(handle, &created);
-    sig->sound = true;
+    rnp_signature_get_creation(rawHandle, &sig->created);
+    sig->sound = true;  // it parsed
     sig->isMine = sig->signerKeyId == ownKeyId;
-    rnp_result_t status = rnp_signature_is_valid(handle, 0);
-    sig->tried = status != RNP_ERROR_KEY_NOT_FOUND;
-    sig->verified = status == RNP_SUCCESS;
-    if (status == RNP_ERROR_SIGNATURE_INVALID)
-        sig->sound = true;  // parsed, but does not verify
+    sig->revoked = sig->type == "certification revocation";
+    return sig;
+}
+
+void evaluateSig(Sig& sig)
+{
+    rnp_result_t status = rnp_signature_is_valid(sig.handle.get(), 0);
+    sig.tried = status != RNP_ERROR_KEY_NOT_FOUND;
+    sig.verified = status == RNP_SUCCESS;
     char* json = nullptr;
-    if (rnp_signature_packet_to_json(handle, 0, &json) == RNP_SUCCESS) {
+    if (rnp_signature_packet_to_json(sig.handle.get(), 0, &json) == RNP_SUCCESS) {
         std::string j = takeRnpString(json);
         j.erase(std::remove_if(j.begin(), j.end(), [](char c) { return c == ' ' || c == '\n'; }), j.end());
         std::string v;
         if (subpacketField(j, 4, "exportable", v))
-            sig->exportable = v != "false";
+            sig.exportable = v != "false";
         if (subpacketField(j, 5, "level", v))
-            sig->trustLevel = std::atoi(v.c_str());
+            sig.trustLevel = std::atoi(v.c_str());
     }
-    if (type == "certification revocation")
-        sig->revoked = true;
-    return sig;
 }
 
 void buildUserIds(Key& key)
@@ -134,30 +134,14 @@ void buildUserIds(Key& key)
 
         size_t sigCount = 0;
         rnp_uid_get_signature_count(uid.get(), &sigCount);
-        struct Made {
-            std::string type;
-            std::uint32_t created;
-        };
-        std::vector<Made> made;
         for (size_t s = 0; s < sigCount; ++s) {
             rnp_signature_handle_t rawSig = nullptr;
             if (rnp_uid_get_signature_at(uid.get(), s, &rawSig) != RNP_SUCCESS)
                 continue;
-            SigHandle sigHandle(rawSig);
-            Made m;
-            u->sigs.push_back(buildSig(sigHandle.get(), key.keyIdHex, m.type, m.created));
-            made.push_back(m);
-        }
-        // A certification that its maker revoked later counts as revoked.
-        for (std::size_t a = 0; a < u->sigs.size(); ++a) {
-            if (made[a].type != "certification revocation")
-                continue;
-            for (std::size_t b = 0; b < u->sigs.size(); ++b) {
-                if (b != a && made[b].type != "certification revocation" &&
-                    u->sigs[b]->signerKeyId == u->sigs[a]->signerKeyId && made[b].created <= made[a].created &&
-                    u->sigs[a]->verified)
-                    u->sigs[b]->revoked = true;
-            }
+            auto sig = buildSig(rawSig, key.keyIdHex);
+            sig->core = key.core;
+            sig->owner = u.get();
+            u->sigs.push_back(std::move(sig));
         }
         key.userIds.push_back(std::move(u));
     }
@@ -257,6 +241,24 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
 
 }  // namespace
 
+void UserID::evaluate()
+{
+    if (evaluated)
+        return;
+    evaluated = true;
+    for (auto& sig : sigs)
+        evaluateSig(*sig);
+    // A certification that its maker revoked later counts as revoked.
+    for (const auto& revocation : sigs) {
+        if (revocation->type != "certification revocation" || !revocation->verified)
+            continue;
+        for (auto& other : sigs)
+            if (other.get() != revocation.get() && other->type != "certification revocation" &&
+                other->signerKeyId == revocation->signerKeyId && other->created <= revocation->created)
+                other->revoked = true;
+    }
+}
+
 std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store)
 {
     std::vector<KeyRef> keys;
@@ -294,11 +296,15 @@ std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store)
             k->validity = kPGPValidity_Complete;
             continue;
         }
+        // Only certifications by the ring's usable key pairs are checked here;
+        // the rest wait until someone asks about them.
         bool certified = false;
         for (const auto& u : k->userIds)
             for (const auto& s : u->sigs)
-                if (!s->isMine && s->verified && !s->revoked && trustedCertifiers.count(s->signerKeyId))
-                    certified = true;
+                if (!certified && !s->isMine && trustedCertifiers.count(s->signerKeyId)) {
+                    u->evaluate();
+                    certified = s->verified && !s->revoked;
+                }
         k->validity = certified ? kPGPValidity_Complete : kPGPValidity_Unknown;
     }
     return keys;

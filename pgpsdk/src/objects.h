@@ -58,8 +58,18 @@ using StoreRef = std::shared_ptr<KeyStore>;
 
 struct Key;
 
+struct UserID;
+
+// A certification on a user ID. Checking it costs a signature verification,
+// so it is checked on first use, with the other certifications on the same
+// user ID (UserID::evaluate), not when the ring opens.
 struct Sig : Tagged {
     Sig() : Tagged(Tag::Sig) {}
+    CoreRef core;
+    UserID* owner = nullptr;
+    SigHandle handle;
+    std::string type;
+    std::uint32_t created = 0;
     std::string signerKeyId;  // 16 upper-case hex digits, or empty
     bool revoked = false;
     bool sound = false;
@@ -74,7 +84,11 @@ struct UserID : Tagged {
     UserID() : Tagged(Tag::UserID) {}
     std::string text;
     bool revoked = false;
+    bool evaluated = false;
     std::vector<std::unique_ptr<Sig>> sigs;
+
+    // Checks every certification on this user ID once (call under the context lock).
+    void evaluate();
 };
 
 struct Key : Tagged, std::enable_shared_from_this<Key> {

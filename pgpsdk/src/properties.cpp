@@ -141,6 +141,8 @@ PGPError PGPGetSigBoolean(PGPSigRef sigRef, PGPInt32 property, PGPBoolean* value
         auto* sig = as<Sig>(sigRef, Tag::Sig);
         if (!sig || !value)
             return kPGPError_BadParams;
+        std::lock_guard lock(sig->core->mutex);
+        sig->owner->evaluate();
         switch (property) {
         case kPGPSigPropIsRevoked: *value = sig->revoked; break;
         case kPGPSigPropIsNotCorrupt: *value = sig->sound; break;
@@ -160,6 +162,8 @@ PGPError PGPGetSigNumber(PGPSigRef sigRef, PGPInt32 property, PGPInt32* value)
         auto* sig = as<Sig>(sigRef, Tag::Sig);
         if (!sig || !value || property != kPGPSigPropTrustLevel)
             return kPGPError_BadParams;
+        std::lock_guard lock(sig->core->mutex);
+        sig->owner->evaluate();
         *value = sig->trustLevel;
         return kPGPError_NoErr;
     });
