@@ -413,6 +413,23 @@ PGPError decode(PGPContextRef context, Context& ctx, JobOptions& job)
     return kPGPError_NoErr;
 }
 
+// Runs a job under the context's lock with the options of the call.
+template <typename Run> PGPError runJob(PGPContextRef context, PGPOptionListRef firstOption, va_list args, Run&& run)
+{
+    return guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        CoreRef core = ctx ? ctx->core : nullptr;
+        std::unique_lock<std::recursive_mutex> lock;
+        if (core)
+            lock = std::unique_lock(core->mutex);
+        JobOptions job;
+        bool ok = gather(firstOption, args, job);
+        if (!ctx || !ok)
+            return kPGPError_BadParams;
+        return run(*ctx, job);
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -421,18 +438,7 @@ PGPError PGPEncode(PGPContextRef context, PGPOptionListRef firstOption, ...)
 {
     va_list args;
     va_start(args, firstOption);
-    PGPError result = guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        CoreRef core = ctx ? ctx->core : nullptr;
-        std::unique_lock<std::recursive_mutex> lock;
-        if (core)
-            lock = std::unique_lock(core->mutex);
-        JobOptions job;
-        bool ok = gather(firstOption, args, job);
-        if (!ctx || !ok)
-            return kPGPError_BadParams;
-        return encode(*ctx, job);
-    });
+    PGPError result = runJob(context, firstOption, args, [](Context& ctx, JobOptions& job) { return encode(ctx, job); });
     va_end(args);
     return result;
 }
@@ -441,18 +447,8 @@ PGPError PGPDecode(PGPContextRef context, PGPOptionListRef firstOption, ...)
 {
     va_list args;
     va_start(args, firstOption);
-    PGPError result = guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        CoreRef core = ctx ? ctx->core : nullptr;
-        std::unique_lock<std::recursive_mutex> lock;
-        if (core)
-            lock = std::unique_lock(core->mutex);
-        JobOptions job;
-        bool ok = gather(firstOption, args, job);
-        if (!ctx || !ok)
-            return kPGPError_BadParams;
-        return decode(context, *ctx, job);
-    });
+    PGPError result = runJob(context, firstOption, args,
+                             [context](Context& ctx, JobOptions& job) { return decode(context, ctx, job); });
     va_end(args);
     return result;
 }
