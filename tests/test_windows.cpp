@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -369,4 +370,34 @@ TEST_F(Windows, TwoWindowsEncodeAtTheSameTime)
     EXPECT_FALSE(a->output().isNull());
     EXPECT_FALSE(b->output().isNull());
     EXPECT_TRUE(Prompts::shownMessages().empty());
+}
+
+TEST(BufferViews, LargeBuffersShowTheirStartAndEditCheaply)
+{
+    // A large allocated buffer is zero-terminated text, editable at once.
+    WindowBuffer big = WindowBuffer::allocated(ByteBuffer::allocateZeroed(64LL * 1024 * 1024));
+    ASSERT_FALSE(big.isNull());
+    BufferView view;
+    view.bind(&big);
+    EXPECT_FALSE(view.isReadOnly());
+    EXPECT_TRUE(view.showsAll());
+    QTest::keyClicks(&view, "hello");
+    EXPECT_EQ(std::string(big.data(), 6), std::string("hello\0", 6));
+    QTest::keyClick(&view, Qt::Key_Backspace);
+    EXPECT_EQ(std::string(big.data(), 5), std::string("hell\0", 5));
+    EXPECT_EQ(big.contentLength(), 64LL * 1024 * 1024);  // still encoded whole
+
+    // A loaded text file larger than the view shows its start, read-only.
+    const qint64 length = BufferView::kTextLimit + 1000;
+    ByteBuffer block = ByteBuffer::allocateZeroed(length + 1);
+    std::memset(block.data(), 'x', static_cast<std::size_t>(length));
+    WindowBuffer file = WindowBuffer::fromFile(std::move(block), length);
+    view.bind(&file);
+    EXPECT_TRUE(view.isReadOnly());
+    EXPECT_FALSE(view.showsAll());
+    EXPECT_FALSE(view.showsHex());
+    EXPECT_TRUE(view.toPlainText().endsWith(QString("[Read-only: the first %1 of %2 bytes are shown]")
+                                                .arg(BufferView::kTextLimit)
+                                                .arg(length)));
+    view.bind(nullptr);
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/secret_text.h"
 #include "platform/code_page.h"
 #include "windows/window_buffer.h"
 
@@ -52,13 +53,28 @@ void BufferView::bind(WindowBuffer* buffer)
         return;
     }
     const char* bytes = buffer->data();
-    qint64 n = buffer->contentLength();
-    // A text box shows zero-terminated text: trailing zero bytes are not content.
-    qint64 end = n;
-    while (end > 0 && bytes[end - 1] == '\0')
-        --end;
-    const bool binary = std::memchr(bytes, 0, static_cast<std::size_t>(end)) != nullptr ||
-                        !platform::isValidUtf8(bytes, static_cast<std::size_t>(std::min(end, kTextLimit)));
+    const qint64 n = buffer->contentLength();
+    // Only the part that can be shown is looked at, so a buffer of
+    // gigabytes costs no more here than one of a few MiB.
+    const qint64 scan = std::min(n, kTextLimit);
+    qint64 end;
+    bool binary;
+    if (buffer->isAllocated()) {
+        // An allocated buffer holds zero-terminated text.
+        const void* nul = std::memchr(bytes, 0, static_cast<std::size_t>(scan));
+        end = nul ? static_cast<const char*>(nul) - bytes : scan;
+        binary = !platform::isValidUtf8(bytes, static_cast<std::size_t>(end));
+        complete_ = nul != nullptr || n <= kTextLimit;
+    } else {
+        // Trailing zero bytes are not content.
+        end = scan;
+        if (n <= kTextLimit)
+            while (end > 0 && bytes[end - 1] == '\0')
+                --end;
+        binary = std::memchr(bytes, 0, static_cast<std::size_t>(end)) != nullptr ||
+                 !platform::isValidUtf8(bytes, static_cast<std::size_t>(end));
+        complete_ = n <= kTextLimit;
+    }
     QString text;
     if (binary) {
         hex_ = true;
@@ -68,15 +84,15 @@ void BufferView::bind(WindowBuffer* buffer)
         if (!complete_)
             text += QString("\n[Binary data: the first %1 of %2 bytes are shown]").arg(shown).arg(n);
     } else {
-        qint64 shown = std::min(end, kTextLimit);
+        qint64 shown = end;
         // Never cut inside a UTF-8 character.
-        while (shown > 0 && shown < end && (static_cast<unsigned char>(bytes[shown]) & 0xC0) == 0x80)
+        while (!complete_ && shown > 0 && (static_cast<unsigned char>(bytes[shown]) & 0xC0) == 0x80)
             --shown;
-        complete_ = shown == end;
         text = QString::fromUtf8(bytes, static_cast<int>(shown));
         if (!complete_)
-            text += QString("\n[Read-only: the first %1 of %2 bytes are shown]").arg(shown).arg(end);
+            text += QString("\n[Read-only: the first %1 of %2 bytes are shown]").arg(shown).arg(n);
     }
+    textLength_ = end;
     setPlainText(text);
     setReadOnly(hex_ || !complete_ || !buffer->editable());
     updating_ = false;
@@ -96,7 +112,12 @@ void BufferView::writeBack()
     while (n > 0 && n < utf8.size() && (static_cast<unsigned char>(utf8[static_cast<int>(n)]) & 0xC0) == 0x80)
         --n;
     std::memcpy(buffer_->data(), utf8.constData(), static_cast<std::size_t>(n));
-    std::memset(buffer_->data() + n, 0, static_cast<std::size_t>(size - n));
+    // Past the earlier text the buffer is zero already: only what the text
+    // no longer covers is cleared, not the whole rest of a large buffer.
+    if (n < textLength_)
+        std::memset(buffer_->data() + n, 0, static_cast<std::size_t>(textLength_ - n));
+    textLength_ = n;
     if (!buffer_->isAllocated())
         buffer_->setContentLength(n);
+    wipeMemory(utf8.data(), static_cast<std::size_t>(utf8.size()));
 }

@@ -30,4 +30,5 @@ private:
     bool updating_ = false;
     bool hex_ = false;
     bool complete_ = true;
+    qint64 textLength_ = 0;  // bytes of text now in the buffer
 };
