@@ -156,13 +156,6 @@ KeyRef findKeyById(const std::vector<KeyRef>& keys, const std::string& idHex)
     return nullptr;
 }
 
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 PGPError encode(Context& ctx, JobOptions& job)
 {
     if (!job.input || !job.output)
@@ -314,9 +307,7 @@ PGPError decode(PGPContextRef context, Context& ctx, JobOptions& job)
             rnp_recipient_handle_t rec = nullptr;
             if (rnp_op_verify_get_recipient_at(op.get(), i, &rec) != RNP_SUCCESS)
                 continue;
-            char* idRaw = nullptr;
-            rnp_recipient_get_keyid(rec, &idRaw);
-            std::string id = upper(takeRnpString(idRaw));
+            std::string id = upperHex(rnpText(rnp_recipient_get_keyid, rec));
             PGPKeyID kid;
             keyIdFromHex(id, kid);
             ids.push_back(kid);
@@ -354,9 +345,7 @@ PGPError decode(PGPContextRef context, Context& ctx, JobOptions& job)
         std::string signerId;
         rnp_signature_handle_t handle = nullptr;
         if (rnp_op_verify_signature_get_handle(sig, &handle) == RNP_SUCCESS && handle) {
-            char* idRaw = nullptr;
-            rnp_signature_get_keyid(handle, &idRaw);
-            signerId = upper(takeRnpString(idRaw));
+            signerId = upperHex(rnpText(rnp_signature_get_keyid, handle));
             rnp_signature_handle_destroy(handle);
         }
         keyIdFromHex(signerId, sd.signingKeyID);

@@ -47,13 +47,6 @@ int algorithmId(const std::string& alg)
     return 0;
 }
 
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Reads one integer field of a subpacket from librnp's JSON dump of a
 // signature: the value after "name": inside the object for the given type.
 bool subpacketField(const std::string& json, int type, const char* name, std::string& value)
@@ -78,16 +71,8 @@ std::unique_ptr<Sig> buildSig(rnp_signature_handle_t rawHandle, const std::strin
 {
     auto sig = std::make_unique<Sig>();
     sig->handle.reset(rawHandle);
-    sig->signerKeyId = upper(takeRnpString([&] {
-        char* s = nullptr;
-        rnp_signature_get_keyid(rawHandle, &s);
-        return s;
-    }()));
-    sig->type = takeRnpString([&] {
-        char* s = nullptr;
-        rnp_signature_get_type(rawHandle, &s);
-        return s;
-    }());
+    sig->signerKeyId = upperHex(rnpText(rnp_signature_get_keyid, rawHandle));
+    sig->type = rnpText(rnp_signature_get_type, rawHandle);
     rnp_signature_get_creation(rawHandle, &sig->created);
     sig->sound = true;  // it parsed
     sig->isMine = sig->signerKeyId == ownKeyId;
@@ -156,16 +141,8 @@ bool hasUnverifiedRevocation(Key& key)
         if (rnp_key_get_signature_at(key.handle, i, &raw) != RNP_SUCCESS)
             continue;
         SigHandle sig(raw);
-        std::string type = takeRnpString([&] {
-            char* s = nullptr;
-            rnp_signature_get_type(sig.get(), &s);
-            return s;
-        }());
-        std::string signer = upper(takeRnpString([&] {
-            char* s = nullptr;
-            rnp_signature_get_keyid(sig.get(), &s);
-            return s;
-        }()));
+        std::string type = rnpText(rnp_signature_get_type, sig.get());
+        std::string signer = upperHex(rnpText(rnp_signature_get_keyid, sig.get()));
         if (type == "key revocation" && signer != key.keyIdHex && rnp_signature_is_valid(sig.get(), 0) != RNP_SUCCESS)
             return true;
     }
@@ -178,16 +155,8 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
     key->core = core;
     key->store = store;
     key->handle = handle;
-    key->fingerprint = takeRnpString([&] {
-        char* s = nullptr;
-        rnp_key_get_fprint(handle, &s);
-        return s;
-    }());
-    key->keyIdHex = upper(takeRnpString([&] {
-        char* s = nullptr;
-        rnp_key_get_keyid(handle, &s);
-        return s;
-    }()));
+    key->fingerprint = rnpText(rnp_key_get_fprint, handle);
+    key->keyIdHex = upperHex(rnpText(rnp_key_get_keyid, handle));
     for (std::size_t i = 0; i < 8 && 2 * i + 1 < key->keyIdHex.size(); ++i)
         key->keyId[i] = static_cast<std::uint8_t>(std::stoul(key->keyIdHex.substr(2 * i, 2), nullptr, 16));
     size_t subCount = 0;
@@ -197,20 +166,12 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
         if (rnp_key_get_subkey_at(handle, i, &raw) != RNP_SUCCESS)
             continue;
         KeyHandle sub(raw);
-        key->subkeyIds.push_back(upper(takeRnpString([&] {
-            char* s = nullptr;
-            rnp_key_get_keyid(sub.get(), &s);
-            return s;
-        }())));
+        key->subkeyIds.push_back(upperHex(rnpText(rnp_key_get_keyid, sub.get())));
     }
     char* uid = nullptr;
     if (rnp_key_get_primary_uid(handle, &uid) == RNP_SUCCESS)
         key->primaryUserId = takeRnpString(uid);
-    key->algorithm = algorithmId(takeRnpString([&] {
-        char* s = nullptr;
-        rnp_key_get_alg(handle, &s);
-        return s;
-    }()));
+    key->algorithm = algorithmId(rnpText(rnp_key_get_alg, handle));
     std::uint32_t bits = 0;
     rnp_key_get_bits(handle, &bits);
     key->bits = static_cast<int>(bits);
@@ -308,6 +269,13 @@ std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store)
         k->validity = certified ? kPGPValidity_Complete : kPGPValidity_Unknown;
     }
     return keys;
+}
+
+std::string upperHex(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
 }
 
 void keyIdFromHex(const std::string& hex, PGPKeyID& out)

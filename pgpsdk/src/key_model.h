@@ -12,6 +12,9 @@ namespace pgpsdk {
 // validity worked out against the other keys of the same store.
 std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store);
 
+// Hex digits in upper case, as key IDs are compared here.
+std::string upperHex(std::string s);
+
 // Key ID bytes <-> the SDK's PGPKeyID record and hex text.
 void keyIdFromHex(const std::string& hex, PGPKeyID& out);
 std::string hexFromKeyId(const PGPKeyID& id);

@@ -63,4 +63,14 @@ inline std::string takeRnpString(char* s)
     return out;
 }
 
+// The text a librnp getter of the form get(handle, char** out) gives, or
+// an empty text when it fails.
+template <typename Handle> std::string rnpText(rnp_result_t (*get)(Handle, char**), Handle handle)
+{
+    char* s = nullptr;
+    if (get(handle, &s) != RNP_SUCCESS)
+        return {};
+    return takeRnpString(s);
+}
+
 }  // namespace pgpsdk
