@@ -3,11 +3,15 @@
 
 #include "app/main_frame.h"
 #include "app/scan_ini.h"
+#include "platform/stderr_filter.h"
 #include "windows/frame_commands.h"
 #include "windows/passphrase_dialog.h"
 
 int main(int argc, char** argv)
 {
+#ifndef TOLV_UNFILTERED_STDERR
+    platform::StderrFilter quietLibrary;
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolv");
 

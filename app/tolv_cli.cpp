@@ -21,7 +21,9 @@
 #include "app/scan_ini.h"
 #include "app/shared_passphrase.h"
 #include "platform/file_access.h"
+#include "platform/stderr_filter.h"
 #include "sdk/decode_buffer.h"
+#include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
 #include "windows/key_tree.h"
@@ -36,6 +38,8 @@ enum Exit {
     MissingKey = 4,
     BadInput = 5,
     IoFailure = 6,
+    BadSignature = 7,
+    UncheckedSignature = 8,
 };
 
 const char* const kHelp = R"(Usage:
@@ -57,10 +61,12 @@ library named in the settings file (default: tolv.ini in the current folder).
                          8 trust, 10 size, 14 creation, 16 expiration
 
 The passphrase is never taken from the command line, where other users
-could read it. decode prints one fact per line: "Signed by", "checked",
+could read it. decode prints one "Verdict" line per signature first ("Not
+signed" without one, "Not decoded: ..." after a failure), then one fact
+per line: "Signed by", "checked",
 "verified", "keyRevoked", "keyDisabled", "keyExpired",
 "keyMeetsValidityThreshold", "keyValidity", then one "Encrypted to" line
-per recipient key ID and one "Encrypted to key we have" line per
+per recipient key ID (with the key's user ID when the rings hold it) and one "Encrypted to key we have" line per
 recipient key the rings hold. keys prints one line per row, tab-separated:
 level, keys, size, description, key ID, creation.
 
@@ -68,6 +74,8 @@ Messages go to standard error with their caption. Exit codes:
   0 success   1 other failure   2 usage   3 bad or missing passphrase
   4 key not found or ambiguous   5 bad input (not a message, damaged)
   6 I/O failure (files, key rings, SDK library)
+  7 decoded, but a signature is bad or by a revoked key
+  8 decoded, but a signature's key is not in the rings
 )";
 
 bool readPassphrase(int fd, std::string& out)
@@ -175,6 +183,37 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
     return save(out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
 }
 
+// A decoded message whose signatures do not all hold ends with its own code,
+// so that a script never takes a bad signature for a good one.
+int signatureExitCode(const std::vector<sdk::SignatureRecord>& signatures)
+{
+    int code = Ok;
+    for (const sdk::SignatureRecord& s : signatures) {
+        const sdk::Verdict v = sdk::signatureVerdict(s);
+        if (v.tone == sdk::VerdictTone::Bad)
+            return BadSignature;
+        if (!s.data.signingKey)
+            code = UncheckedSignature;
+    }
+    return code;
+}
+
+// The verdicts first, one line each, then the report's facts.
+void printDecodeReport(const sdk::DecodeReport& report, PGPError outcome)
+{
+    for (const sdk::Verdict& v : sdk::decodeVerdicts(report.signatures, outcome))
+        std::printf("Verdict: %s\n", v.text.c_str());
+    const PGPEventSignatureData& s = report.data.signature;
+    std::printf("Signed by: %s\n", report.signer.data());
+    std::printf("checked: %d\nverified: %d\nkeyRevoked: %d\nkeyDisabled: %d\nkeyExpired: %d\n", s.checked, s.verified,
+                s.keyRevoked, s.keyDisabled, s.keyExpired);
+    std::printf("keyMeetsValidityThreshold: %d\nkeyValidity: %d\n", s.keyMeetsValidityThreshold, s.keyValidity);
+    for (const auto& r : report.recipients)
+        std::printf("Encrypted to: %s\n", sdk::recipientText(r).c_str());
+    for (const auto& name : report.names)
+        std::printf("Encrypted to key we have: %s\n", name.data());
+}
+
 int decodeCommand(const std::string& in, const std::string& out)
 {
     Input input;
@@ -184,21 +223,16 @@ int decodeCommand(const std::string& in, const std::string& out)
         return IoFailure;
     sdk::DecodeReport report;
     sdk::SdkBlock output;
+    PGPError outcome = kPGPError_NoErr;
     const bool ok = sdk::Decode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, report.data,
-                                        SharedPassphrase::instance());
-    const PGPEventSignatureData& s = report.data.signature;
-    std::printf("Signed by: %s\n", report.signer.data());
-    std::printf("checked: %d\nverified: %d\nkeyRevoked: %d\nkeyDisabled: %d\nkeyExpired: %d\n", s.checked, s.verified,
-                s.keyRevoked, s.keyDisabled, s.keyExpired);
-    std::printf("keyMeetsValidityThreshold: %d\nkeyValidity: %d\n", s.keyMeetsValidityThreshold, s.keyValidity);
-    for (const auto& id : report.ids)
-        std::printf("Encrypted to: %s\n", id.data());
-    for (const auto& name : report.names)
-        std::printf("Encrypted to key we have: %s\n", name.data());
+                                        SharedPassphrase::instance(), &outcome);
+    printDecodeReport(report, outcome);
     std::fflush(stdout);
     if (!ok)
         return exitCodeFromMessages();
-    return save(out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
+    if (!save(out, output.data(), static_cast<std::int64_t>(output.size())))
+        return IoFailure;
+    return signatureExitCode(report.signatures);
 }
 
 int keysCommand(int order)
@@ -220,6 +254,9 @@ int keysCommand(int order)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+#ifndef TOLV_UNFILTERED_STDERR
+    platform::StderrFilter quietLibrary;
+#endif
     Prompts::setConsoleMode(true);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string ini, command, signer, recipient, passphraseFile;

@@ -8,19 +8,24 @@
 namespace sdk {
 
 bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, PGPData& report,
-                    PassphraseBuffer& passphrase)
+                    PassphraseBuffer& passphrase, PGPError* outcome)
 {
     const char* const caption = "Decode_PGPBuff";
+    setOutcome(outcome, kPGPError_NotInitialized);
     SdkUse use;  // counts this run; unloading the library waits for its end
     if (!use.loadKeys())
         return false;
     // Asked before every decoding with an empty buffer, encrypted message or not.
-    if (passphrase.get().empty() && PASSPHRASEDIALOG(passphrase) == 0)
+    if (passphrase.get().empty() && PASSPHRASEDIALOG(passphrase) == 0) {
+        setOutcome(outcome, kPGPError_UserAbort);
         return false;
+    }
     const SecretText pass = passphrase.get();
     const PGPContextRef c = use.context();
     PGPOptionListRef optionList = nullptr;
     auto fail = [&](const char* label, PGPError e) {
+        setOutcome(outcome, e);
+        forgetWrongPassphrase(passphrase, e);
         reportSdkFailure(caption, label, e);
         if (optionList) {
             call::PGPFreeOptionList(optionList);
@@ -61,6 +66,7 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     }
     output.adopt(outData, outSize);
     call::PGPFreeOptionList(optionList);
+    setOutcome(outcome, kPGPError_NoErr);
     return true;
 }
 

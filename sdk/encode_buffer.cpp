@@ -85,17 +85,23 @@ bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string
 }  // namespace
 
 bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
-                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, void* report)
+                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, void* report,
+                    PGPError* outcome)
 {
+    setOutcome(outcome, kPGPError_NotInitialized);
     SdkUse use;  // counts this run; unloading the library waits for its end
     if (!use.loadKeys())
         return false;
-    if (passphrase.get().empty() && PASSPHRASEDIALOG(passphrase) == 0)
+    if (passphrase.get().empty() && PASSPHRASEDIALOG(passphrase) == 0) {
+        setOutcome(outcome, kPGPError_UserAbort);
         return false;
+    }
     const SecretText pass = passphrase.get();
     const PGPContextRef c = use.context();
     EncodeHandles h;
     auto fail = [&](const char* label, PGPError e) {
+        setOutcome(outcome, e);
+        forgetWrongPassphrase(passphrase, e);
         reportSdkFailure(kCaption, label, e);
         ReleaseEncodeHandles(h);
         return false;
@@ -131,6 +137,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     // The signer first, then the recipient.
     if (!FindSingleKey(c, use.keySet(), signer,
                        {"PGPNewUserIDStringFilter signKey ", "PGPFilterKeySet signKey ", "PGPCountKeys signKey "}, h)) {
+        setOutcome(outcome, kPGPError_ItemNotFound);
         ReleaseEncodeHandles(h);
         return false;
     }
@@ -147,6 +154,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
 
     if (!FindSingleKey(c, use.keySet(), recipient,
                        {"PGPNewUserIDStringFilter UserName ", "PGPFilterKeySet UserName ", "PGPCountKeys UserName "}, h)) {
+        setOutcome(outcome, kPGPError_ItemNotFound);
         ReleaseEncodeHandles(h);
         return false;
     }
@@ -175,6 +183,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     }
     output.adopt(outData, outSize);
     ReleaseEncodeHandles(h);
+    setOutcome(outcome, kPGPError_NoErr);
     return true;
 }
 

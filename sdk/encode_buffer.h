@@ -10,10 +10,13 @@ namespace sdk {
 // Signs input with the one key that signer selects and encrypts it to the
 // one key that recipient selects, binary or ASCII-armoured. Asks for the
 // passphrase when the buffer is empty. Every failure is shown to the user;
-// the result tells only whether the SDK's encode succeeded. report is
-// handed to the event handler as its user value.
+// the result tells only whether the SDK's encode succeeded; a wrong
+// passphrase is forgotten. report is handed to the event handler as its
+// user value. outcome, when given, receives the SDK's result,
+// kPGPError_ItemNotFound when no single key matched, or kPGPError_UserAbort
+// when the passphrase was refused.
 bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
                     PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer,
-                    void* report);
+                    void* report, PGPError* outcome = nullptr);
 
 }  // namespace sdk

@@ -3,6 +3,7 @@
 // PGPEventHandler into the caller's record and lists.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "pgpsdk/pgpsdk.h"
@@ -12,14 +13,34 @@ namespace sdk {
 using KeyIdRecord = std::array<char, 128>;   // one key-ID text
 using UserNameRecord = std::array<char, 256>;  // one primary user-ID name
 
+// One signature of a message, as its event told it.
+struct SignatureRecord {
+    PGPEventSignatureData data {};
+    std::string signerName;  // primary user ID, when the rings hold the key
+    std::string keyIdText;   // "0x" and the 16 hex digits of the signer's key ID
+};
+
+// One recipient key ID of a message, with the key's name when the rings hold it.
+struct RecipientRecord {
+    std::string keyIdText;
+    std::string name;
+    bool hidden = false;  // key ID 0: the sender hid the recipient
+};
+
 struct PGPData {
-    // The signature event's data, as the SDK delivers it.
+    // The signature event's data, as the SDK delivers it. With several
+    // signatures: the first that verified, or failing that the first.
     PGPEventSignatureData signature {};
     // The program's own fields.
     char* signerName = nullptr;
     std::uint32_t signerNameSize = 0;
     std::vector<KeyIdRecord>* encryptedToIDs = nullptr;
     std::vector<UserNameRecord>* encryptedToNames = nullptr;
+    // Every signature and recipient in message order (null: not kept), and
+    // the number of signature events so far.
+    std::vector<SignatureRecord>* signatures = nullptr;
+    std::vector<RecipientRecord>* recipients = nullptr;
+    std::uint32_t signatureEvents = 0;
 };
 
 // A PGPData with its own signer text and lists, wired together.
@@ -30,6 +51,8 @@ struct DecodeReport {
         data.signerNameSize = 254;
         data.encryptedToIDs = &ids;
         data.encryptedToNames = &names;
+        data.signatures = &signatures;
+        data.recipients = &recipients;
     }
     DecodeReport(const DecodeReport&) = delete;
     DecodeReport& operator=(const DecodeReport&) = delete;
@@ -37,6 +60,8 @@ struct DecodeReport {
     std::array<char, 255> signer {};
     std::vector<KeyIdRecord> ids;
     std::vector<UserNameRecord> names;
+    std::vector<SignatureRecord> signatures;
+    std::vector<RecipientRecord> recipients;
     PGPData data;
 };
 

@@ -10,4 +10,10 @@ void reportSdkFailure(const char* caption, const char* label, PGPError code)
                      Prompts::Icon::Stop);
 }
 
+void forgetWrongPassphrase(PassphraseBuffer& passphrase, PGPError code)
+{
+    if (code == kPGPError_BadPassphrase)
+        passphrase.set({});
+}
+
 }  // namespace sdk

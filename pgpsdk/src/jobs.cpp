@@ -1,4 +1,4 @@
-// PGPEncode and PGPDecode on librnp.
+// PGPEncode and PGPDecode on librnp: option gathering and the encoder.
 #include <zlib.h>
 
 #include <algorithm>
@@ -7,6 +7,7 @@
 #include <set>
 
 #include "boundary.h"
+#include "job_support.h"
 #include "key_model.h"
 #include "options.h"
 #include "output_block.h"
@@ -14,19 +15,6 @@
 using namespace pgpsdk;
 
 namespace {
-
-// Options of one job, gathered from its option lists.
-struct JobOptions {
-    OptionList holder;  // owns the options; releases their key sets
-    const Option* handler = nullptr;
-    const Option* input = nullptr;
-    const Option* output = nullptr;
-    const Option* sign = nullptr;
-    const Option* passphrase = nullptr;
-    std::vector<KeySet*> encryptTo;
-    KeySet* keySet = nullptr;
-    bool armor = false;
-};
 
 bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
 {
@@ -49,41 +37,6 @@ bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
     }
     return ok;
 }
-
-// librnp asks for passphrases through a callback on the key store; it is
-// pointed at the job's passphrase for the length of one job.
-struct PassphraseSource {
-    const SecretString* text = nullptr;
-    int asked = 0;
-};
-
-bool providePassphrase(rnp_ffi_t, void* ctx, rnp_key_handle_t, const char*, char buf[], size_t bufLen)
-{
-    auto* src = static_cast<PassphraseSource*>(ctx);
-    ++src->asked;
-    if (!src->text || src->text->size() + 1 > bufLen || src->asked > 8)
-        return false;
-    std::memcpy(buf, src->text->c_str(), src->text->size() + 1);
-    return true;
-}
-
-class PassphraseScope {
-public:
-    PassphraseScope(rnp_ffi_t ffi, PassphraseSource& src) : ffi_(ffi) { rnp_ffi_set_pass_provider(ffi, providePassphrase, &src); }
-    ~PassphraseScope() { rnp_ffi_set_pass_provider(ffi_, nullptr, nullptr); }
-    PassphraseScope(const PassphraseScope&) = delete;
-    PassphraseScope& operator=(const PassphraseScope&) = delete;
-
-private:
-    rnp_ffi_t ffi_;
-};
-
-bool writeToBlock(void* ctx, const void* buf, size_t len)
-{
-    return static_cast<OutputBlock*>(ctx)->append(buf, len);
-}
-
-void closeBlock(void*, bool) {}
 
 // An input with no bytes (librnp takes no empty memory input).
 bool readNothing(void*, void*, size_t, size_t* read)
@@ -112,48 +65,6 @@ bool compressionPays(const unsigned char* data, std::size_t size)
         out += destLen;
     }
     return out < in * 9 / 10;
-}
-
-PGPError mapRnpError(rnp_result_t r)
-{
-    switch (r) {
-    case RNP_SUCCESS: return kPGPError_NoErr;
-    case RNP_ERROR_BAD_PASSWORD: return kPGPError_BadPassphrase;
-    case RNP_ERROR_NO_SUITABLE_KEY: return kPGPError_NoSuitableKey;
-    case RNP_ERROR_KEY_NOT_FOUND: return kPGPError_NoSuitableKey;
-    case RNP_ERROR_OUT_OF_MEMORY: return kPGPError_OutOfMemory;
-    case RNP_ERROR_NOT_ENOUGH_DATA:
-    case RNP_ERROR_EOF: return kPGPError_TruncatedData;
-    case RNP_ERROR_BAD_FORMAT:
-    case RNP_ERROR_UNKNOWN_TAG:
-    case RNP_ERROR_PACKET_NOT_CONSUMED: return kPGPError_CorruptData;
-    case RNP_ERROR_BAD_STATE:
-    case RNP_ERROR_MAC_INVALID: return kPGPError_IntegrityCheckFailed;
-    case RNP_ERROR_SIGNING_FAILED: return kPGPError_SigningFailed;
-    case RNP_ERROR_WRITE: return kPGPError_WriteFailed;
-    case RNP_ERROR_READ: return kPGPError_ReadFailed;
-    case RNP_ERROR_NOT_SUPPORTED:
-    case RNP_ERROR_NOT_IMPLEMENTED: return kPGPError_FeatureNotAvailable;
-    default: return kPGPError_CorruptData;
-    }
-}
-
-bool keyUsable(const Key& k) { return k.valid && !k.revoked && !k.expired; }
-
-PGPError sendEvent(const JobOptions& job, PGPContextRef context, PGPEvent& event)
-{
-    if (!job.handler)
-        return kPGPError_NoErr;
-    PGPError r = job.handler->handler(context, &event, job.handler->userValue);
-    return r ? kPGPError_UserAbort : kPGPError_NoErr;
-}
-
-KeyRef findKeyById(const std::vector<KeyRef>& keys, const std::string& idHex)
-{
-    for (const auto& k : keys)
-        if (k->keyIdHex == idHex || std::find(k->subkeyIds.begin(), k->subkeyIds.end(), idHex) != k->subkeyIds.end())
-            return k;
-    return nullptr;
 }
 
 PGPError encode(Context& ctx, JobOptions& job)
@@ -255,153 +166,6 @@ PGPError encode(Context& ctx, JobOptions& job)
     return kPGPError_NoErr;
 }
 
-PGPError decode(PGPContextRef context, Context& ctx, JobOptions& job)
-{
-    if (!job.input || !job.output)
-        return kPGPError_BadParams;
-    StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
-    const std::vector<KeyRef> noKeys;
-    const std::vector<KeyRef>& keys = job.keySet ? job.keySet->keys : noKeys;
-    rnp_ffi_t ffi = store->ffi.get();
-
-    const auto* data = static_cast<const unsigned char*>(job.input->input);
-    const std::size_t size = job.input->inputSize;
-    if (size == 0)
-        return kPGPError_NotPGPMessage;
-    rnp_input_t rawIn = nullptr;
-    if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
-        return kPGPError_OutOfMemory;
-    InputHandle input(rawIn);
-    // Decompressed output can be several times the message; reserving that
-    // costs address space only, and spares copying the block as it grows.
-    OutputBlock block(size <= SIZE_MAX / 4 ? size * 4 + 65536 : size, job.output->maxSize);
-    rnp_output_t rawOut = nullptr;
-    if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &block) != RNP_SUCCESS)
-        return kPGPError_OutOfMemory;
-    OutputHandle output(rawOut);
-    rnp_op_verify_t rawOp = nullptr;
-    if (rnp_op_verify_create(&rawOp, ffi, input.get(), output.get()) != RNP_SUCCESS)
-        return kPGPError_OutOfMemory;
-    VerifyHandle op(rawOp);
-
-    PassphraseSource source;
-    source.text = job.passphrase ? &job.passphrase->passphrase : nullptr;
-    rnp_result_t r;
-    {
-        PassphraseScope scope(ffi, source);
-        r = rnp_op_verify_execute(op.get());
-    }
-
-    // Recipients: every key ID of the message, and the keys of the set among them.
-    PGPError result = kPGPError_NoErr;
-    size_t recipientCount = 0, symencCount = 0;
-    rnp_op_verify_get_recipient_count(op.get(), &recipientCount);
-    rnp_op_verify_get_symenc_count(op.get(), &symencCount);
-    if (recipientCount || symencCount) {
-        std::vector<PGPKeyID> ids;
-        auto* found = new KeySet();
-        found->core = ctx.core;
-        found->store = store;
-        found->isMutable = false;
-        for (size_t i = 0; i < recipientCount; ++i) {
-            rnp_recipient_handle_t rec = nullptr;
-            if (rnp_op_verify_get_recipient_at(op.get(), i, &rec) != RNP_SUCCESS)
-                continue;
-            std::string id = upperHex(rnpText(rnp_recipient_get_keyid, rec));
-            PGPKeyID kid;
-            keyIdFromHex(id, kid);
-            ids.push_back(kid);
-            if (KeyRef k = findKeyById(keys, id)) {
-                bool present = std::any_of(found->keys.begin(), found->keys.end(),
-                                           [&](const KeyRef& f) { return f == k; });
-                if (!present)
-                    found->keys.push_back(k);
-            }
-        }
-        PGPEvent event {};
-        event.type = kPGPEvent_RecipientsEvent;
-        event.data.recipientsData.recipientSet = reinterpret_cast<PGPKeySetRef>(found);
-        event.data.recipientsData.conventionalPassphraseCount = static_cast<PGPUInt32>(symencCount);
-        event.data.recipientsData.keyCount = static_cast<PGPUInt32>(ids.size());
-        event.data.recipientsData.keyIDArray = ids.empty() ? nullptr : ids.data();
-        result = sendEvent(job, context, event);
-        releaseKeySet(found);
-    }
-
-    // Signatures.
-    size_t sigCount = 0;
-    rnp_op_verify_get_signature_count(op.get(), &sigCount);
-    bool signatureTrouble = false;
-    for (size_t i = 0; i < sigCount && !result; ++i) {
-        rnp_op_verify_signature_t sig = nullptr;
-        if (rnp_op_verify_get_signature_at(op.get(), i, &sig) != RNP_SUCCESS)
-            continue;
-        rnp_result_t status = rnp_op_verify_signature_get_status(sig);
-        if (status != RNP_SUCCESS)
-            signatureTrouble = true;
-        PGPEvent event {};
-        event.type = kPGPEvent_SignatureEvent;
-        auto& sd = event.data.signatureData;
-        std::string signerId;
-        rnp_signature_handle_t handle = nullptr;
-        if (rnp_op_verify_signature_get_handle(sig, &handle) == RNP_SUCCESS && handle) {
-            signerId = upperHex(rnpText(rnp_signature_get_keyid, handle));
-            rnp_signature_handle_destroy(handle);
-        }
-        keyIdFromHex(signerId, sd.signingKeyID);
-        std::uint32_t created = 0, expires = 0;
-        rnp_op_verify_signature_get_times(sig, &created, &expires);
-        sd.creationTime = created;
-        KeyRef signer = signerId.empty() ? nullptr : findKeyById(keys, signerId);
-        sd.signingKey = reinterpret_cast<PGPKeyRef>(signer.get());
-        sd.checked = status != RNP_ERROR_KEY_NOT_FOUND && signer != nullptr;
-        sd.verified = status == RNP_SUCCESS;
-        if (signer) {
-            sd.keyRevoked = signer->revoked;
-            sd.keyExpired = signer->expired;
-            sd.keyDisabled = 0;
-            sd.keyValidity = signer->validity;
-            sd.keyMeetsValidityThreshold = signer->validity >= kPGPValidity_Complete;
-        }
-        result = sendEvent(job, context, event);
-    }
-
-    if (result) {
-        output.reset();
-        return result;  // the handler stopped the job; the block is wiped with it
-    }
-    // Bad or unknown signatures are reported through the signature events;
-    // the data itself decoded fine.
-    bool onlySignatureTrouble = signatureTrouble && (r == RNP_ERROR_SIGNATURE_INVALID ||
-                                                     r == RNP_ERROR_KEY_NOT_FOUND || r == RNP_ERROR_SIGNATURE_EXPIRED);
-    if (r != RNP_SUCCESS && !onlySignatureTrouble) {
-        if (r == RNP_ERROR_NO_SUITABLE_KEY || (r == RNP_ERROR_KEY_NOT_FOUND && recipientCount))
-            return source.asked > 0 && recipientCount ? kPGPError_BadPassphrase : kPGPError_NoDecryptionKey;
-        if (r == RNP_ERROR_BAD_PASSWORD || (r == RNP_ERROR_DECRYPT_FAILED && source.asked > 0))
-            return kPGPError_BadPassphrase;
-        if (r == RNP_ERROR_DECRYPT_FAILED && !source.text)
-            return kPGPError_MissingPassphrase;
-        if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
-            return kPGPError_NotPGPMessage;
-        if (block.tooLarge())
-            return kPGPError_OutputTooLarge;
-        return mapRnpError(r);
-    }
-    char* mode = nullptr;
-    bool valid = false;
-    rnp_op_verify_get_protection_info(op.get(), &mode, nullptr, &valid);
-    std::string protection = takeRnpString(mode);
-    if (protection == "cfb")
-        return kPGPError_NoIntegrityProtection;
-    if (protection != "none" && !protection.empty() && !valid)
-        return kPGPError_IntegrityCheckFailed;
-    op.reset();
-    output.reset();
-    *job.output->outSize = block.size();
-    *job.output->outBuffer = block.release();
-    return kPGPError_NoErr;
-}
-
 // Runs a job under the context's lock with the options of the call.
 template <typename Run> PGPError runJob(PGPContextRef context, PGPOptionListRef firstOption, va_list args, Run&& run)
 {
@@ -437,7 +201,7 @@ PGPError PGPDecode(PGPContextRef context, PGPOptionListRef firstOption, ...)
     va_list args;
     va_start(args, firstOption);
     PGPError result = runJob(context, firstOption, args,
-                             [context](Context& ctx, JobOptions& job) { return decode(context, ctx, job); });
+                             [context](Context& ctx, JobOptions& job) { return decodeJob(context, ctx, job); });
     va_end(args);
     return result;
 }

@@ -109,7 +109,12 @@ void buildUserIds(Key& key)
         auto u = std::make_unique<UserID>();
         void* data = nullptr;
         size_t size = 0;
-        if (rnp_uid_get_data(uid.get(), &data, &size) == RNP_SUCCESS && data) {
+        std::uint32_t type = RNP_USER_ID;
+        rnp_uid_get_type(uid.get(), &type);
+        u->isPhoto = type == RNP_USER_ATTR;
+        if (u->isPhoto) {
+            u->text = "(photo)";  // an image, never shown as text
+        } else if (rnp_uid_get_data(uid.get(), &data, &size) == RNP_SUCCESS && data) {
             u->text.assign(static_cast<const char*>(data), size);
             rnp_buffer_destroy(data);
         }
@@ -194,8 +199,9 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
     rnp_key_is_valid(handle, &flag);
     key->valid = flag;
     buildUserIds(*key);
-    if (key->primaryUserId.empty() && !key->userIds.empty())
-        key->primaryUserId = key->userIds.front()->text;
+    for (std::size_t i = 0; key->primaryUserId.empty() && i < key->userIds.size(); ++i)
+        if (!key->userIds[i]->isPhoto)
+            key->primaryUserId = key->userIds[i]->text;
     key->unverifiedRevocation = hasUnverifiedRevocation(*key);
     return key;
 }

@@ -180,6 +180,29 @@ PGPError PGPCountKeys(PGPKeySetRef keySet, PGPUInt32* numKeys)
     });
 }
 
+PGPError PGPGetKeyByKeyID(PGPKeySetRef keySet, const PGPKeyID* keyID, PGPInt32 pubKeyAlgorithm, PGPKeyRef* outKey)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!outKey)
+            return kPGPError_BadParams;
+        *outKey = nullptr;
+        if (!set || !keyID || (keyID->opaqueBytes[0] != 4 && keyID->opaqueBytes[0] != 8))
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        const std::string hex = hexFromKeyId(*keyID);
+        for (const KeyRef& key : set->keys) {
+            const bool idMatches = key->keyIdHex == hex || std::find(key->subkeyIds.begin(), key->subkeyIds.end(), hex) !=
+                                                                key->subkeyIds.end();
+            if (idMatches && (pubKeyAlgorithm == 0 || pubKeyAlgorithm == key->algorithm)) {
+                *outKey = reinterpret_cast<PGPKeyRef>(key.get());
+                return kPGPError_NoErr;
+            }
+        }
+        return kPGPError_ItemNotFound;
+    });
+}
+
 PGPError PGPNewUserIDStringFilter(PGPContextRef context, const char* userIDString, PGPUInt32 match,
                                   PGPFilterRef* outFilter)
 {

@@ -83,6 +83,7 @@ struct Sig : Tagged {
 struct UserID : Tagged {
     UserID() : Tagged(Tag::UserID) {}
     std::string text;
+    bool isPhoto = false;  // a user attribute (photo ID)
     bool revoked = false;
     bool evaluated = false;
     std::vector<std::unique_ptr<Sig>> sigs;

@@ -272,6 +272,11 @@ PGPSDK_API PGPError PGPGetKeyBoolean(PGPKeyRef key, PGPInt32 property, PGPBoolea
 PGPSDK_API PGPError PGPGetKeyNumber(PGPKeyRef key, PGPInt32 property, PGPInt32 *value);
 PGPSDK_API PGPError PGPGetKeyTime(PGPKeyRef key, PGPInt32 property, PGPTime *value);
 PGPSDK_API PGPError PGPGetKeyIDFromKey(PGPKeyRef key, PGPKeyID *keyID);
+/* The key of keySet whose primary key or one of whose subkeys has keyID;
+ * pubKeyAlgorithm 0 takes any algorithm. kPGPError_ItemNotFound (and a null
+ * key) when there is none. The key belongs to the set. */
+PGPSDK_API PGPError PGPGetKeyByKeyID(PGPKeySetRef keySet, const PGPKeyID *keyID, PGPInt32 pubKeyAlgorithm,
+                                     PGPKeyRef *outKey);
 /* Form 2 and 3 both give "0x" and the 16 upper-case hex digits of the
  * 64-bit key ID. The buffer must hold kPGPMaxKeyIDStringSize bytes. */
 PGPSDK_API PGPError PGPGetKeyIDString(const PGPKeyID *keyID, PGPInt32 form, char *outString);

@@ -76,7 +76,7 @@
     UNAVAILABLE(PGPGetIndexedPublicKeyAlgorithmInfo) \
     UNAVAILABLE(PGPGetIndexedSymmetricCipherInfo) \
     REAL(PGPGetKeyBoolean) \
-    UNAVAILABLE(PGPGetKeyByKeyID) \
+    REAL(PGPGetKeyByKeyID) \
     UNAVAILABLE(PGPGetKeyContext) \
     UNAVAILABLE(PGPGetKeyEntropyNeeded) \
     REAL(PGPGetKeyIDFromKey) \

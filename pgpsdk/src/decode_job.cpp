@@ -1,0 +1,320 @@
+// PGPDecode on librnp: decrypts and verifies a message in memory, reports its
+// recipients and signatures as events, and hands out the plain data.
+#include <algorithm>
+#include <memory>
+
+#include "hidden_recipients.h"
+#include "job_support.h"
+#include "key_model.h"
+#include "output_block.h"
+#include "rnp_handles.h"
+
+namespace pgpsdk {
+
+namespace {
+
+const std::string kHiddenKeyId(16, '0');
+
+// One pass of librnp's verify over a message in memory. Members are
+// destroyed in reverse order: the operation before its output and block.
+struct VerifyRun {
+    VerifyRun(std::size_t capacity, std::size_t maxSize) : block(capacity, maxSize) {}
+    OutputBlock block;
+    InputHandle input;
+    OutputHandle output;
+    VerifyHandle op;
+    PassphraseSource source;
+    rnp_result_t result = RNP_ERROR_GENERIC;
+};
+
+std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
+                                     const SecretString* passphrase)
+{
+    // Decompressed output can be several times the message; reserving that
+    // costs address space only, and spares copying the block as it grows.
+    auto run = std::make_unique<VerifyRun>(size <= SIZE_MAX / 4 ? size * 4 + 65536 : size, maxSize);
+    rnp_input_t rawIn = nullptr;
+    rnp_output_t rawOut = nullptr;
+    rnp_op_verify_t rawOp = nullptr;
+    if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
+        return nullptr;
+    run->input.reset(rawIn);
+    if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &run->block) != RNP_SUCCESS)
+        return nullptr;
+    run->output.reset(rawOut);
+    if (rnp_op_verify_create(&rawOp, ffi, run->input.get(), run->output.get()) != RNP_SUCCESS)
+        return nullptr;
+    run->op.reset(rawOp);
+    run->source.text = passphrase;
+    PassphraseScope scope(ffi, run->source);
+    run->result = rnp_op_verify_execute(run->op.get());
+    return run;
+}
+
+std::string recipientKeyId(rnp_op_verify_t op, std::size_t i)
+{
+    rnp_recipient_handle_t rec = nullptr;
+    if (rnp_op_verify_get_recipient_at(op, i, &rec) != RNP_SUCCESS)
+        return {};
+    return upperHex(rnpText(rnp_recipient_get_keyid, rec));
+}
+
+bool hasHiddenRecipient(rnp_op_verify_t op)
+{
+    std::size_t count = 0;
+    rnp_op_verify_get_recipient_count(op, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        if (recipientKeyId(op, i) == kHiddenKeyId)
+            return true;
+    return false;
+}
+
+// The message without its ASCII armour (as it is when it has none).
+std::vector<unsigned char> binaryMessage(const unsigned char* data, std::size_t size)
+{
+    rnp_input_t rawIn = nullptr;
+    rnp_output_t rawOut = nullptr;
+    if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
+        return {};
+    InputHandle in(rawIn);
+    if (rnp_output_to_memory(&rawOut, 0) != RNP_SUCCESS)
+        return {};
+    OutputHandle out(rawOut);
+    uint8_t* buf = nullptr;
+    size_t len = 0;
+    if (rnp_dearmor(in.get(), out.get()) != RNP_SUCCESS || rnp_output_memory_get_buf(out.get(), &buf, &len, false) != RNP_SUCCESS)
+        return {data, data + size};
+    return {buf, buf + len};
+}
+
+void writeKeyId(std::vector<unsigned char>& message, std::size_t offset, const std::string& hex)
+{
+    PGPKeyID id {};
+    keyIdFromHex(hex, id);
+    std::copy(id.opaqueBytes + 1, id.opaqueBytes + 9, message.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+bool wrongKey(rnp_result_t r)
+{
+    return r == RNP_ERROR_NO_SUITABLE_KEY || r == RNP_ERROR_KEY_NOT_FOUND || r == RNP_ERROR_DECRYPT_FAILED ||
+           r == RNP_ERROR_BAD_PASSWORD;
+}
+
+// A message for a hidden recipient, tried with each secret key of the set
+// in the hidden packet's place. The run that got past the session key, or
+// null when no key did.
+struct HiddenMatch {
+    std::unique_ptr<VerifyRun> run;
+    KeyRef key;
+    std::size_t packetIndex = 0;
+    int passphraseAsks = 0;
+};
+
+HiddenMatch tryHiddenRecipients(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
+                                const std::vector<KeyRef>& keys, const SecretString* passphrase)
+{
+    HiddenMatch match;
+    std::vector<unsigned char> message = binaryMessage(data, size);
+    const auto packets = sessionKeyPackets(message.data(), message.size());
+    for (std::size_t p = 0; p < packets.size(); ++p) {
+        if (!packets[p].hidden)
+            continue;
+        for (const KeyRef& key : keys) {
+            if (!key->secret)
+                continue;
+            std::vector<std::string> ids = key->subkeyIds;
+            ids.push_back(key->keyIdHex);
+            for (const std::string& id : ids) {
+                writeKeyId(message, packets[p].keyIdOffset, id);
+                auto run = runVerify(ffi, message.data(), message.size(), maxSize, passphrase);
+                if (!run)
+                    continue;
+                match.passphraseAsks += run->source.asked;
+                if (!wrongKey(run->result)) {
+                    match.run = std::move(run);
+                    match.key = key;
+                    match.packetIndex = p;
+                    return match;
+                }
+            }
+        }
+        writeKeyId(message, packets[p].keyIdOffset, kHiddenKeyId);
+    }
+    return match;
+}
+
+// Whether the passphrase unlocks one of the secret keys: after no key took a
+// hidden recipient's packet, this tells a wrong passphrase from a message
+// that is for none of them.
+bool passphraseOpensAnyKey(const std::vector<KeyRef>& keys, const SecretString* passphrase)
+{
+    for (const KeyRef& key : keys) {
+        bool isProtected = false;
+        if (!key->secret || rnp_key_is_protected(key->handle, &isProtected) != RNP_SUCCESS)
+            continue;
+        if (!isProtected)
+            return true;
+        if (passphrase && rnp_key_unlock(key->handle, passphrase->c_str()) == RNP_SUCCESS) {
+            rnp_key_lock(key->handle);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The recipients event: every key ID of the message, and the keys of the set among them.
+PGPError reportRecipients(PGPContextRef context, Context& ctx, const JobOptions& job, const StoreRef& store,
+                          rnp_op_verify_t op, const KeyRef& hiddenKey, std::size_t hiddenIndex)
+{
+    size_t recipientCount = 0, symencCount = 0;
+    rnp_op_verify_get_recipient_count(op, &recipientCount);
+    rnp_op_verify_get_symenc_count(op, &symencCount);
+    if (!recipientCount && !symencCount)
+        return kPGPError_NoErr;
+    const std::vector<KeyRef> noKeys;
+    const std::vector<KeyRef>& keys = job.keySet ? job.keySet->keys : noKeys;
+    std::vector<PGPKeyID> ids;
+    auto* found = new KeySet();
+    found->core = ctx.core;
+    found->store = store;
+    found->isMutable = false;
+    for (size_t i = 0; i < recipientCount; ++i) {
+        const bool isHidden = hiddenKey && i == hiddenIndex;
+        std::string id = isHidden ? kHiddenKeyId : recipientKeyId(op, i);
+        PGPKeyID kid {};
+        keyIdFromHex(id, kid);
+        ids.push_back(kid);
+        KeyRef k = isHidden ? hiddenKey : findKeyById(keys, id);
+        if (k && std::find(found->keys.begin(), found->keys.end(), k) == found->keys.end())
+            found->keys.push_back(k);
+    }
+    PGPEvent event {};
+    event.type = kPGPEvent_RecipientsEvent;
+    event.data.recipientsData.recipientSet = reinterpret_cast<PGPKeySetRef>(found);
+    event.data.recipientsData.conventionalPassphraseCount = static_cast<PGPUInt32>(symencCount);
+    event.data.recipientsData.keyCount = static_cast<PGPUInt32>(ids.size());
+    event.data.recipientsData.keyIDArray = ids.empty() ? nullptr : ids.data();
+    PGPError result = sendEvent(job, context, event);
+    releaseKeySet(found);
+    return result;
+}
+
+// One signature event per signature of the message, in message order.
+PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_verify_t op, bool& trouble)
+{
+    const std::vector<KeyRef> noKeys;
+    const std::vector<KeyRef>& keys = job.keySet ? job.keySet->keys : noKeys;
+    size_t sigCount = 0;
+    rnp_op_verify_get_signature_count(op, &sigCount);
+    for (size_t i = 0; i < sigCount; ++i) {
+        rnp_op_verify_signature_t sig = nullptr;
+        if (rnp_op_verify_get_signature_at(op, i, &sig) != RNP_SUCCESS)
+            continue;
+        rnp_result_t status = rnp_op_verify_signature_get_status(sig);
+        trouble = trouble || status != RNP_SUCCESS;
+        PGPEvent event {};
+        event.type = kPGPEvent_SignatureEvent;
+        auto& sd = event.data.signatureData;
+        std::string signerId;
+        rnp_signature_handle_t handle = nullptr;
+        if (rnp_op_verify_signature_get_handle(sig, &handle) == RNP_SUCCESS && handle) {
+            signerId = upperHex(rnpText(rnp_signature_get_keyid, handle));
+            rnp_signature_handle_destroy(handle);
+        }
+        keyIdFromHex(signerId, sd.signingKeyID);
+        std::uint32_t created = 0, expires = 0;
+        rnp_op_verify_signature_get_times(sig, &created, &expires);
+        sd.creationTime = created;
+        KeyRef signer = signerId.empty() ? nullptr : findKeyById(keys, signerId);
+        sd.signingKey = reinterpret_cast<PGPKeyRef>(signer.get());
+        sd.checked = status != RNP_ERROR_KEY_NOT_FOUND && signer != nullptr;
+        sd.verified = status == RNP_SUCCESS;
+        if (signer) {
+            sd.keyRevoked = signer->revoked;
+            sd.keyExpired = signer->expired;
+            sd.keyDisabled = 0;
+            sd.keyValidity = signer->validity;
+            sd.keyMeetsValidityThreshold = signer->validity >= kPGPValidity_Complete;
+        }
+        if (PGPError e = sendEvent(job, context, event))
+            return e;
+    }
+    return kPGPError_NoErr;
+}
+
+// The error a finished run stands for; signature trouble alone is none.
+PGPError runError(VerifyRun& run, bool signatureTrouble, int passphraseAsks)
+{
+    const rnp_result_t r = run.result;
+    size_t recipientCount = 0, symencCount = 0, sigCount = 0;
+    rnp_op_verify_get_recipient_count(run.op.get(), &recipientCount);
+    rnp_op_verify_get_symenc_count(run.op.get(), &symencCount);
+    rnp_op_verify_get_signature_count(run.op.get(), &sigCount);
+    const bool onlySignatureTrouble = signatureTrouble && (r == RNP_ERROR_SIGNATURE_INVALID ||
+                                                           r == RNP_ERROR_KEY_NOT_FOUND ||
+                                                           r == RNP_ERROR_SIGNATURE_EXPIRED);
+    if (r != RNP_SUCCESS && !onlySignatureTrouble) {
+        if (r == RNP_ERROR_NO_SUITABLE_KEY || (r == RNP_ERROR_KEY_NOT_FOUND && recipientCount))
+            return passphraseAsks > 0 && recipientCount ? kPGPError_BadPassphrase : kPGPError_NoDecryptionKey;
+        if (r == RNP_ERROR_BAD_PASSWORD || (r == RNP_ERROR_DECRYPT_FAILED && passphraseAsks > 0))
+            return kPGPError_BadPassphrase;
+        if (r == RNP_ERROR_DECRYPT_FAILED && !run.source.text)
+            return kPGPError_MissingPassphrase;
+        if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
+            return kPGPError_NotPGPMessage;
+        if (run.block.tooLarge())
+            return kPGPError_OutputTooLarge;
+        return mapRnpError(r);
+    }
+    char* mode = nullptr;
+    bool valid = false;
+    rnp_op_verify_get_protection_info(run.op.get(), &mode, nullptr, &valid);
+    const std::string protection = takeRnpString(mode);
+    if (protection == "cfb")
+        return kPGPError_NoIntegrityProtection;
+    if (protection != "none" && !protection.empty() && !valid)
+        return kPGPError_IntegrityCheckFailed;
+    return kPGPError_NoErr;
+}
+
+}  // namespace
+
+PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
+{
+    if (!job.input || !job.output)
+        return kPGPError_BadParams;
+    StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
+    rnp_ffi_t ffi = store->ffi.get();
+    const auto* data = static_cast<const unsigned char*>(job.input->input);
+    const std::size_t size = job.input->inputSize;
+    if (size == 0)
+        return kPGPError_NotPGPMessage;
+    const SecretString* passphrase = job.passphrase ? &job.passphrase->passphrase : nullptr;
+    std::unique_ptr<VerifyRun> run = runVerify(ffi, data, size, job.output->maxSize, passphrase);
+    if (!run)
+        return kPGPError_OutOfMemory;
+    int passphraseAsks = run->source.asked;
+    HiddenMatch hidden;
+    if (wrongKey(run->result) && job.keySet && hasHiddenRecipient(run->op.get())) {
+        hidden = tryHiddenRecipients(ffi, data, size, job.output->maxSize, job.keySet->keys, passphrase);
+        if (hidden.run)
+            run = std::move(hidden.run);
+        else if (hidden.passphraseAsks > 0)
+            passphraseAsks = passphraseOpensAnyKey(job.keySet->keys, passphrase) ? 0 : 1;
+    }
+    PGPError result = reportRecipients(context, ctx, job, store, run->op.get(), hidden.key, hidden.packetIndex);
+    bool signatureTrouble = false;
+    if (!result)
+        result = reportSignatures(context, job, run->op.get(), signatureTrouble);
+    if (result)
+        return result;  // the handler stopped the job; the block is wiped with it
+    if (PGPError e = runError(*run, signatureTrouble, hidden.key ? 0 : passphraseAsks))
+        return e;
+    run->op.reset();
+    run->output.reset();
+    *job.output->outSize = run->block.size();
+    *job.output->outBuffer = run->block.release();
+    return kPGPError_NoErr;
+}
+
+}  // namespace pgpsdk

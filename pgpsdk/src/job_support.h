@@ -1,0 +1,57 @@
+#pragma once
+// What PGPEncode and PGPDecode share: the options of one job, the
+// passphrase librnp asks for, output into an SDK block, error mapping and
+// events.
+#include <rnp/rnp.h>
+
+#include <string>
+#include <vector>
+
+#include "objects.h"
+
+namespace pgpsdk {
+
+// Options of one job, gathered from its option lists.
+struct JobOptions {
+    OptionList holder;  // owns the options; releases their key sets
+    const Option* handler = nullptr;
+    const Option* input = nullptr;
+    const Option* output = nullptr;
+    const Option* sign = nullptr;
+    const Option* passphrase = nullptr;
+    std::vector<KeySet*> encryptTo;
+    KeySet* keySet = nullptr;
+    bool armor = false;
+};
+
+// librnp asks for passphrases through a callback on the key store; it is
+// pointed at the job's passphrase for the length of one job.
+struct PassphraseSource {
+    const SecretString* text = nullptr;
+    int asked = 0;
+};
+
+class PassphraseScope {
+public:
+    PassphraseScope(rnp_ffi_t ffi, PassphraseSource& src);
+    ~PassphraseScope();
+    PassphraseScope(const PassphraseScope&) = delete;
+    PassphraseScope& operator=(const PassphraseScope&) = delete;
+
+private:
+    rnp_ffi_t ffi_;
+};
+
+// rnp output callbacks that append to an OutputBlock given as the context.
+bool writeToBlock(void* ctx, const void* buf, size_t len);
+void closeBlock(void*, bool);
+
+PGPError mapRnpError(rnp_result_t r);
+bool keyUsable(const Key& k);
+PGPError sendEvent(const JobOptions& job, PGPContextRef context, PGPEvent& event);
+// The key of keys whose primary key or one of its subkeys has this ID.
+KeyRef findKeyById(const std::vector<KeyRef>& keys, const std::string& idHex);
+
+PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job);
+
+}  // namespace pgpsdk
