@@ -7,10 +7,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QWindow>
+
+#include <cmath>
 
 #include "app/dialog_units.h"
 #include "app/prompts.h"
@@ -43,6 +47,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     buildStatusBar();
     buildSystemMenu();
+    fitOneChildWindow();
 
     timer_ = new QTimer(this);
     timer_->setObjectName("passphraseTimer");
@@ -110,7 +115,7 @@ void MainFrame::buildMenus()
 void MainFrame::updateWindowMenu()
 {
     windowMenu_->clear();
-    QAction* tile = windowMenu_->addAction("&Tile", mdi_, &QMdiArea::tileSubWindows);
+    QAction* tile = windowMenu_->addAction("&Tile", this, &MainFrame::tileSubWindows);
     tile->setObjectName("actionTile");
     tile->setStatusTip("Сделать все окна видимыми");
     QAction* cascade = windowMenu_->addAction("&Cascade", mdi_, &QMdiArea::cascadeSubWindows);
@@ -243,11 +248,65 @@ void closeChildWindow(QWidget* content)
 
 QMdiSubWindow* MainFrame::addChildWindow(QWidget* content)
 {
+    const QSize wanted = content->size();  // what the window asked for in its constructor
     QMdiSubWindow* sub = mdi_->addSubWindow(content);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     content->setAttribute(Qt::WA_DeleteOnClose);
+    const int frameWidth = sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
+    const int titleHeight = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    sub->resize(sub->minimumSizeHint().expandedTo(wanted + QSize(2 * frameWidth, titleHeight + frameWidth)));
+    // New windows step down and right from the last one, but always lie
+    // wholly inside the client area.
+    const int step = titleHeight;
+    const int n = static_cast<int>(mdi_->subWindowList().size()) - 1;
+    sub->move(n * step, n * step);
+    keepInside(sub);
     sub->show();
     return sub;
+}
+
+void MainFrame::keepInside(QMdiSubWindow* sub) const
+{
+    const QSize area = mdi_->viewport()->size();
+    QSize size = sub->size().boundedTo(area).expandedTo(sub->minimumSizeHint().boundedTo(area));
+    sub->resize(size);
+    int x = sub->x(), y = sub->y();
+    if (x + size.width() > area.width())
+        x = x % std::max(1, area.width() - size.width() + 1);
+    if (y + size.height() > area.height())
+        y = y % std::max(1, area.height() - size.height() + 1);
+    sub->move(std::max(0, x), std::max(0, y));
+}
+
+void MainFrame::fitOneChildWindow()
+{
+    // Room for one encode or decode window whole, within the screen.
+    const QSize child = dluSize(font(), 447, 196) + QSize(16, 40);
+    const QSize chrome = size() - mdi_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    QSize wanted = size().expandedTo(child + chrome);
+    if (const QScreen* s = screen())
+        wanted = wanted.boundedTo(s->availableGeometry().size());
+    resize(wanted);
+}
+
+void MainFrame::tileSubWindows()
+{
+    // Like the usual tiling, but a window that cannot shrink to its cell
+    // overlaps its neighbours rather than leaving the client area.
+    const auto windows = mdi_->subWindowList();
+    if (windows.isEmpty())
+        return;
+    const int count = static_cast<int>(windows.size());
+    const int cols = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
+    const int rows = (count + cols - 1) / cols;
+    const QSize area = mdi_->viewport()->size();
+    const int w = area.width() / cols, h = area.height() / rows;
+    for (int i = 0; i < count; ++i) {
+        QMdiSubWindow* sub = windows[i];
+        sub->showNormal();
+        sub->setGeometry((i % cols) * w, (i / cols) * h, w, h);
+        keepInside(sub);
+    }
 }
 
 void MainFrame::openSettingsWindow()

@@ -56,6 +56,8 @@ public:
 
     void openSettingsWindow();
     void arrangeIcons();
+    // Tiles the child windows, each wholly inside the client area.
+    void tileSubWindows();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,6 +69,8 @@ private:
     void runCommand(Command command);
     void sendEditCommand(const char* slot);
     void updateWindowMenu();
+    void fitOneChildWindow();
+    void keepInside(QMdiSubWindow* sub) const;
     bool AppFrameCallBackClient(QEvent* event);
     bool AppFrameCallBack(QEvent* event);
 

@@ -1,5 +1,7 @@
 #include "tests/pgpsdk_harness.h"
 
+#include "tests/test_support.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -178,21 +180,7 @@ DecodeResult decode(Session& s, const std::string& message, const std::string& p
     return r;
 }
 
-int run(const std::string& command, std::string* out)
-{
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return -1;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
-    int status = pclose(p);
-    if (out)
-        *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int run(const std::string& command, std::string* out) { return runShell(command, out); }
 
 std::string readFile(const std::string& path)
 {

@@ -91,29 +91,51 @@ TEST_F(Cli, ExitCodes)
     EXPECT_NE(err.find("Load_PGP: PGP dll:"), std::string::npos);
 }
 
-TEST_F(Cli, ReportsAMessageMadeByGnuPG)
+TEST_F(Cli, ReportsMessagesMadeByGnuPGWithAVerdictFirst)
 {
-    const std::string home = dir.file("gnupg");
-    const std::string fx = sourceDir() + "/tests/fixtures/";
-    ASSERT_EQ(std::system(("mkdir -m 700 '" + home + "' && gpg --homedir '" + home + "' --batch --quiet --import '" + fx +
-                           "pubring.pgp' '" + fx + "secring.pgp' 2>/dev/null")
-                              .c_str()),
-              0);
+    GpgHome gnupg(dir.file("gnupg"));
     writeWholeFile(dir.file("plain"), "from gpg\n");
-    ASSERT_EQ(std::system(("gpg --homedir '" + home + "' --batch --yes --quiet --trust-model always --pinentry-mode loopback "
-                           "--passphrase alice -u alice@example.org -r bob@example.org -r carol@example.org -se -o '" +
-                           dir.file("m.pgp") + "' '" + dir.file("plain") + "' 2>/dev/null")
-                              .c_str()),
-              0);
-    std::string out;
-    ASSERT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("m.pgp") + " " + f("m.out"), &out), 0);
+    auto make = [&](const std::string& name, const std::string& args) {
+        return gnupg.gpg(args + " -o '" + dir.file(name) + "' '" + dir.file("plain") + "'") == 0;
+    };
+    ASSERT_TRUE(make("m.pgp", "-u alice@example.org -r bob@example.org -r carol@example.org -se"));
+    std::string out, err;
+    ASSERT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("m.pgp") + " " + f("m.out"), &out, &err), 0);
     EXPECT_EQ(readWholeFile(dir.file("m.out")), "from gpg\n");
-    EXPECT_NE(out.find("Signed by: Alice Example <alice@example.org>\nchecked: 1\nverified: 1\nkeyRevoked: 0\n"
-                       "keyDisabled: 0\nkeyExpired: 0\nkeyMeetsValidityThreshold: 1\nkeyValidity: 3\n"),
-              std::string::npos)
+    EXPECT_EQ(out.rfind("Verdict: Good signature from Alice Example <alice@example.org>\n"
+                        "Signed by: Alice Example <alice@example.org>\nchecked: 1\nverified: 1\nkeyRevoked: 0\n"
+                        "keyDisabled: 0\nkeyExpired: 0\nkeyMeetsValidityThreshold: 1\nkeyValidity: 3\n",
+                        0),
+              0u)
         << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 12);  // 8 facts, 2 IDs, 2 names
-    std::system(("gpgconf --homedir '" + home + "' --kill all 2>/dev/null").c_str());
+    EXPECT_NE(out.find(" Bob Example <bob@example.org>\n"), std::string::npos) << out;  // an ID with its key's name
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 13);  // verdict, 8 facts, 2 IDs, 2 names
+#ifndef TOLV_UNFILTERED_STDERR
+    EXPECT_EQ(err, "");  // librnp's own diagnostics stay out of sight
+#endif
+
+    // A hidden recipient (gpg --throw-keyids) still decrypts.
+    ASSERT_TRUE(make("hidden.pgp", "--throw-keyids -r bob@example.org -e"));
+    ASSERT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("hidden.pgp") + " " + f("h.out"), &out), 0);
+    EXPECT_EQ(readWholeFile(dir.file("h.out")), "from gpg\n");
+    EXPECT_NE(out.find("Verdict: Not signed\n"), std::string::npos);
+    EXPECT_NE(out.find("Encrypted to: hidden recipient\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Encrypted to key we have: Bob Example <bob@example.org>\n"), std::string::npos);
+    EXPECT_EQ(cli("decode --passphrase-file " + f("wrong.pass") + " " + f("hidden.pgp") + " " + f("h.out")), 3);
+
+    // A signature that does not hold, or cannot be checked, has its own exit code.
+    ASSERT_TRUE(make("clear.asc", "-u alice@example.org --clearsign"));
+    std::string text = readWholeFile(dir.file("clear.asc"));
+    text.replace(text.find("from gpg"), 8, "From gpg");
+    writeWholeFile(dir.file("bad.asc"), text);
+    EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("bad.asc") + " " + f("b.out"), &out), 7);
+    EXPECT_EQ(out.rfind("Verdict: Bad signature from Alice Example <alice@example.org>: the text was changed after it "
+                        "was signed\n", 0),
+              0u);
+    ASSERT_TRUE(make("two.asc", "-u alice@example.org -u olga@example.org --clearsign"));
+    EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("two.asc") + " " + f("t.out"), &out), 8);
+    EXPECT_NE(out.find("\nVerdict: Signed by an unknown key 0x"), std::string::npos) << out;
+    EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("in-missing") + " " + f("t.out"), &out), 6);
 }
 
 TEST_F(Cli, ListsTheKeyTree)

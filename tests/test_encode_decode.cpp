@@ -129,18 +129,23 @@ TEST_F(EncodeFake, EveryFailingStepReleasesWhatItMadeOnce)
     for (const Step& step : steps) {
         SCOPED_TRACE(step.label);
         Prompts::resetTestState();
-        failAfter(step.call, step.skip, -11992);
+        failAfter(step.call, step.skip, -11991);
         SdkBlock out;
         EXPECT_FALSE(encodeWithFake(out));
         EXPECT_FALSE(out);
         ASSERT_EQ(messages().size(), 1u);
         EXPECT_EQ(messages()[0].caption, "Encode_PGPBuff");
-        EXPECT_EQ(messages()[0].text, QString(step.label) + "-11992|fake error -11992");
+        EXPECT_EQ(messages()[0].text, QString(step.label) + "-11991|fake error -11991");
         EXPECT_EQ(messages()[0].icon, Prompts::Icon::Stop);
         EXPECT_EQ(liveObjects(), baseline);
         EXPECT_EQ(problems(), "");
         EXPECT_EQ(SharedPassphrase::instance().get().str(), "pass");  // kept after a failure
     }
+    // A wrong passphrase is not kept for the next try.
+    failAfter("PGPEncode", 0, kPGPError_BadPassphrase);
+    SdkBlock out;
+    EXPECT_FALSE(encodeWithFake(out));
+    EXPECT_TRUE(SharedPassphrase::instance().isEmpty());
 }
 
 TEST_F(EncodeFake, KeySearchesThatFindNoneOrMany)

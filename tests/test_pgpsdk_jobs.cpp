@@ -26,23 +26,12 @@ struct Jobs : ::testing::Test {
     Session s;
 };
 
-// A GnuPG home with the fixture rings (and Olga, who is not in them).
-struct GpgHome {
-    GpgHome()
-    {
-        home = dir.file("gnupg");
-        run("mkdir -m 700 '" + home + "' && echo allow-loopback-pinentry > '" + home + "/gpg-agent.conf'");
-        gpg("--import '" + fixture("pubring.pgp") + "' '" + fixture("secring.pgp") + "' '" + fixture("olga-secret.pgp") + "'");
-    }
-    ~GpgHome() { run("gpgconf --homedir '" + home + "' --kill all 2>/dev/null"); }
-    int gpg(const std::string& args, std::string* out = nullptr)
-    {
-        return run("gpg --homedir '" + home + "' --batch --yes --no-tty --quiet --trust-model always --pinentry-mode loopback " + args +
-                       " 2>/dev/null",
-                   out);
-    }
+// A scratch folder with a GnuPG home in it.
+struct GpgScratch {
+    int gpg(const std::string& args, std::string* out = nullptr) { return gnupg.gpg(args, out); }
     ScratchDir dir;
-    std::string home;
+    ::GpgHome gnupg {dir.file("gnupg")};
+    const std::string& home = gnupg.home;
 };
 
 }  // namespace
@@ -188,7 +177,7 @@ TEST_F(Jobs, OptionListMistakesAreRefused)
 
 TEST_F(Jobs, InteroperatesWithGnuPG)
 {
-    GpgHome g;
+    GpgScratch g;
     // Tolv's message decrypts and verifies in gpg.
     auto e = encode(s, "made by tolv\n", "alice@", {"bob@"}, true, "alice");
     ASSERT_EQ(e.error, 0);
@@ -227,7 +216,7 @@ TEST_F(Jobs, InteroperatesWithGnuPG)
 
 TEST_F(Jobs, SignedOnlyClearSignedAndPassphraseOnlyMessages)
 {
-    GpgHome g;
+    GpgScratch g;
     writeFile(g.dir.file("plain"), "signed words\n");
     ASSERT_EQ(g.gpg("--passphrase alice -u alice@example.org --compress-algo none -s -o '" + g.dir.file("s.pgp") + "' '" +
                     g.dir.file("plain") + "'"),
@@ -281,7 +270,7 @@ TEST_F(Jobs, SignedOnlyClearSignedAndPassphraseOnlyMessages)
 
 TEST_F(Jobs, MessagesWithoutIntegrityProtectionAreRefused)
 {
-    GpgHome g;
+    GpgScratch g;
     writeFile(g.dir.file("plain"), "old style\n");
     if (g.gpg("--passphrase pw --symmetric --rfc2440 --cipher-algo CAST5 --s2k-cipher-algo CAST5 -o '" +
               g.dir.file("old.pgp") + "' '" + g.dir.file("plain") + "'") != 0)

@@ -4,6 +4,10 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <sys/wait.h>
+
+#include <cstdio>
+
 #include <fstream>
 #include <sstream>
 
@@ -50,3 +54,81 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs)
 
 std::string sourceDir() { return qEnvironmentVariable("TOLV_SOURCE_DIR").toStdString(); }
 std::string binDir() { return qEnvironmentVariable("TOLV_BIN_DIR").toStdString(); }
+
+int runShell(const std::string& command, std::string* out)
+{
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return -1;
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        text.append(buf, n);
+    int status = pclose(p);
+    if (out)
+        *out = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+GpgHome::GpgHome(const std::string& folder, bool withFixtureKeys) : home(folder)
+{
+    const std::string fx = sourceDir() + "/tests/fixtures/";
+    runShell("mkdir -m 700 -p '" + home + "' && printf 'allow-loopback-pinentry\\nallow-preset-passphrase\\n' > '" + home +
+             "/gpg-agent.conf'");
+    if (!withFixtureKeys)
+        return;
+    gpg("--import '" + fx + "pubring.pgp' '" + fx + "secring.pgp' '" + fx + "olga-secret.pgp'");
+    for (const char* who : {"alice", "olga"}) {
+        std::string grips;
+        gpg(std::string("--with-colons --with-keygrip -K ") + who + "@example.org", &grips);
+        std::istringstream lines(grips);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("grp:", 0) == 0)
+                runShell("GNUPGHOME='" + home + "' /usr/lib/gnupg/gpg-preset-passphrase --preset -P " + who + " " +
+                         line.substr(line.find_last_of(':', line.size() - 2) + 1, 40));
+    }
+}
+
+GpgHome::~GpgHome() { runShell("gpgconf --homedir '" + home + "' --kill all 2>/dev/null"); }
+
+int GpgHome::gpg(const std::string& args, std::string* out) const
+{
+    return runShell("gpg --homedir '" + home + "' --batch --yes --no-tty --quiet --trust-model always " +
+                        "--pinentry-mode loopback " + args + " 2>/dev/null",
+                    out);
+}
+
+std::string withoutKeyRevocations(const std::string& ring)
+{
+    // Walks the packets (old and new header formats; no partial lengths in key rings).
+    std::string out;
+    std::size_t pos = 0;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(ring[i]); };
+    while (pos < ring.size()) {
+        std::size_t body = 0, len = 0;
+        int tag = 0;
+        if (byte(pos) & 0x40) {
+            tag = byte(pos) & 0x3f;
+            const unsigned l0 = byte(pos + 1);
+            if (l0 < 192)
+                len = l0, body = pos + 2;
+            else if (l0 < 224)
+                len = ((l0 - 192) << 8) + byte(pos + 2) + 192, body = pos + 3;
+            else
+                len = (std::size_t {byte(pos + 2)} << 24) | (byte(pos + 3) << 16) | (byte(pos + 4) << 8) | byte(pos + 5),
+                body = pos + 6;
+        } else {
+            tag = (byte(pos) >> 2) & 0x0f;
+            const int n = 1 << (byte(pos) & 3);
+            for (int i = 0; i < n; ++i)
+                len = (len << 8) | byte(pos + 1 + static_cast<std::size_t>(i));
+            body = pos + 1 + static_cast<std::size_t>(n);
+        }
+        const bool keyRevocation = tag == 2 && byte(body) == 4 && byte(body + 1) == 0x20;
+        if (!keyRevocation)
+            out += ring.substr(pos, body + len - pos);
+        pos = body + len;
+    }
+    return out;
+}

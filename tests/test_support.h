@@ -29,3 +29,23 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs = 10000);
 // Source and build folders, from the test's environment.
 std::string sourceDir();
 std::string binDir();
+
+// Runs a shell command; returns its exit status, with its standard output in out.
+int runShell(const std::string& command, std::string* out = nullptr);
+
+// A GnuPG home in folder with the fixture rings and Olga (who is not in
+// them). Alice's and Olga's passphrases are preset, so that one command can
+// sign with both.
+class GpgHome {
+public:
+    explicit GpgHome(const std::string& folder, bool withFixtureKeys = true);
+    ~GpgHome();
+    GpgHome(const GpgHome&) = delete;
+    GpgHome& operator=(const GpgHome&) = delete;
+    // gpg with loopback passphrases and every key trusted; quiet.
+    int gpg(const std::string& args, std::string* out = nullptr) const;
+    const std::string home;
+};
+
+// The key ring's packets without its key revocation signatures (type 0x20).
+std::string withoutKeyRevocations(const std::string& ring);

@@ -46,9 +46,11 @@ void BufferView::bind(WindowBuffer* buffer)
     updating_ = true;
     hex_ = false;
     complete_ = true;
+    textLength_ = 0;
     if (!buffer || buffer->isNull()) {
+        // An input with no buffer yet takes typing: the first character makes one.
         setPlainText(QString());
-        setReadOnly(true);
+        setReadOnly(!buffer);
         updating_ = false;
         return;
     }
@@ -100,24 +102,27 @@ void BufferView::bind(WindowBuffer* buffer)
 
 void BufferView::writeBack()
 {
-    if (updating_ || !buffer_ || buffer_->isNull() || isReadOnly())
+    if (updating_ || !buffer_ || isReadOnly())
         return;
     // Typing edits the buffer itself: the text from its start, zero bytes
-    // after it. An allocated buffer keeps its size; a loaded file's block
-    // keeps its closing zero byte.
+    // after it. The buffer grows when the text outgrows it.
     QByteArray utf8 = toPlainText().toUtf8();
-    const qint64 size = buffer_->size();
-    const qint64 capacity = buffer_->isAllocated() ? size : size - 1;
-    qint64 n = std::min<qint64>(utf8.size(), std::max<qint64>(capacity, 0));
-    while (n > 0 && n < utf8.size() && (static_cast<unsigned char>(utf8[static_cast<int>(n)]) & 0xC0) == 0x80)
-        --n;
-    std::memcpy(buffer_->data(), utf8.constData(), static_cast<std::size_t>(n));
-    // Past the earlier text the buffer is zero already: only what the text
-    // no longer covers is cleared, not the whole rest of a large buffer.
-    if (n < textLength_)
-        std::memset(buffer_->data() + n, 0, static_cast<std::size_t>(textLength_ - n));
-    textLength_ = n;
-    if (!buffer_->isAllocated())
+    qint64 n = utf8.size();
+    if (!buffer_->reserveContent(n)) {
+        n = std::min<qint64>(n, buffer_->contentCapacity());
+        while (n > 0 && n < utf8.size() && (static_cast<unsigned char>(utf8[static_cast<int>(n)]) & 0xC0) == 0x80)
+            --n;
+        emit contentRefused();
+    }
+    if (!buffer_->isNull()) {
+        std::memcpy(buffer_->data(), utf8.constData(), static_cast<std::size_t>(n));
+        // Past the earlier text the buffer is zero already: only what the text
+        // no longer covers is cleared, not the whole rest of a large buffer.
+        if (n < textLength_)
+            std::memset(buffer_->data() + n, 0, static_cast<std::size_t>(textLength_ - n));
+        textLength_ = n;
         buffer_->setContentLength(n);
+    }
     wipeMemory(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    emit contentChanged();
 }

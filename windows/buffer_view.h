@@ -2,7 +2,8 @@
 // A text box bound to a window's buffer. Text is shown as UTF-8 and typing
 // writes back into the buffer in place; binary content is shown as a
 // read-only hex dump. Only the first few MiB of a large buffer are shown,
-// read-only, with a note saying so.
+// read-only, with a note saying so. A buffer grows as typed text outgrows
+// it, and an input that has none yet makes one at the first character.
 #include <QPlainTextEdit>
 
 class WindowBuffer;
@@ -15,13 +16,20 @@ public:
 
     explicit BufferView(QWidget* parent = nullptr);
 
-    // Shows buffer (null: an empty, read-only box). The buffer must stay
-    // alive until the next bind.
+    // Shows buffer (null: an empty, read-only box; a null WindowBuffer: an
+    // empty box that takes typing). The buffer must stay alive until the
+    // next bind.
     void bind(WindowBuffer* buffer);
     bool showsHex() const { return hex_; }
     bool showsAll() const { return complete_; }
 
     static QString hexDump(const char* data, qint64 size);
+
+signals:
+    // After typing changed the buffer's content (and maybe its block).
+    void contentChanged();
+    // Memory ran out: the text past what the buffer holds was not kept.
+    void contentRefused();
 
 private:
     void writeBack();

@@ -1,6 +1,7 @@
 #include "windows/decode_window.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,6 +26,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/sdk_session.h"
 #include "windows/buffer_view.h"
+#include "windows/verdict_panel.h"
 #include "windows/window_controls.h"
 
 namespace {
@@ -36,11 +38,31 @@ QCheckBox* flagBox(const char* text)
     return box;
 }
 
-// What one decode job produced, handed to the window when it ends.
-struct DecodeJob {
-    sdk::SdkBlock output;
-    sdk::DecodeReport report;
-};
+// Decoded OEM (CP866) text as UTF-8, from its first byte up to the first
+// zero byte; null when there is nothing to convert (binary output, or text
+// that reads the same).
+ByteBuffer oemConvertedOutput(const sdk::SdkBlock& output)
+{
+    const char* out = output.data();
+    const std::size_t total = output.size();
+    const char* nul = static_cast<const char*>(std::memchr(out, 0, total));
+    const std::size_t textLength = nul ? static_cast<std::size_t>(nul - out) : total;
+    // Binary output (anything but zero bytes after a zero) is never converted.
+    for (std::size_t i = textLength; i < total; ++i)
+        if (out[i] != 0)
+            return {};
+    if (!platform::looksLikeText(out, textLength))
+        return {};
+    const std::string text = platform::oemToAnsi(out, textLength);
+    if (text.size() == textLength && std::equal(text.begin(), text.end(), out))
+        return {};
+    ByteBuffer converted = ByteBuffer::allocateZeroed(static_cast<std::int64_t>(text.size() + total - textLength));
+    if (converted) {
+        std::memcpy(converted.data(), text.data(), text.size());
+        std::memcpy(converted.data() + text.size(), out + textLength, total - textLength);
+    }
+    return converted;
+}
 
 }  // namespace
 
@@ -70,7 +92,14 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
     tabs_->setObjectName("tabs");
     outputView_ = new BufferView;
     outputView_->setObjectName("outputView");
-    tabs_->addTab(outputView_, "Text");
+    auto* textTab = new QWidget;
+    auto* textLayout = new QVBoxLayout(textTab);
+    textLayout->setContentsMargins(0, 0, 0, 0);
+    textLayout->setSpacing(0);
+    verdicts_ = new VerdictPanel(textTab);
+    textLayout->addWidget(verdicts_);
+    textLayout->addWidget(outputView_, 1);
+    tabs_->addTab(textTab, "Text");
     auto* options = new QWidget;
     auto* grid = new QGridLayout(options);
     passphrase_ = makePassphraseEntry(options);
@@ -115,10 +144,7 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
     grid->setRowStretch(8, 1);
     tabs_->addTab(options, "Options");
 
-    auto* sizes = new QVBoxLayout;
-    sizes->setSpacing(0);
-    sizes->addWidget(inputSize_);
-    sizes->addWidget(outputSize_);
+    auto* sizes = makeSizeDisplays(inputSize_, outputSize_);
     auto* row = new QHBoxLayout;
     row->addWidget(closeButton);
     row->addWidget(loadButton_);
@@ -154,6 +180,12 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
     connect(loadButton_, &QPushButton::clicked, this, &DecodeWindow::load);
     connect(decodeButton_, &QPushButton::clicked, this, &DecodeWindow::decode);
     connect(saveButton_, &QPushButton::clicked, this, &DecodeWindow::save);
+    // A message can be pasted or typed into the empty input as well as loaded.
+    connect(inputView_, &BufferView::contentChanged, this, [this] { inputSize_->setText(sizeText(input_.contentLength())); });
+    connect(inputView_, &BufferView::contentRefused, this, [this] {
+        showStatusNote(this, "Not enough memory: the text past the end of the buffer was not kept");
+        QMetaObject::invokeMethod(this, [this] { bindInput(); }, Qt::QueuedConnection);
+    });
 
     // Enter in any control accepts it (a button runs) and moves on.
     for (QWidget* w : findChildren<QWidget*>())
@@ -179,15 +211,16 @@ void DecodeWindow::open(MainFrame& frame)
 
 void DecodeWindow::setControlsEnabled(bool enabled)
 {
+    // The input is read by the job: it takes no typing meanwhile.
     for (QWidget* w : {static_cast<QWidget*>(loadButton_), static_cast<QWidget*>(decodeButton_),
-                       static_cast<QWidget*>(saveButton_)})
+                       static_cast<QWidget*>(saveButton_), static_cast<QWidget*>(inputView_)})
         w->setEnabled(enabled);
 }
 
 void DecodeWindow::bindInput()
 {
-    inputView_->bind(input_.isNull() ? nullptr : &input_);
-    inputSize_->setText(sizeText(input_.size()));
+    inputView_->bind(&input_);
+    inputSize_->setText(sizeText(input_.contentLength()));
 }
 
 void DecodeWindow::bindOutput()
@@ -211,13 +244,31 @@ void DecodeWindow::showReport()
     keyValidity_->setValue(s.keyValidity);
     signedBy_->setText(QString::fromUtf8(signerText_.data()));
     encryptedTo_->clear();
-    for (const auto& id : ids_)
-        encryptedTo_->addItem(QString::fromUtf8(id.data()));
+    for (const auto& r : recipients_)
+        encryptedTo_->addItem(QString::fromStdString(sdk::recipientText(r)));
     encryptedToKeys_->clear();
     for (const auto& name : names_)
         encryptedToKeys_->addItem(QString::fromUtf8(name.data()));
-    encryptedTo_->setCurrentIndex(ids_.empty() ? -1 : 0);
+    encryptedTo_->setCurrentIndex(recipients_.empty() ? -1 : 0);
     encryptedToKeys_->setCurrentIndex(names_.empty() ? -1 : 0);
+    if (decoded_)
+        verdicts_->showVerdicts(sdk::decodeVerdicts(signatures_, outcome_));
+    else
+        verdicts_->clear();
+}
+
+void DecodeWindow::showPendingReport()
+{
+    const QSignalBlocker blocks[] = {QSignalBlocker(checked_), QSignalBlocker(verified_), QSignalBlocker(keyRevoked_),
+                                     QSignalBlocker(keyDisabled_), QSignalBlocker(keyExpired_),
+                                     QSignalBlocker(keyMeetsValidityThreshold_), QSignalBlocker(keyValidity_)};
+    for (QCheckBox* box : {checked_, verified_, keyRevoked_, keyDisabled_, keyExpired_, keyMeetsValidityThreshold_})
+        box->setChecked(false);
+    keyValidity_->setValue(0);
+    signedBy_->clear();
+    encryptedTo_->clear();
+    encryptedToKeys_->clear();
+    verdicts_->showPending();
 }
 
 void DecodeWindow::load()
@@ -238,9 +289,11 @@ void DecodeWindow::load()
             if (block)
                 *loaded = WindowBuffer::fromFile(std::move(block), size - 1);
         },
-        [this, loaded] {
+        [this, loaded, name] {
             input_ = std::move(*loaded);
             bindInput();
+            if (!input_.isNull())
+                setTitleWithFile(this, "PGP Decode", name);
         });
 }
 
@@ -248,70 +301,82 @@ void DecodeWindow::decode()
 {
     if (busy())
         return;
-    output_.release();
-    bindOutput();
-    signerText_.fill(0);
-    report_.signature = PGPEventSignatureData {};
-    showReport();
-
+    // The earlier result stays until this one replaces it, so that a refused
+    // passphrase leaves the window as it was; only its display is emptied.
+    showPendingReport();
     auto job = std::make_shared<DecodeJob>();
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     const bool oem = oemToChar_->isChecked();
-    auto converted = std::make_shared<ByteBuffer>();
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
-        [job, inputData, size, oem, converted, use]() mutable {
+        [job, inputData, size, oem, use]() mutable {
             sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job->output, job->report.data,
-                                SharedPassphrase::instance());
+                                SharedPassphrase::instance(), &job->outcome);
             use.reset();
-            if (oem && job->output) {
-                // From the first byte up to the first zero byte, OEM text becomes UTF-8;
-                // text that already is UTF-8 stays as it is.
-                const char* out = job->output.data();
-                const std::size_t total = job->output.size();
-                const char* nul = static_cast<const char*>(std::memchr(out, 0, total));
-                const std::size_t textLength = nul ? static_cast<std::size_t>(nul - out) : total;
-                // Binary output (anything but zero bytes after a zero) is never converted.
-                bool onlyZerosAfter = true;
-                for (std::size_t i = textLength; i < total && onlyZerosAfter; ++i)
-                    onlyZerosAfter = out[i] == 0;
-                const bool isText = onlyZerosAfter && platform::looksLikeText(out, textLength);
-                const std::string text = isText ? platform::oemToAnsi(out, textLength) : std::string(out, textLength);
-                if (isText && (text.size() != textLength || !std::equal(text.begin(), text.end(), out))) {
-                    *converted = ByteBuffer::allocateZeroed(static_cast<std::int64_t>(text.size() + total - textLength));
-                    if (*converted) {
-                        std::memcpy(converted->data(), text.data(), text.size());
-                        std::memcpy(converted->data() + text.size(), out + textLength, total - textLength);
-                    }
-                }
-            }
+            if (oem && job->output)
+                job->converted = oemConvertedOutput(job->output);
         },
-        [this, job, converted] {
-            if (*converted) {
-                job->output.release();
-                output_ = WindowBuffer::allocated(std::move(*converted));
-            } else if (job->output) {
-                output_ = WindowBuffer::fromSdk(std::move(job->output));
-            }
-            report_.signature = job->report.data.signature;
-            signerText_ = job->report.signer;
-            signerText_.back() = '\0';
-            // Rows of earlier decodes stay; this one's come after them.
-            ids_.insert(ids_.end(), job->report.ids.begin(), job->report.ids.end());
-            names_.insert(names_.end(), job->report.names.begin(), job->report.names.end());
-            bindOutput();
-            showReport();
-            wipeMemory(job->report.signer.data(), job->report.signer.size());
-        });
+        [this, job] { takeResult(*job); });
+}
+
+void DecodeWindow::takeResult(DecodeJob& job)
+{
+    if (job.outcome == kPGPError_UserAbort) {
+        showReport();  // the passphrase was refused: nothing changes
+        return;
+    }
+    output_.release();
+    if (job.converted) {
+        const std::int64_t n = job.converted.size();
+        output_ = WindowBuffer::allocated(std::move(job.converted), n);
+    } else if (job.output) {
+        output_ = WindowBuffer::fromSdk(std::move(job.output));
+    }
+    report_ = job.report.data;
+    report_.signerName = signerText_.data();
+    report_.encryptedToIDs = &ids_;
+    report_.encryptedToNames = &names_;
+    report_.signatures = &signatures_;
+    report_.recipients = &recipients_;
+    signerText_ = job.report.signer;
+    signerText_.back() = '\0';
+    // Each decode shows its own message's rows only.
+    ids_ = std::move(job.report.ids);
+    names_ = std::move(job.report.names);
+    signatures_ = std::move(job.report.signatures);
+    recipients_ = std::move(job.report.recipients);
+    outcome_ = job.outcome;
+    decoded_ = true;
+    bindOutput();
+    showReport();
+    wipeMemory(job.report.signer.data(), job.report.signer.size());
+    if (outcome_ == kPGPError_NoErr)
+        tabs_->setCurrentIndex(0);
+}
+
+QString DecodeWindow::proposedSaveName() const
+{
+    const QString name = withoutTrailingBlanks(QString::fromUtf8(signerText_.data())) + ".txt";
+    if (!name.startsWith('.'))
+        return name;
+    // Unsigned: ".txt" alone would be a hidden file here; the loaded file's
+    // name without its message extension is proposed instead.
+    QString base = QFileInfo(fileName_).fileName();
+    for (const char* ext : {".asc", ".gpg", ".pgp"})
+        if (base.endsWith(ext, Qt::CaseInsensitive)) {
+            base.chop(4);
+            return base.isEmpty() || base.startsWith('.') ? QString("decoded.txt") : base;
+        }
+    return base.isEmpty() || base.startsWith('.') ? QString("decoded.txt") : base + ".txt";
 }
 
 void DecodeWindow::save()
 {
     if (busy() || output_.isNull() || output_.size() == 0)
         return;
-    auto name = std::make_shared<QString>(withoutTrailingBlanks(QString::fromUtf8(signerText_.data())) + ".txt");
+    auto name = std::make_shared<QString>(proposedSaveName());
     const char* outputData = output_.data();
     const std::int64_t size = output_.size();
     jobs()->start([name, outputData, size] { SaveOnDiskFile(*name, outputData, size); }, nullptr);
@@ -324,11 +389,11 @@ bool DecodeWindow::eventFilter(QObject* watched, QEvent* event)
         auto* widget = qobject_cast<QWidget*>(watched);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget && widget != inputView_ &&
             widget != outputView_) {
+            // The control is accepted (a button runs; other values are taken
+            // as typed) and the focus moves to the next control that takes input.
             if (auto* b = qobject_cast<QPushButton*>(widget))
                 b->click();
-            else if (auto* c = qobject_cast<QCheckBox*>(widget))
-                (void)c;  // its value is already taken
-            widget->nextInFocusChain()->setFocus();
+            focusNextInput(widget);
             return true;
         }
     }

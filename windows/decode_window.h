@@ -9,6 +9,15 @@
 #include "windows/window_buffer.h"
 
 class BufferView;
+class VerdictPanel;
+
+// What one decode job produced, handed to the window when it ends.
+struct DecodeJob {
+    sdk::SdkBlock output;
+    ByteBuffer converted;  // the output as UTF-8, when OemToChar changed it
+    sdk::DecodeReport report;
+    PGPError outcome = kPGPError_NoErr;
+};
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -31,6 +40,8 @@ public:
     const sdk::PGPData& report() const { return report_; }
     const std::vector<sdk::KeyIdRecord>& encryptedToIDs() const { return ids_; }
     const std::vector<sdk::UserNameRecord>& encryptedToNames() const { return names_; }
+    const std::vector<sdk::SignatureRecord>& signatures() const { return signatures_; }
+    const VerdictPanel* verdicts() const { return verdicts_; }
 
     void load();
     void decode();
@@ -44,6 +55,9 @@ private:
     void bindInput();
     void bindOutput();
     void showReport();
+    void showPendingReport();
+    void takeResult(DecodeJob& job);
+    QString proposedSaveName() const;
 
     QString fileName_;
     WindowBuffer input_;
@@ -52,6 +66,11 @@ private:
     sdk::PGPData report_;
     std::vector<sdk::KeyIdRecord> ids_;
     std::vector<sdk::UserNameRecord> names_;
+    std::vector<sdk::SignatureRecord> signatures_;
+    std::vector<sdk::RecipientRecord> recipients_;
+    PGPError outcome_ = kPGPError_NoErr;
+    bool decoded_ = false;
+    VerdictPanel* verdicts_;
 
     BufferView* inputView_;
     BufferView* outputView_;

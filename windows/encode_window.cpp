@@ -103,10 +103,7 @@ EncodeWindow::EncodeWindow(QWidget* parent) : ChildWindow(parent)
     checks->setSpacing(0);
     checks->addWidget(oemToChar_);
     checks->addWidget(asciiOutput_);
-    auto* sizes = new QVBoxLayout;
-    sizes->setSpacing(0);
-    sizes->addWidget(inputSize_);
-    sizes->addWidget(outputSize_);
+    auto* sizes = makeSizeDisplays(inputSize_, outputSize_);
     auto* row = new QHBoxLayout;
     row->addWidget(closeButton);
     row->addWidget(loadButton_);
@@ -127,6 +124,12 @@ EncodeWindow::EncodeWindow(QWidget* parent) : ChildWindow(parent)
     connect(allocButton_, &QPushButton::clicked, this, &EncodeWindow::alloc);
     connect(encodeButton_, &QPushButton::clicked, this, &EncodeWindow::encode);
     connect(saveButton_, &QPushButton::clicked, this, &EncodeWindow::save);
+    // Typing needs no Alloc first, and never outruns the buffer: it grows.
+    connect(inputView_, &BufferView::contentChanged, this, &EncodeWindow::showSizes);
+    connect(inputView_, &BufferView::contentRefused, this, [this] {
+        showStatusNote(this, "Not enough memory: the text past the end of the buffer was not kept");
+        QMetaObject::invokeMethod(this, [this] { bindInput(); }, Qt::QueuedConnection);
+    });
     // Enter in the three option fields takes the value and moves on.
     signer_->lineEdit()->installEventFilter(this);
     passphrase_->installEventFilter(this);
@@ -177,7 +180,7 @@ void EncodeWindow::setControlsEnabled(bool enabled)
 
 void EncodeWindow::bindInput()
 {
-    inputView_->bind(input_.isNull() ? nullptr : &input_);
+    inputView_->bind(&input_);
     showSizes();
 }
 
@@ -189,7 +192,13 @@ void EncodeWindow::bindOutput()
 
 void EncodeWindow::showSizes()
 {
-    inputSize_->setText(sizeText(input_.size()));
+    // The input counts the bytes that will be encoded; an allocated buffer's
+    // unused zero bytes are not among them.
+    inputSize_->setText(sizeText(input_.contentLength()));
+    inputSize_->setToolTip(input_.isAllocated() ? QString("%1 of the %2 bytes allocated")
+                                                       .arg(input_.contentLength())
+                                                       .arg(input_.size())
+                                                 : QString());
     outputSize_->setText(sizeText(output_.size()));
 }
 
@@ -216,9 +225,11 @@ void EncodeWindow::load()
             if (oem)
                 *loaded = convertedFromOem(std::move(*loaded));
         },
-        [this, loaded] {
+        [this, loaded, name] {
             input_ = std::move(*loaded);
             bindInput();
+            if (!input_.isNull())
+                setTitleWithFile(this, "PGP Encode", name);
         });
 }
 
@@ -243,10 +254,10 @@ void EncodeWindow::encode()
 {
     if (busy())
         return;
-    output_.release();
-    bindOutput();
     const QString signer = withoutTrailingBlanks(signer_->currentText());
     if (signer.isEmpty()) {
+        output_.release();
+        bindOutput();
         tabs_->setCurrentIndex(1);
         signer_->setFocus();
         return;
@@ -256,6 +267,7 @@ void EncodeWindow::encode()
     const bool armour = asciiOutput_->isChecked();
     auto result = std::make_shared<sdk::SdkBlock>();
     auto ok = std::make_shared<bool>(false);
+    auto outcome = std::make_shared<PGPError>(kPGPError_NoErr);
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     void* report = &eventReport_;
@@ -264,15 +276,20 @@ void EncodeWindow::encode()
     jobs()->start(
         [=]() mutable {
             *ok = sdk::Encode_PGPBuff(inputData, static_cast<std::uint64_t>(size), *result, armour,
-                                      SharedPassphrase::instance(), recipientText, signerText, report);
+                                      SharedPassphrase::instance(), recipientText, signerText, report, outcome.get());
             use.reset();
         },
-        [this, result, ok] {
+        [this, result, ok, outcome] {
+            if (*outcome == kPGPError_UserAbort)
+                return;  // the passphrase was refused: the last result stays
             lastResult_ = *ok;
+            output_.release();
             if (*result)
                 output_ = WindowBuffer::fromSdk(std::move(*result));
             bindOutput();
-            tabs_->setCurrentIndex(0);
+            // After a failure the user stays where the passphrase is typed.
+            if (*ok)
+                tabs_->setCurrentIndex(0);
         });
 }
 

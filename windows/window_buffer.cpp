@@ -1,5 +1,8 @@
 #include "windows/window_buffer.h"
 
+#include <algorithm>
+#include <cstring>
+
 WindowBuffer WindowBuffer::fromFile(ByteBuffer block, std::int64_t contentLength)
 {
     WindowBuffer b;
@@ -8,10 +11,10 @@ WindowBuffer WindowBuffer::fromFile(ByteBuffer block, std::int64_t contentLength
     return b;
 }
 
-WindowBuffer WindowBuffer::allocated(ByteBuffer block)
+WindowBuffer WindowBuffer::allocated(ByteBuffer block, std::int64_t contentLength)
 {
     WindowBuffer b;
-    b.content_ = block.size();
+    b.content_ = contentLength;
     b.allocated_ = true;
     b.block_ = std::move(block);
     return b;
@@ -50,4 +53,34 @@ void WindowBuffer::release()
     block_ = std::monostate {};
     content_ = 0;
     allocated_ = false;
+}
+
+std::int64_t WindowBuffer::contentCapacity() const
+{
+    if (!editable())
+        return 0;
+    return allocated_ ? size() : std::max<std::int64_t>(size() - 1, 0);
+}
+
+bool WindowBuffer::reserveContent(std::int64_t n)
+{
+    if (!isNull() && !editable())
+        return false;
+    if (!isNull() && n <= contentCapacity())
+        return true;
+    const bool wasNull = isNull();
+    // Grows by half again at least, so that typing costs few copies.
+    const std::int64_t old = size();
+    const std::int64_t wanted = std::max<std::int64_t>({n + 1, old + old / 2, 256});
+    ByteBuffer block = ByteBuffer::allocateZeroed(wanted);
+    if (!block)
+        return false;
+    if (!wasNull)
+        std::memcpy(block.data(), data(), static_cast<std::size_t>(old));
+    block_ = std::move(block);  // the old block is wiped as it is freed
+    if (wasNull) {
+        allocated_ = true;
+        content_ = 0;
+    }
+    return true;
 }

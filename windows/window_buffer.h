@@ -12,7 +12,9 @@ class WindowBuffer {
 public:
     WindowBuffer() = default;
     static WindowBuffer fromFile(ByteBuffer block, std::int64_t contentLength);
-    static WindowBuffer allocated(ByteBuffer block);
+    // A block the window allocated; its content is what was typed into it
+    // (none at first), never the unused zero bytes behind.
+    static WindowBuffer allocated(ByteBuffer block, std::int64_t contentLength = 0);
     static WindowBuffer fromSdk(sdk::SdkBlock block);
 
     char* data();
@@ -25,6 +27,13 @@ public:
     bool isNull() const { return data() == nullptr; }
     bool editable() const { return std::holds_alternative<ByteBuffer>(block_); }
     bool isAllocated() const { return allocated_; }
+    // How many content bytes the block can hold (a file's block keeps its
+    // closing zero byte).
+    std::int64_t contentCapacity() const;
+    // Makes room for n content bytes, moving the content to a larger block
+    // when needed (the old one is wiped); a null buffer becomes an allocated
+    // one. False when memory runs out; the buffer is then unchanged.
+    bool reserveContent(std::int64_t n);
     void release();
 
 private:

@@ -1,6 +1,10 @@
 #include "windows/window_controls.h"
 
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "app/dialog_units.h"
 #include "app/shared_passphrase.h"
@@ -41,4 +45,41 @@ QPushButton* makeButton(QWidget* parent, QStyle::StandardPixmap icon, const QStr
     b->setObjectName(objectName);
     b->setMinimumWidth(dluX(parent->font(), 60));
     return b;
+}
+
+void focusNextInput(QWidget* from)
+{
+    for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !w->focusProxy()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void setTitleWithFile(QWidget* window, const QString& caption, const QString& filePath)
+{
+    const QString name = QFileInfo(filePath).fileName();
+    window->setWindowTitle(name.isEmpty() ? caption : caption + " - " + name);
+}
+
+void showStatusNote(QWidget* window, const QString& text)
+{
+    for (QWidget* w = window; w; w = w->parentWidget())
+        if (auto* main = qobject_cast<QMainWindow*>(w)) {
+            main->statusBar()->showMessage(text, 8000);
+            return;
+        }
+}
+
+QGridLayout* makeSizeDisplays(QLabel* inputSize, QLabel* outputSize)
+{
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(0);
+    grid->addWidget(new QLabel("Input bytes:"), 0, 0);
+    grid->addWidget(inputSize, 0, 1, Qt::AlignRight);
+    grid->addWidget(new QLabel("Output bytes:"), 1, 0);
+    grid->addWidget(outputSize, 1, 1, Qt::AlignRight);
+    inputSize->setMinimumWidth(inputSize->fontMetrics().horizontalAdvance(QString(11, '0')));
+    return grid;
 }

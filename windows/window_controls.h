@@ -24,3 +24,17 @@ QLineEdit* makePassphraseEntry(QWidget* parent);
 
 // Text with trailing blanks removed.
 QString withoutTrailingBlanks(QString s);
+
+// Moves the focus from a control to the next one that takes input (labels
+// and hidden or disabled controls are passed over).
+void focusNextInput(QWidget* from);
+
+// "Caption - file name" once a file is loaded, the caption alone before.
+void setTitleWithFile(QWidget* window, const QString& caption, const QString& filePath);
+
+// A short note in the frame's status bar (or nowhere, outside a frame).
+void showStatusNote(QWidget* window, const QString& text);
+
+class QGridLayout;
+// The two size displays with what they count: "Input bytes:", "Output bytes:".
+QGridLayout* makeSizeDisplays(QLabel* inputSize, QLabel* outputSize);

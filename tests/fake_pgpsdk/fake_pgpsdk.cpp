@@ -348,6 +348,12 @@ PGPError PGPGetKeyIDString(const PGPKeyID*, PGPInt32, char* out)
     std::strcpy(out, "0x0000000000000000");
     return enter("PGPGetKeyIDString");
 }
+PGPError PGPGetKeyByKeyID(PGPKeySetRef, const PGPKeyID*, PGPInt32, PGPKeyRef* out)
+{
+    *out = nullptr;
+    PGPError e = enter("PGPGetKeyByKeyID");
+    return e ? e : kPGPError_ItemNotFound;
+}
 PGPError PGPGetPrimaryUserIDNameBuffer(PGPKeyRef, PGPSize size, char* buf, PGPSize* len)
 {
     std::snprintf(buf, size, "Fake User <fake@example.org>");

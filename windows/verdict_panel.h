@@ -1,0 +1,26 @@
+#pragma once
+// The lines above a decode's text that say what its signatures are worth:
+// one per verdict, each with a colour and an icon.
+#include <QWidget>
+
+#include <vector>
+
+#include "sdk/decode_verdict.h"
+
+class QVBoxLayout;
+
+class VerdictPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit VerdictPanel(QWidget* parent = nullptr);
+
+    void showVerdicts(const std::vector<sdk::Verdict>& verdicts);
+    void showPending();  // while a decode runs
+    void clear();
+    QStringList texts() const;
+
+private:
+    void addLine(sdk::VerdictTone tone, const QString& text);
+
+    QVBoxLayout* lines_;
+};
