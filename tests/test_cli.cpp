@@ -146,3 +146,22 @@ TEST_F(Cli, ListsTheKeyTree)
     EXPECT_NE(out.find("\t29.02.2000\n"), std::string::npos);
     EXPECT_NE(out.find("1\tRex Revoked <rex@example.org>\t2048\tRevoked RSA key pair"), std::string::npos);
 }
+
+TEST_F(Cli, PhotoIdsAreListedAsPhotoNotAsBytes)
+{
+    GpgHome gnupg(dir.file("gnupg"));
+    writeWholeFile(dir.file("photo.jpg"), std::string("\xff\xd8\xff\xe0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0\xff\xd9", 22));
+    ASSERT_EQ(runShell("printf 'addphoto\\n" + dir.file("photo.jpg") + "\\ny\\nsave\\n' | gpg --homedir '" + gnupg.home +
+                       "' --batch --no-tty --command-fd 0 --pinentry-mode loopback --passphrase alice --edit-key "
+                       "alice@example.org 2>/dev/null"),
+              0);
+    ASSERT_EQ(gnupg.gpg("--export alice@example.org > '" + dir.file("photo-ring.pgp") + "'"), 0);
+    writeWholeFile(dir.file("empty.pgp"), "");
+    writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("photo-ring.pgp") + "\nSecRing=" +
+                            dir.file("empty.pgp") + "\n");
+    std::string out;
+    ASSERT_EQ(cli("keys", &out), 0);
+    EXPECT_NE(out.find("\n2\t(photo)\t"), std::string::npos) << out;
+    EXPECT_EQ(out.rfind("1\tAlice Example <alice@example.org>\t", 0), 0u);
+    EXPECT_EQ(out.find("JFIF"), std::string::npos);
+}

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "sdk/decode_buffer.h"
+#include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "tests/fake_sdk_fixture.h"
 #include "windows/passphrase_dialog.h"
@@ -254,6 +255,57 @@ TEST(EventHandler, IgnoresOtherEventsAndFillsFlagsWithoutAName)
     EXPECT_EQ(PGPEventHandler(nullptr, &event, &report.data), 0);
     EXPECT_EQ(report.data.signature.checked, 1);
     EXPECT_EQ(report.data.signature.keyValidity, 2);
+}
+
+TEST(EventHandler, TheRecordShowsTheFirstSignatureThatVerified)
+{
+    DecodeReport report;
+    PGPEvent event {};
+    event.type = kPGPEvent_SignatureEvent;
+    event.data.signatureData.keyValidity = 1;  // unknown signer, not verified
+    PGPEventHandler(nullptr, &event, &report.data);
+    event.data.signatureData.verified = event.data.signatureData.checked = 1;
+    event.data.signatureData.keyValidity = 3;
+    PGPEventHandler(nullptr, &event, &report.data);
+    event.data.signatureData.keyValidity = 2;  // a later good one does not replace it
+    PGPEventHandler(nullptr, &event, &report.data);
+    EXPECT_EQ(report.signatures.size(), 3u);
+    EXPECT_EQ(report.data.signature.verified, 1);
+    EXPECT_EQ(report.data.signature.keyValidity, 3);
+}
+
+TEST(DecodeVerdicts, EachSignatureGetsItsOwnWords)
+{
+    auto verdict = [](void (*set)(PGPEventSignatureData&), bool known = true) {
+        SignatureRecord s;
+        s.signerName = "Ann";
+        s.keyIdText = "0x0123456789ABCDEF";
+        s.data.signingKey = known ? reinterpret_cast<PGPKeyRef>(&s) : nullptr;
+        s.data.verified = s.data.checked = 1;
+        s.data.keyValidity = kPGPValidity_Complete;
+        set(s.data);
+        return signatureVerdict(s);
+    };
+    auto none = [](PGPEventSignatureData&) {};
+    EXPECT_EQ(verdict(none).text, "Good signature from Ann");
+    EXPECT_EQ(verdict(none).tone, VerdictTone::Good);
+    Verdict v = verdict([](PGPEventSignatureData& d) { d.keyValidity = kPGPValidity_Marginal; });
+    EXPECT_EQ(v.text, "Good signature from Ann, but the key is not certified");
+    EXPECT_EQ(v.tone, VerdictTone::Warning);
+    v = verdict([](PGPEventSignatureData& d) { d.verified = 0; });
+    EXPECT_EQ(v.text, "Bad signature from Ann: the text was changed after it was signed");
+    EXPECT_EQ(v.tone, VerdictTone::Bad);
+    v = verdict([](PGPEventSignatureData& d) { d.keyExpired = 1; });
+    EXPECT_EQ(v.text, "Signature by an expired key Ann");
+    EXPECT_EQ(v.tone, VerdictTone::Warning);
+    v = verdict([](PGPEventSignatureData& d) { d.keyRevoked = 1; });
+    EXPECT_EQ(v.text, "Signature by a revoked key Ann");
+    EXPECT_EQ(v.tone, VerdictTone::Bad);
+    v = verdict(none, false);
+    EXPECT_EQ(v.text, "Signed by an unknown key 0x0123456789ABCDEF: the signature cannot be checked");
+    EXPECT_EQ(v.tone, VerdictTone::Warning);
+    EXPECT_EQ(decodeVerdicts({}, kPGPError_NoErr).front().text, "Not signed");
+    EXPECT_TRUE(decodeVerdicts({}, kPGPError_UserAbort).empty());
 }
 
 // ---- against the real library ----
