@@ -280,12 +280,15 @@ void MainFrame::keepInside(QMdiSubWindow* sub) const
 
 void MainFrame::fitOneChildWindow()
 {
-    // Room for one encode or decode window whole, within the screen.
-    const QSize child = dluSize(font(), 447, 196) + QSize(16, 40);
-    const QSize chrome = size() - mdi_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-    QSize wanted = size().expandedTo(child + chrome);
-    if (const QScreen* s = screen())
-        wanted = wanted.boundedTo(s->availableGeometry().size());
+    // Room for one encode or decode window whole, and for a few more on a
+    // larger screen (two thirds of it), within the screen.
+    const QSize child = dluSize(font(), 447, 196) + QSize(24, 48);
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    QSize wanted = size().expandedTo(QSize(child.width(), child.height() + bars));
+    if (const QScreen* s = screen()) {
+        const QSize available = s->availableGeometry().size();
+        wanted = wanted.expandedTo(available * 2 / 3).boundedTo(available);
+    }
     resize(wanted);
 }
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QWidget>
 
 #include <sys/wait.h>
 
@@ -131,4 +132,11 @@ std::string withoutKeyRevocations(const std::string& ring)
         pos = body + len;
     }
     return out;
+}
+
+void saveScreenshot(QWidget* widget, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("TOLV_SCREENSHOT_DIR");
+    if (!folder.isEmpty() && widget)
+        widget->grab().save(folder + "/" + name + ".png");
 }

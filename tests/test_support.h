@@ -49,3 +49,8 @@ public:
 
 // The key ring's packets without its key revocation signatures (type 0x20).
 std::string withoutKeyRevocations(const std::string& ring);
+
+class QWidget;
+// Saves a picture of the widget as NAME.png in $TOLV_SCREENSHOT_DIR, when
+// that is set: for looking at the windows a test drives.
+void saveScreenshot(QWidget* widget, const QString& name);

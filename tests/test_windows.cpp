@@ -469,6 +469,7 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
               QStringList{"Bad signature from Alice Example <alice@example.org>: the text was changed after it was signed"});
     EXPECT_EQ(tone(w, 0), "bad");
     EXPECT_FALSE(w->output().isNull());  // the text stays readable under the red line
+    saveScreenshot(w, "decode-bad-signature");
 
     w = decodeFile(unknown);
     EXPECT_EQ(verdicts(w), QStringList{QString::fromStdString("Signed by an unknown key " + keyIdOf("olga@example.org") +
@@ -485,6 +486,7 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
     EXPECT_EQ(child<QLineEdit>(w, "signedBy")->text(), "Alice Example <alice@example.org>");
     EXPECT_TRUE(child<QCheckBox>(w, "checked")->isChecked());
     EXPECT_TRUE(child<QCheckBox>(w, "verified")->isChecked());
+    saveScreenshot(frame.get(), "decode-two-signatures");
 
     w = decodeFile(unsignedMessage);
     EXPECT_EQ(verdicts(w), QStringList{"Not signed"});
@@ -638,10 +640,12 @@ TEST_F(Windows, ChildWindowsOpenWholeInsideTheFrame)
     frame->findChild<QAction*>("actionTile")->trigger();
     for (QMdiSubWindow* sub : frame->mdiArea()->subWindowList())
         EXPECT_TRUE(inside(sub));
+    saveScreenshot(frame.get(), "frame-tiled");
     auto* keys = openWindow<QWidget>("actionKeyList");
     ASSERT_NE(keys, nullptr);
     const QSize wanted = dluSize(keys->font(), 450, 180);
     EXPECT_GE(keys->width(), wanted.width() * 9 / 10);
     EXPECT_GE(keys->height(), wanted.height() * 9 / 10);
     EXPECT_TRUE(inside(frame->mdiArea()->subWindowList().back()));
+    saveScreenshot(frame.get(), "key-list");
 }

@@ -39,6 +39,12 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     tree_->header()->resizeSection(KeyTreeModel::KeyId, metrics.horizontalAdvance("0x0000000000000000") + 16);
     tree_->header()->resizeSection(KeyTreeModel::Description,
                                    std::max(dluX(font(), 80), metrics.horizontalAdvance("Disabled DH/DSS public key") + 16));
+    // The window is as wide as its columns (and never narrower than 450 units).
+    int columns = 0;
+    for (int c = 0; c < KeyTreeModel::ColumnCount; ++c)
+        columns += tree_->header()->sectionSize(c);
+    const int chrome = 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 48;
+    resize(std::max(width(), columns + chrome), height());
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
     tabs->addTab(tree_, "Public Ring");

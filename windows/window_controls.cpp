@@ -80,6 +80,9 @@ QGridLayout* makeSizeDisplays(QLabel* inputSize, QLabel* outputSize)
     grid->addWidget(inputSize, 0, 1, Qt::AlignRight);
     grid->addWidget(new QLabel("Output bytes:"), 1, 0);
     grid->addWidget(outputSize, 1, 1, Qt::AlignRight);
-    inputSize->setMinimumWidth(inputSize->fontMetrics().horizontalAdvance(QString(11, '0')));
+    for (QLabel* size : {inputSize, outputSize}) {
+        size->setMinimumWidth(size->fontMetrics().horizontalAdvance(QString(11, '0')));
+        size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
     return grid;
 }
