@@ -624,6 +624,12 @@ TEST_F(Windows, EnterInTheDecodeOptionsMovesToTheNextInput)
     EXPECT_NE(next, signedBy);
     EXPECT_FALSE(qobject_cast<QLabel*>(next));
     EXPECT_TRUE(next->isVisible() && (next->focusPolicy() & Qt::TabFocus));
+    // In the message box itself Enter starts a new line.
+    auto* input = child<BufferView>(dec, "inputView");
+    QTest::keyClicks(input, "a");
+    QTest::keyClick(input, Qt::Key_Return);
+    QTest::keyClicks(input, "b");
+    EXPECT_EQ(std::string(dec->input().data(), 3), "a\nb");
 }
 
 TEST_F(Windows, ChildWindowsOpenWholeInsideTheFrame)
