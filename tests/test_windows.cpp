@@ -74,6 +74,21 @@ protected:
     }
     template <typename T = QPushButton> T* child(QWidget* w, const char* name) { return w->findChild<T*>(name); }
     static bool idle(ChildWindow* w) { return waitFor([&] { return !w->busy(); }, 60000); }
+    // A new decode window that loads the file and decodes it.
+    DecodeWindow* decodeFile(const std::string& path, const char* passphrase = "bob")
+    {
+        auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+        if (!dec)
+            return nullptr;
+        Prompts::queueFileAnswer(QString::fromStdString(path));
+        child(dec, "loadButton")->click();
+        EXPECT_TRUE(idle(dec));
+        SharedPassphrase::instance().set(passphrase);
+        child(dec, "decodeButton")->click();
+        EXPECT_TRUE(idle(dec));
+        return dec;
+    }
+
     QStringList items(QComboBox* box)
     {
         QStringList l;
@@ -417,19 +432,6 @@ protected:
         EXPECT_EQ(gnupg.gpg(gpgArgs + " -o '" + out + "' '" + dir.file("plain") + "'"), 0) << gpgArgs;
         return out;
     }
-    DecodeWindow* decodeFile(const std::string& path, const char* passphrase = "bob")
-    {
-        auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
-        if (!dec)
-            return nullptr;
-        Prompts::queueFileAnswer(QString::fromStdString(path));
-        child(dec, "loadButton")->click();
-        EXPECT_TRUE(idle(dec));
-        SharedPassphrase::instance().set(passphrase);
-        child(dec, "decodeButton")->click();
-        EXPECT_TRUE(idle(dec));
-        return dec;
-    }
     QStringList verdicts(DecodeWindow* w) { return w->verdicts()->texts(); }
     QString tone(DecodeWindow* w, int line)
     {
@@ -586,14 +588,8 @@ TEST_F(Windows, TypingNeverRunsPastTheBuffer)
     ASSERT_FALSE(enc->output().isNull());
     EXPECT_EQ(child<QTabWidget>(enc, "tabs")->currentIndex(), 0);
     writeWholeFile(dir.file("m.asc"), std::string(enc->output().data(), static_cast<std::size_t>(enc->output().size())));
-    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    auto* dec = decodeFile(dir.file("m.asc"));
     ASSERT_NE(dec, nullptr);
-    Prompts::queueFileAnswer(QString::fromStdString(dir.file("m.asc")));
-    child(dec, "loadButton")->click();
-    ASSERT_TRUE(idle(dec));
-    SharedPassphrase::instance().set("bob");
-    child(dec, "decodeButton")->click();
-    ASSERT_TRUE(idle(dec));
     EXPECT_EQ(std::string(dec->output().data(), static_cast<std::size_t>(dec->output().size())), expected);
 }
 
