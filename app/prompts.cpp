@@ -9,7 +9,10 @@
 #include <QPrinter>
 #include <QThread>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <memory>
 
 #include "app/shared_passphrase.h"
 
@@ -46,21 +49,67 @@ QWidget* parentWidget()
 
 }  // namespace
 
-void runOnGuiThread(const std::function<void()>& fn)
+namespace {
+
+std::atomic<bool> quitting {false};
+
+// One call handed to the GUI thread; the worker waits for it to end, or
+// drops it if the program quits before the call has begun.
+struct GuiCall {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool begun = false;
+    bool done = false;
+    bool dropped = false;
+};
+
+}  // namespace
+
+void setQuitting(bool on) { quitting = on; }
+
+bool runOnGuiThread(const std::function<void()>& fn)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {
         fn();
-        return;
+        return true;
     }
-    QMetaObject::invokeMethod(app, fn, Qt::BlockingQueuedConnection);
+    if (quitting)
+        return false;
+    auto call = std::make_shared<GuiCall>();
+    QMetaObject::invokeMethod(
+        app,
+        [call, fn] {
+            {
+                std::lock_guard lock(call->mutex);
+                if (call->dropped)
+                    return;
+                call->begun = true;
+            }
+            fn();
+            std::lock_guard lock(call->mutex);
+            call->done = true;
+            call->ended.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(call->mutex);
+    while (!call->done) {
+        // A call that has begun refers to the caller's data: it is waited for.
+        if (quitting && !call->begun) {
+            call->dropped = true;
+            return false;
+        }
+        call->ended.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return true;
 }
 
 void message(const QString& caption, const QString& text, Icon icon)
 {
     {
         std::lock_guard lock(seam().mutex);
-        seam().messages.push_back({caption, text, icon});
+        if (seam().testMode)
+            seam().messages.push_back({caption, text, icon});
         if (seam().consoleMode) {
             QByteArray line = (caption + ": " + QString(text).replace('|', "\n  ")).toUtf8();
             std::fprintf(stderr, "%s\n", line.constData());
@@ -84,8 +133,8 @@ std::optional<QString> chooseFile(const FileRequest& request)
 {
     {
         std::lock_guard lock(seam().mutex);
-        seam().files.push_back(request);
         if (seam().testMode) {
+            seam().files.push_back(request);
             if (seam().fileAnswers.empty()) {
                 ++seam().unanswered;
                 return std::nullopt;

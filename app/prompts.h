@@ -71,7 +71,12 @@ std::optional<long long> askNumber(const QString& caption, const QString& label,
 void pageSetup();
 
 // Runs fn on the GUI thread and waits for it (directly when already there).
-void runOnGuiThread(const std::function<void()>& fn);
+// While the program quits, a worker's call that has not begun is dropped
+// and false returned at once: its prompt counts as cancelled.
+bool runOnGuiThread(const std::function<void()>& fn);
+
+// Set at exit, before the workers are waited for.
+void setQuitting(bool on);
 
 // ---- answered without dialogs ----
 // Test mode: nothing is shown; messages are recorded, other prompts take

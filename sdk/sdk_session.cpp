@@ -16,7 +16,8 @@ namespace {
 
 std::recursive_mutex sessionMutex;
 SdkSessionState session;
-std::shared_ptr<LibraryLease> lease;
+// Never destroyed: the library is not unloaded at exit, whatever still runs.
+std::shared_ptr<LibraryLease>& lease = *new std::shared_ptr<LibraryLease>;
 std::vector<PGPKeySetRef> retiredKeySets;  // unloaded while in use; freed when idle
 
 struct PendingMessage {

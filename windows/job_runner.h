@@ -17,6 +17,11 @@ public:
     bool start(std::function<void()> job, std::function<void()> done);
     bool busy() const { return busy_; }
 
+    // At exit: lets every runner's worker finish its job (windows still
+    // opening included) and waits until the deadline. False when a job is
+    // still running then.
+    static bool finishAll(int timeoutMs);
+
 signals:
     void busyChanged(bool busy);
 
