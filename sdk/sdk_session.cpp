@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <condition_variable>
 
 #include "app/app_config.h"
 #include "app/error_text.h"
@@ -19,6 +20,9 @@ SdkSessionState session;
 // Never destroyed: the library is not unloaded at exit, whatever still runs.
 std::shared_ptr<LibraryLease>& lease = *new std::shared_ptr<LibraryLease>;
 std::vector<PGPKeySetRef> retiredKeySets;  // unloaded while in use; freed when idle
+// A ring load runs without the lock; others wait for it to settle.
+bool keysLoading = false;
+std::condition_variable_any settled;
 
 struct PendingMessage {
     QString caption;
@@ -46,6 +50,14 @@ public:
     }
     SessionLock(const SessionLock&) = delete;
     SessionLock& operator=(const SessionLock&) = delete;
+
+    // Waits, with the lock let go meanwhile, until busy() no longer holds.
+    // Only the outermost holder can let go: a nested one never waits.
+    template <typename Pred> void waitWhile(Pred busy)
+    {
+        if (lockDepth == 1)
+            settled.wait(lock_, [&] { return !busy(); });
+    }
 
 private:
     std::unique_lock<std::recursive_mutex> lock_;
@@ -144,7 +156,13 @@ std::int32_t Load_PGP()
         void* address = platform::resolveSymbol(handle, name.c_str());
         if (!address) {
             report("Load_PGP", "Function: " + q(name) + "|not found in pgp's dll:" + q(dllName));
-            UnLoad_PGP();
+            // The partial load is undone as unloading would, but at once: none
+            // of this library is in use, whatever else counts as a use.
+            if (SdkEntryTable::address(Entry::PGPsdkCleanup))
+                call::PGPsdkCleanup();
+            SdkEntryTable::clear();
+            platform::freeLibrary(handle);
+            session.LibraryHandle = nullptr;
             return -2;
         }
         SdkEntryTable::setAddress(i, address);
@@ -158,6 +176,7 @@ std::int32_t Load_PGP()
 std::int32_t UnLoad_PGP()
 {
     SessionLock lock;
+    lock.waitWhile([] { return keysLoading; });  // the load uses the context
     if (session.UseCount != 0) {
         report("UnLoad_PGP",
                "Can't unload PGP:" + q(AppConfig::instance().snapshot().DLLName) + "|In use: " +
@@ -184,70 +203,125 @@ std::int32_t UnLoad_PGP()
     return 0;
 }
 
+namespace {
+
+struct RingFailure {
+    const char* label = nullptr;
+    PGPError code = kPGPError_NoErr;
+    std::int32_t result = 0;
+};
+
+// Opens the two rings as one key set, touching no session state.
+RingFailure openKeyRings(PGPContextRef context, const std::string& pubRing, const std::string& secRing,
+                         PGPKeySetRef& keySet)
+{
+    PGPFileSpecRef pubSpec = nullptr;
+    PGPFileSpecRef secSpec = nullptr;
+    PGPError e = call::PGPNewFileSpecFromFullPath(context, pubRing.c_str(), &pubSpec);
+    if (e)
+        return {"PGPNewFileSpecFromFullPath Pub error#", e, -2};
+    e = call::PGPNewFileSpecFromFullPath(context, secRing.c_str(), &secSpec);
+    if (e) {
+        call::PGPFreeFileSpec(pubSpec);
+        return {"PGPNewFileSpecFromFullPath sec error#", e, -2};
+    }
+    e = call::PGPOpenKeyRingPair(context, static_cast<PGPUInt32>(kPGPKeyRingOpenFlags_Mutable), pubSpec, secSpec,
+                                 &keySet);
+    call::PGPFreeFileSpec(secSpec);
+    call::PGPFreeFileSpec(pubSpec);
+    if (e) {
+        if (keySet)
+            call::PGPFreeKeySet(keySet);
+        keySet = nullptr;
+        return {"PGPOpenKeyRingPair  error# ", e, -4};
+    }
+    return {};
+}
+
+// Opens the rings for a load claimed under the lock (keysLoading set). A
+// long load holds no lock: the frame and the other windows go on meanwhile,
+// and whoever else wants the keys waits for this load.
+std::int32_t loadClaimedKeys()
+{
+    const PGPContextRef context = [] {
+        SessionLock lock;
+        return session.Context;
+    }();
+    const AppConfigValues config = AppConfig::instance().snapshot();
+    PGPKeySetRef keySet = nullptr;
+    const RingFailure failure = openKeyRings(context, config.PubRing, config.SecRing, keySet);
+    SessionLock lock;
+    keysLoading = false;
+    settled.notify_all();
+    if (failure.label) {
+        report("PGP_LoadRings", sdkFailure(failure.label, failure.code));
+        return failure.result;
+    }
+    session.KeySet = keySet;
+    setKeyRingItem("Unload keys");
+    return 0;
+}
+
+}  // namespace
+
 std::int32_t PGP_LoadRings()
 {
-    SessionLock lock;
-    if (Load_PGP() != 0)
-        return -1;
-    if (session.Context)
-        return 0;
-    PGPError e = call::PGPsdkInit();
-    if (e) {
-        report("PGP_LoadRings", sdkFailure("PGPsdkInit error # ", e));
-        return -1;
+    {
+        SessionLock lock;
+        // A load under way (another window's) is waited for, as if it were ours.
+        lock.waitWhile([] { return keysLoading; });
+        if (Load_PGP() != 0)
+            return -1;
+        if (session.Context)
+            return 0;  // the rings stay as they are, loaded or not
+        PGPError e = call::PGPsdkInit();
+        if (e) {
+            report("PGP_LoadRings", sdkFailure("PGPsdkInit error # ", e));
+            return -1;
+        }
+        e = call::PGPNewContext(kPGPsdkAPIVersion, &session.Context);
+        if (e) {
+            session.Context = nullptr;
+            report("PGP_LoadRings", sdkFailure("PGPNewContext error # ", e));
+            return -2;
+        }
+        // Claimed before the lock goes, so that nobody takes the new
+        // context for one whose rings are already open.
+        keysLoading = true;
     }
-    e = call::PGPNewContext(kPGPsdkAPIVersion, &session.Context);
-    if (e) {
-        session.Context = nullptr;
-        report("PGP_LoadRings", sdkFailure("PGPNewContext error # ", e));
-        return -2;
-    }
-    if (PGP_LoadKeys() != 0)
-        return -3;
-    return 0;
+    return loadClaimedKeys() != 0 ? -3 : 0;
 }
 
 std::int32_t PGP_LoadKeys()
 {
-    SessionLock lock;
-    if (!session.Context) {
-        report("PGP_LoadKeys", "PGP sdk is not run");
-        return -99;
+    {
+        SessionLock lock;
+        lock.waitWhile([] { return keysLoading; });
+        if (!session.Context) {
+            report("PGP_LoadKeys", "PGP sdk is not run");
+            return -99;
+        }
+        if (session.KeySet)
+            return 0;
+        keysLoading = true;
     }
-    if (session.KeySet)
-        return 0;
-    const AppConfigValues config = AppConfig::instance().snapshot();
-    std::int32_t result = OpenSessionKeyRings(config.PubRing, config.SecRing);
-    if (session.KeySet)
-        setKeyRingItem("Unload keys");
-    return result;
+    return loadClaimedKeys();
 }
 
 std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& secRing)
 {
+    PGPContextRef context = sessionSnapshot().Context;
+    PGPKeySetRef keySet = nullptr;
+    const RingFailure failure = openKeyRings(context, pubRing, secRing, keySet);
+    if (failure.label) {
+        report("PGP_LoadRings", sdkFailure(failure.label, failure.code));
+        return failure.result;
+    }
     SessionLock lock;
-    PGPFileSpecRef pubSpec = nullptr;
-    PGPFileSpecRef secSpec = nullptr;
-    PGPError e = call::PGPNewFileSpecFromFullPath(session.Context, pubRing.c_str(), &pubSpec);
-    if (e) {
-        report("PGP_LoadRings", sdkFailure("PGPNewFileSpecFromFullPath Pub error#", e));
-        return -2;
-    }
-    e = call::PGPNewFileSpecFromFullPath(session.Context, secRing.c_str(), &secSpec);
-    if (e) {
-        call::PGPFreeFileSpec(pubSpec);
-        report("PGP_LoadRings", sdkFailure("PGPNewFileSpecFromFullPath sec error#", e));
-        return -2;
-    }
-    e = call::PGPOpenKeyRingPair(session.Context, static_cast<PGPUInt32>(kPGPKeyRingOpenFlags_Mutable), pubSpec,
-                                 secSpec, &session.KeySet);
-    call::PGPFreeFileSpec(secSpec);
-    call::PGPFreeFileSpec(pubSpec);
-    if (e) {
-        PGP_UnloadKeys();
-        report("PGP_LoadRings", sdkFailure("PGPOpenKeyRingPair  error# ", e));
-        return -4;
-    }
+    if (session.KeySet)
+        call::PGPFreeKeySet(keySet);  // someone else's load came first
+    else
+        session.KeySet = keySet;
     return 0;
 }
 
@@ -301,9 +375,9 @@ SdkUse::~SdkUse()
 
 bool SdkUse::loadKeys()
 {
-    SessionLock lock;
     if (PGP_LoadKeys() != 0)
         return false;
+    SessionLock lock;
     context_ = session.Context;
     keySet_ = session.KeySet;
     return true;

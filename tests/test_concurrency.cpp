@@ -18,6 +18,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
+#include "tests/frame_toggle.h"
 #include "tests/test_support.h"
 #include "windows/frame_commands.h"
 
@@ -67,7 +68,7 @@ TEST(Concurrency, JobsWhileTheFrameTogglesKeysAndLibrary)
     // The frame meanwhile: keys off and on, and attempts to unload the library.
     int refusals = 0;
     while (succeeded + failed + wrong < kThreads * kRounds) {
-        frame.keyRingMenuItem()->trigger();
+        toggle(frame, frame.keyRingMenuItem());
         QCoreApplication::processEvents();
         if (sdk::sessionSnapshot().UseCount > 0) {
             if (sdk::UnLoad_PGP() == -1)

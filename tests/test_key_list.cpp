@@ -11,6 +11,7 @@
 #include <QTreeView>
 
 #include "tests/fake_sdk_fixture.h"
+#include "tests/frame_toggle.h"
 #include "windows/key_list_window.h"
 #include "windows/key_tree.h"
 
@@ -182,8 +183,8 @@ TEST_F(KeyList, RefreshShowsTheKeysOfReloadedRings)
     v.PubRing = sourceDir() + "/tests/fixtures/pubring.pgp";
     v.SecRing = sourceDir() + "/tests/fixtures/secring.pgp";
     AppConfig::instance().assign(v);
-    frame->keyRingMenuItem()->trigger();  // unload
-    frame->keyRingMenuItem()->trigger();  // load the new rings
+    toggle(*frame, frame->keyRingMenuItem());  // unload
+    toggle(*frame, frame->keyRingMenuItem());  // load the new rings
     w->findChild<QPushButton*>("refreshButton")->click();
     ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
     EXPECT_EQ(w->model()->rowCount(), 12);
@@ -191,8 +192,8 @@ TEST_F(KeyList, RefreshShowsTheKeysOfReloadedRings)
 
 TEST_F(KeyList, NoWindowWithoutKeyRings)
 {
-    frame->libraryMenuItem()->trigger();  // load
-    frame->keyRingMenuItem()->trigger();  // unload the keys
+    toggle(*frame, frame->libraryMenuItem());  // load
+    toggle(*frame, frame->keyRingMenuItem());  // unload the keys
     frame->findChild<QAction*>("actionKeyList")->trigger();
     QTest::qWait(200);
     EXPECT_TRUE(frame->mdiArea()->subWindowList().isEmpty());

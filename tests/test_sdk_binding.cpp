@@ -14,6 +14,7 @@
 #include "platform/dynamic_library.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_session.h"
+#include "tests/frame_toggle.h"
 #include "tests/fake_sdk_fixture.h"
 
 using namespace sdk;
@@ -255,20 +256,20 @@ TEST_F(Binding, UnloadWithNothingLoadedCallsNothing)
 
 TEST_F(Binding, FrameTogglesDecideBySessionState)
 {
-    frame->keyRingMenuItem()->trigger();  // before the SDK runs
+    toggle(*frame, frame->keyRingMenuItem());  // before the SDK runs
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].caption, "PGP_LoadKeys");
     EXPECT_EQ(messages()[0].text, "PGP sdk is not run");
     EXPECT_EQ(keyRingText(), "Load Keys");
 
-    frame->libraryMenuItem()->trigger();
+    toggle(*frame, frame->libraryMenuItem());
     EXPECT_EQ(libraryText(), "Unload PGP");
     EXPECT_EQ(keyRingText(), "Unload keys");
-    frame->keyRingMenuItem()->trigger();
+    toggle(*frame, frame->keyRingMenuItem());
     EXPECT_EQ(keyRingText(), "Load keys");
-    frame->keyRingMenuItem()->trigger();
+    toggle(*frame, frame->keyRingMenuItem());
     EXPECT_EQ(keyRingText(), "Unload keys");
-    frame->libraryMenuItem()->trigger();
+    toggle(*frame, frame->libraryMenuItem());
     EXPECT_EQ(libraryText(), "Load PGP");
     EXPECT_EQ(keyRingText(), "Load keys");
     EXPECT_FALSE(sessionSnapshot().LibraryLoaded);
@@ -288,10 +289,10 @@ TEST_F(Binding, RealLibraryWithTheDemoRingsAndManyCycles)
     v.SecRing = sourceDir() + "/demo/secring.pgp";
     AppConfig::instance().assign(v);
     for (int i = 0; i < 100; ++i) {
-        frame->libraryMenuItem()->trigger();
+        toggle(*frame, frame->libraryMenuItem());
         ASSERT_EQ(libraryText(), "Unload PGP") << i;
         ASSERT_EQ(keyRingText(), "Unload keys") << i;
-        frame->libraryMenuItem()->trigger();
+        toggle(*frame, frame->libraryMenuItem());
         ASSERT_EQ(libraryText(), "Load PGP") << i;
     }
     EXPECT_TRUE(messages().empty());

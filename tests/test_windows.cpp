@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -23,11 +24,13 @@
 #include "app/prompts.h"
 #include "app/shared_passphrase.h"
 #include "sdk/sdk_session.h"
+#include "tests/frame_toggle.h"
 #include "tests/test_support.h"
 #include "windows/buffer_view.h"
 #include "windows/decode_window.h"
 #include "windows/encode_window.h"
 #include "windows/frame_commands.h"
+#include "windows/job_runner.h"
 #include "windows/verdict_panel.h"
 
 namespace {
@@ -357,7 +360,7 @@ TEST_F(Windows, ClosingAWindowWithAJobRunningWaitsForIt)
     frame->mdiArea()->subWindowList().back()->close();
     EXPECT_TRUE(guard);  // still there while the job runs
     // Unloading is refused meanwhile.
-    frame->libraryMenuItem()->trigger();
+    toggle(*frame, frame->libraryMenuItem());
     EXPECT_TRUE(sdk::sessionSnapshot().LibraryLoaded);
     EXPECT_TRUE(waitFor([&] { return guard.isNull(); }, 60000));
     EXPECT_TRUE(frame->mdiArea()->subWindowList().isEmpty());
@@ -650,4 +653,34 @@ TEST_F(Windows, ChildWindowsOpenWholeInsideTheFrame)
     EXPECT_GE(keys->height(), wanted.height() * 9 / 10);
     EXPECT_TRUE(inside(frame->mdiArea()->subWindowList().back()));
     saveScreenshot(frame.get(), "key-list");
+}
+
+TEST_F(Windows, TheFrameKeepsWorkingWhileTheRingsLoad)
+{
+    std::string slow;
+    const std::string ring = readWholeFile(sourceDir() + "/tests/fixtures/pubring.pgp");
+    for (int i = 0; i < 400; ++i)
+        slow += ring;
+    writeWholeFile(dir.file("slow.pgp"), slow);
+    AppConfigValues v = AppConfig::instance().snapshot();
+    v.PubRing = dir.file("slow.pgp");
+    AppConfig::instance().assign(v);
+    auto* jobs = frame->findChild<JobRunner*>("frameJobs");
+    ASSERT_NE(jobs, nullptr);
+
+    // "Load PGP" returns at once; the load runs on the frame's worker.
+    frame->libraryMenuItem()->trigger();
+    EXPECT_TRUE(jobs->busy());
+    EXPECT_EQ(sdk::sessionSnapshot().KeySet, nullptr);  // the session is readable meanwhile
+    // The key ring item, chosen during the load, does not undo it.
+    frame->keyRingMenuItem()->trigger();
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("A load is in progress"));
+    // A window opened meanwhile waits for the same load and lists its keys.
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    EXPECT_GT(child<QComboBox>(enc, "recipient")->count(), 3);
+    ASSERT_TRUE(waitFor([&] { return !jobs->busy(); }, 60000));
+    EXPECT_NE(sdk::sessionSnapshot().KeySet, nullptr);
+    EXPECT_EQ(frame->keyRingMenuItem()->text(), "Unload keys");
+    EXPECT_TRUE(Prompts::shownMessages().empty());
 }
