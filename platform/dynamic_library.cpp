@@ -12,6 +12,29 @@
 
 namespace platform {
 
+namespace {
+
+// Why dlopen refused name: the OS error its text ends with ("...: Permission
+// denied"), else a file that is there but no library for this system.
+std::uint32_t loadFailureCode(const std::string& name, const std::string& why)
+{
+    if (name.find('/') != std::string::npos) {
+        struct stat st {};
+        if (::stat(name.c_str(), &st) != 0)
+            return errno == ENOENT ? win::ModNotFound : windowsErrorFromErrno(errno);
+        if (S_ISDIR(st.st_mode) || ::access(name.c_str(), R_OK) != 0)
+            return win::AccessDenied;
+    }
+    for (int err : {ENOENT, EACCES, EPERM, ENAMETOOLONG, ELOOP, EIO, ENOMEM, ENOTDIR, EISDIR}) {
+        const std::string text = std::strerror(err);
+        if (why.size() >= text.size() && why.compare(why.size() - text.size(), text.size(), text) == 0)
+            return err == ENOENT ? win::ModNotFound : windowsErrorFromErrno(err);
+    }
+    return win::BadExeFormat;
+}
+
+}  // namespace
+
 LibraryHandle loadLibrary(const std::string& name)
 {
     ::dlerror();
@@ -19,14 +42,7 @@ LibraryHandle loadLibrary(const std::string& name)
     if (handle)
         return handle;
     const char* why = ::dlerror();
-    bool missing;
-    if (name.find('/') != std::string::npos) {
-        struct stat st {};
-        missing = ::stat(name.c_str(), &st) != 0;
-    } else {
-        missing = why && std::strstr(why, "No such file") != nullptr;
-    }
-    setLastError(missing ? win::ModNotFound : win::BadExeFormat);
+    setLastError(loadFailureCode(name, why ? why : ""));
     return nullptr;
 }
 

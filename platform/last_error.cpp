@@ -1,6 +1,7 @@
 #include "platform/last_error.h"
 
 #include <cerrno>
+#include <cstdint>
 
 namespace platform {
 
@@ -14,21 +15,31 @@ void setLastError(std::uint32_t code) { threadLastError = code; }
 
 std::uint32_t windowsErrorFromErrno(int err)
 {
-    switch (err) {
-    case ENOENT: return win::FileNotFound;
-    case ENOTDIR: return win::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return win::AccessDenied;
-    case EMFILE:
-    case ENFILE: return win::TooManyOpenFiles;
-    case ENOMEM: return win::NotEnoughMemory;
-    case ENOSPC: return win::DiskFull;
-    case EROFS: return win::WriteProtect;
-    case EEXIST: return win::FileExists;
-    case EBUSY: return win::Busy;
-    default: return static_cast<std::uint32_t>(err);
-    }
+    // Every errno that file, folder, memory and library calls return, onto
+    // the nearest Windows code; anything else is a general failure, never
+    // a raw number that the Windows table would misname.
+    struct Pair {
+        int err;
+        std::uint32_t code;
+    };
+    static const Pair pairs[] = {
+        {ENOENT, win::FileNotFound},      {ENOTDIR, win::PathNotFound},     {EMFILE, win::TooManyOpenFiles},
+        {ENFILE, win::TooManyOpenFiles},  {EACCES, win::AccessDenied},      {EPERM, win::AccessDenied},
+        {EISDIR, win::AccessDenied},      {EBADF, win::InvalidHandle},      {ENOMEM, win::NotEnoughMemory},
+        {EROFS, win::WriteProtect},       {EXDEV, win::NotSameDevice},      {ENXIO, win::NotReady},
+        {ENODEV, win::NotReady},          {EEXIST, win::AlreadyExists},        {EINVAL, win::InvalidParameter},
+        {EPIPE, win::BrokenPipe},         {ENOSPC, win::DiskFull},          {EDQUOT, win::DiskFull},
+        {EFBIG, win::DiskFull},           {ENOTEMPTY, win::DirNotEmpty},    {ESPIPE, win::SeekOnDevice},
+        {ELOOP, win::BadPathname},        {EBUSY, win::Busy},               {ETXTBSY, win::Busy},
+        {EAGAIN, win::Busy},              {ENOEXEC, win::BadExeFormat},     {ENAMETOOLONG, win::FilenameTooLong},
+        {EIO, win::IoDevice},             {EINTR, win::OperationAborted},   {EFAULT, win::NoAccess},
+        {EOVERFLOW, win::ArithmeticOverflow}, {ENOTSUP, win::NotSupported}, {ENOSYS, win::CallNotImplemented},
+        {ETIMEDOUT, win::SemTimeout},     {ELIBBAD, win::BadExeFormat},     {ESTALE, win::FileInvalid},
+    };
+    for (const Pair& p : pairs)
+        if (p.err == err)
+            return p.code;
+    return win::GenFailure;
 }
 
 void setLastErrorFromErrno(int err) { threadLastError = windowsErrorFromErrno(err); }

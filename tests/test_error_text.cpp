@@ -77,7 +77,15 @@ TEST(ErrorText, ErrnoMapsOntoWindowsCodes)
     EXPECT_EQ(platform::windowsErrorFromErrno(ENOMEM), 8u);
     EXPECT_EQ(platform::windowsErrorFromErrno(ENOSPC), 112u);
     EXPECT_EQ(platform::windowsErrorFromErrno(EROFS), 19u);
-    EXPECT_EQ(platform::windowsErrorFromErrno(EEXIST), 80u);
+    EXPECT_EQ(platform::windowsErrorFromErrno(EEXIST), 183u);  // the table has no 80
     EXPECT_EQ(platform::windowsErrorFromErrno(EBUSY), 170u);
-    EXPECT_EQ(platform::windowsErrorFromErrno(EPIPE), static_cast<std::uint32_t>(EPIPE));
+    // Named as the table names them, never by a raw errno number.
+    const std::pair<int, const char*> named[] = {
+        {ENAMETOOLONG, "FILENAME EXCED RANGE"}, {ELOOP, "BAD PATHNAME"}, {EIO, "IO DEVICE"},
+        {EFBIG, "DISK FULL"}, {EDQUOT, "DISK FULL"}, {ENOSPC, "DISK FULL"}, {EPIPE, "BROKEN PIPE"},
+        {EINVAL, "INVALID PARAMETER"}, {12345, "GEN FAILURE"}, {0, "GEN FAILURE"}};
+    for (const auto& [err, text] : named)
+        EXPECT_EQ(errorTextForCode(platform::windowsErrorFromErrno(err)), text) << err;
+    for (int err = 1; err < 134; ++err)
+        EXPECT_EQ(errorTextForCode(platform::windowsErrorFromErrno(err)).rfind("ERROR CODE", 0), std::string::npos) << err;
 }

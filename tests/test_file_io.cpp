@@ -60,6 +60,17 @@ TEST_F(FileIo, LoadFailuresAreReported)
     EXPECT_FALSE(b);
     ASSERT_EQ(Prompts::shownMessages().size(), 1u);
     EXPECT_TRUE(Prompts::shownMessages()[0].text.endsWith("|ACCESS DENIED"));
+
+    // Other OS errors by their true names.
+    symlink(dir.file("loop").c_str(), dir.file("loop").c_str());
+    const std::pair<std::string, const char*> cases[] = {{dir.file(std::string(300, 'n')), "|FILENAME EXCED RANGE"},
+                                                         {dir.file("loop"), "|BAD PATHNAME"}};
+    for (const auto& [path, text] : cases) {
+        Prompts::resetTestState();
+        EXPECT_FALSE(Load_AllFile(path, size));
+        ASSERT_EQ(Prompts::shownMessages().size(), 1u);
+        EXPECT_TRUE(Prompts::shownMessages()[0].text.endsWith(text)) << Prompts::shownMessages()[0].text.toStdString();
+    }
 }
 
 TEST_F(FileIo, LoadsFilesLargerThanFourGigabytes)

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <thread>
@@ -211,6 +212,17 @@ TEST_F(Binding, WrongLibraryNames)
     EXPECT_EQ(Load_PGP(), -2);
     EXPECT_EQ(messages().back().text, "PGP dll: nothere.dll not loaded|Reason: MOD NOT FOUND");
     EXPECT_FALSE(sessionSnapshot().LibraryLoaded);
+    // A library that cannot be read is not called a bad one.
+    setDll(dir.path());
+    EXPECT_EQ(Load_PGP(), -2);
+    EXPECT_TRUE(messages().back().text.endsWith("|Reason: ACCESS DENIED"));
+    if (geteuid() != 0) {  // root reads every file
+        std::system(("cp '" + lib("fakepgpsdk") + "' '" + dir.file("locked.so") + "' && chmod 000 '" +
+                     dir.file("locked.so") + "'").c_str());
+        setDll(dir.file("locked.so"));
+        EXPECT_EQ(Load_PGP(), -2);
+        EXPECT_TRUE(messages().back().text.endsWith("|Reason: ACCESS DENIED"));
+    }
 }
 
 TEST_F(Binding, DllNamesFallBackToTheLibraryBesideTheProgram)
