@@ -9,7 +9,8 @@
 namespace {
 const char* const kSection = "PGP";
 
-std::string cut(const std::string& s, std::size_t chars) { return s.substr(0, chars); }
+// Field widths count characters: a cut never splits a UTF-8 character.
+std::string cut(const std::string& s, std::size_t chars) { return std::string(platform::cutUtf8Chars(s, chars)); }
 }  // namespace
 
 AppConfig& AppConfig::instance()
@@ -43,7 +44,7 @@ void AppConfig::assign(const AppConfigValues& v)
 }
 void AppConfig::setIniPath(const std::string& v)
 {
-    update([&](AppConfigValues& c) { c.IniPath = cut(v, kPathFieldChars); });
+    update([&](AppConfigValues& c) { c.IniPath = v; });  // never cut: it names the file
 }
 void AppConfig::setDLLName(const std::string& v)
 {
@@ -87,7 +88,8 @@ std::int32_t parseTimeOut(const std::string& text)
 
 std::string chooseIniPath(const std::string& firstArgument)
 {
-    const std::string arg = firstArgument.substr(0, 100);
+    // Never cut: a cut path would name another file.
+    const std::string& arg = firstArgument;
     if (arg.empty() || arg == "/D")
         return platform::currentDirectory() + "/tolv.ini";
     if (arg == "/W")
@@ -95,11 +97,22 @@ std::string chooseIniPath(const std::string& firstArgument)
     return arg;
 }
 
+AppConfigValues defaultSettings(const std::string& iniPath)
+{
+    AppConfigValues v;
+    v.IniPath = iniPath;
+    v.DLLName = "pgpsdk.dll";
+    v.SecRing = "secring.pgp";
+    v.PubRing = "pubring.pgp";
+    v.TimeOut = 10000;
+    return v;
+}
+
 AppConfigValues readSettingsFile(const std::string& iniPath)
 {
     auto read = [&](const char* key, const char* fallback, std::size_t width) {
         std::string v = platform::readProfileString(kSection, key, fallback, iniPath);
-        return platform::oemToAnsiProfileText(cut(v, width));
+        return cut(platform::oemToAnsiProfileText(v), width);
     };
     AppConfigValues v;
     v.IniPath = iniPath;
@@ -115,7 +128,7 @@ AppConfigValues readSettingsFile(const std::string& iniPath)
 void writeSettingsFile(const AppConfigValues& v)
 {
     auto write = [&](const char* key, const std::string& value) {
-        platform::writeProfileString(kSection, key, platform::ansiToOemProfileText(cut(value, 254)),
+        platform::writeProfileString(kSection, key, platform::ansiToOemProfileText(cut(value, kPathFieldChars)),
                                      v.IniPath);
     };
     write("DLLName", v.DLLName);

@@ -20,7 +20,7 @@ struct AppConfigValues {
     bool operator==(const AppConfigValues&) const = default;
 };
 
-// Field widths: a field of n bytes holds n - 1 characters.
+// Field widths, in characters: a field of n bytes held n - 1 characters.
 constexpr std::size_t kPathFieldChars = 254;
 constexpr std::size_t kUserIdFieldChars = 80;
 constexpr std::size_t kPathEntryChars = 250;
@@ -53,11 +53,13 @@ private:
 
 // Reading and writing the settings file. Values are cut to their field's width.
 AppConfigValues readSettingsFile(const std::string& iniPath);
+// The settings of a missing ini file.
+AppConfigValues defaultSettings(const std::string& iniPath);
 void writeSettingsFile(const AppConfigValues& values);
 
 // The ini file chosen from the program's first argument: empty or "/D" is
 // tolv.ini in the current folder, "/W" is tolv.ini in the Windows directory,
-// anything else names the file itself. Only the first 100 characters count.
+// anything else names the file itself, whole.
 std::string chooseIniPath(const std::string& firstArgument);
 
 // Decimal text to a whole number as the settings have always read it: leading

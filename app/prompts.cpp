@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/shared_passphrase.h"
+#include "platform/code_page.h"
 
 namespace Prompts {
 
@@ -335,7 +336,7 @@ void setParentWidget(QWidget* parent)
 int PASSPHRASEDIALOG(PassphraseBuffer& buffer)
 {
     Prompts::PassphraseAnswer answer = Prompts::askPassphrase();
-    std::string_view typed = cutUtf8Chars(answer.text.str(), SharedPassphrase::kMaxChars);
+    std::string_view typed = platform::cutUtf8Chars(answer.text.str(), SharedPassphrase::kMaxChars);
     if (!typed.empty())
         buffer.set(typed);
     if (!answer.accepted)

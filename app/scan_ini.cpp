@@ -2,11 +2,18 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "app/app_config.h"
 #include "app/dialog_units.h"
+#include "app/error_text.h"
+#include "app/prompts.h"
+#include "platform/file_access.h"
+#include "platform/last_error.h"
+#include "platform/profile.h"
 
 namespace {
 
@@ -26,11 +33,18 @@ public:
         layout->addWidget(label);
         window_->show();
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Painted now: the read that follows keeps the event loop away.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        window_->repaint();
+        shown_.start();
     }
     ~ScanIniProgress()
     {
         if (!window_)
             return;
+        // Stays long enough to be seen, with its events still handled.
+        while (shown_.elapsed() < kMinimumShownMs)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents), QThread::msleep(10);
         QApplication::restoreOverrideCursor();
         window_->close();
         delete window_;
@@ -39,7 +53,9 @@ public:
     ScanIniProgress& operator=(const ScanIniProgress&) = delete;
 
 private:
+    static constexpr int kMinimumShownMs = 250;
     QDialog* window_ = nullptr;
+    QElapsedTimer shown_;
 };
 
 }  // namespace
@@ -47,13 +63,21 @@ private:
 void SCAN_INI(ScanIniMode mode, const char* firstArgument)
 {
     AppConfig& config = AppConfig::instance();
-    if (mode == ScanIniMode::Read) {
-        const std::string iniPath = chooseIniPath(firstArgument ? firstArgument : "");
-        ScanIniProgress progress(QString::fromStdString(iniPath));
-        config.assign(readSettingsFile(iniPath));
-    } else {
-        const AppConfigValues values = config.snapshot();
-        ScanIniProgress progress(QString::fromStdString(values.IniPath));
-        writeSettingsFile(values);
+    const std::string iniPath =
+        mode == ScanIniMode::Read ? chooseIniPath(firstArgument ? firstArgument : "") : config.snapshot().IniPath;
+    // A path the system refuses is said so plainly; defaults are used and
+    // nothing is written, never a file at a shortened name.
+    if (platform::pathTooLong(platform::resolveProfilePath(iniPath))) {
+        Prompts::message("SCAN_INI", "The settings file's name is too long:|" + QString::fromStdString(iniPath) + "|" +
+                                         QString::fromStdString(errorTextForCode(platform::win::FilenameTooLong)),
+                         Prompts::Icon::Stop);
+        if (mode == ScanIniMode::Read)
+            config.assign(defaultSettings(iniPath));
+        return;
     }
+    ScanIniProgress progress(QString::fromStdString(iniPath));
+    if (mode == ScanIniMode::Read)
+        config.assign(readSettingsFile(iniPath));
+    else
+        writeSettingsFile(config.snapshot());
 }

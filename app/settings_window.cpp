@@ -2,11 +2,13 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -16,6 +18,7 @@
 #include "app/app_config.h"
 #include "app/dialog_units.h"
 #include "app/file_io.h"
+#include "app/focus_next.h"
 #include "app/frame_window.h"
 #include "app/main_frame.h"
 #include "app/scan_ini.h"
@@ -50,7 +53,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     commonLayout->addWidget(new QLabel("INI - File (You can set it as parameter)"));
     iniPath_ = new QLineEdit;
     iniPath_->setObjectName("iniPath");
-    iniPath_->setMaxLength(static_cast<int>(kPathFieldChars));
+    // No length limit here: the ini path is never cut.
     iniPath_->setMinimumWidth(dluX(font(), 281));
     commonLayout->addWidget(iniPath_);
     commonLayout->addStretch();
@@ -81,6 +84,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     timeOut_ = new QSpinBox;
     timeOut_->setObjectName("timeOut");
     timeOut_->setRange(INT_MIN, INT_MAX);
+    timeOut_->installEventFilter(this);
     grid->addWidget(timeOut_, 3, 1);
     grid->setRowStretch(4, 1);
     tabs->addTab(pgp, "PGP");
@@ -147,9 +151,27 @@ void SettingsWindow::pickFile(QLineEdit* entry, QWidget* button, void (*store)(c
     }
 }
 
-void SettingsWindow::focusNextAfter(QWidget* w)
+void SettingsWindow::focusNextAfter(QWidget* w) { focusNextInput(w); }
+
+bool SettingsWindow::event(QEvent* e)
 {
-    QWidget* next = w->nextInFocusChain();
-    if (next)
-        next->setFocus();
+    // Status texts of this window's controls show in its own status bar.
+    if (e->type() == QEvent::StatusTip) {
+        status_->showMessage(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == timeOut_ && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            timeOut_->interpretText();
+            focusNextAfter(timeOut_);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }

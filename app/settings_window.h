@@ -13,6 +13,10 @@ public:
     explicit SettingsWindow(QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void showConfig();
     void pickFile(QLineEdit* entry, QWidget* button, void (*store)(const std::string&));

@@ -40,5 +40,3 @@ private:
     SecretText text_;
 };
 
-// Cuts UTF-8 text to at most maxChars characters, never inside a character.
-std::string_view cutUtf8Chars(std::string_view text, int maxChars);

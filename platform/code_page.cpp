@@ -5,8 +5,43 @@
 
 namespace platform {
 
-std::string oemToAnsiProfileText(const std::string& text) { return text; }
-std::string ansiToOemProfileText(const std::string& text) { return text; }
+std::string oemToAnsiProfileText(const std::string& text) { return oemToAnsi(text.data(), text.size()); }
+
+std::string ansiToOemProfileText(const std::string& text)
+{
+    if (!isValidUtf8(text.data(), text.size()))
+        return text;
+    iconv_t cd = ::iconv_open("CP866", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return text;
+    // Each UTF-8 character becomes one CP866 byte: the text never grows.
+    std::string out(text.size(), '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    const bool whole = ::iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
+    ::iconv_close(cd);
+    if (!whole)
+        return text;  // a character CP866 lacks: UTF-8 keeps every one
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string_view cutUtf8Chars(std::string_view text, std::size_t maxChars)
+{
+    std::size_t chars = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (chars == maxChars)
+            return text.substr(0, i);
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            ++i;
+        ++chars;
+    }
+    return text;
+}
 
 bool isValidUtf8(const char* data, std::size_t size)
 {

@@ -1,5 +1,7 @@
 #include "platform/file_access.h"
 
+#include <climits>
+
 #include <cerrno>
 #include <algorithm>
 #include <cstdlib>
@@ -164,6 +166,26 @@ WriteResult writeFileReplacing(const std::string& givenPath, const void* data, s
         return WriteResult::WriteFailed;
     }
     return WriteResult::Written;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool pathTooLong(const std::string& path)
+{
+    if (path.size() >= PATH_MAX)
+        return true;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        if (slash - start > NAME_MAX)
+            return true;
+        start = slash + 1;
+    }
+    return false;
 }
 
 }  // namespace platform

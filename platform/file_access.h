@@ -20,6 +20,10 @@ std::int64_t readFully(int fd, void* buffer, std::uint64_t size);
 
 void closeFile(int fd);
 
+// Whether the system would refuse path as too long: the whole path, or one
+// of its names (ENAMETOOLONG).
+bool pathTooLong(const std::string& path);
+
 enum class WriteResult { Written, OpenFailed, WriteFailed };
 
 // Replaces path with the given bytes: written to a temporary file in the same

@@ -91,7 +91,7 @@ std::vector<std::string> readLines(const std::string& path, bool& exists)
 
 std::string resolveProfilePath(const std::string& fileName)
 {
-    std::string name = fileName.substr(0, kProfileMaxFileNameLength);
+    const std::string& name = fileName;  // never cut: a cut name is another file
     if (name.empty())
         return windowsDirectory() + "/win.ini";
     if (name.find('/') == std::string::npos)

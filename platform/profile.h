@@ -8,12 +8,10 @@ namespace platform {
 
 constexpr std::size_t kProfileMaxNameLength = 63;    // section and key names
 constexpr std::size_t kProfileMaxValueLength = 1023;  // values
-constexpr std::size_t kProfileMaxFileNameLength = 143;
 
 // Where a profile file name points: the empty name is the system's own
 // profile (win.ini in the Windows directory), a bare file name lives in the
-// Windows directory, anything with a folder is used as given. Names longer
-// than the limit are cut first.
+// Windows directory, anything with a folder is used as given, whole.
 std::string resolveProfilePath(const std::string& fileName);
 
 // The value of key in section, or fallback when the file, section or key is

@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QInputDialog>
@@ -21,6 +24,7 @@
 
 #include "app/app_config.h"
 #include "app/main_frame.h"
+#include "app/scan_ini.h"
 #include "app/prompts.h"
 #include "app/settings_window.h"
 #include "app/shared_passphrase.h"
@@ -200,6 +204,7 @@ TEST_F(Frame, CommandsReachTheirHandlers)
 
 TEST(PromptSeam, RealDialogsShowCaptionLinesAndIcons)
 {
+    Prompts::resetTestState();
     Prompts::setTestMode(false);
     QString seenTitle, seenText;
     int seenIcon = -1;
@@ -258,5 +263,72 @@ TEST(PromptSeam, RealDialogsShowCaptionLinesAndIcons)
     worker.join();
     clicker.stop();
     EXPECT_EQ(shownOn, QCoreApplication::instance()->thread());
+    EXPECT_TRUE(Prompts::shownMessages().empty());  // only test mode keeps a record
+
+    // While the program quits, a worker's prompt is answered at once as
+    // cancelled, never waited for (the GUI thread is not looking).
+    Prompts::setQuitting(true);
+    std::optional<QString> file = QString("x");
+    std::thread([&] {
+        Prompts::message("Late", "x", Prompts::Icon::Stop);
+        file = Prompts::chooseFile({"t", "", "", {}, Prompts::FileMode::Open});
+    }).join();
+    EXPECT_FALSE(file.has_value());
+    Prompts::setQuitting(false);
     Prompts::setTestMode(true);
+}
+
+TEST_F(Frame, SettingsWindowKeepsItsStatusTextsAndEnterMovesOn)
+{
+    action("actionSettings")->trigger();
+    QWidget* w = windows()[0]->widget();
+    auto* save = w->findChild<QPushButton*>("saveButton");
+    QStatusTipEvent hover(save->statusTip());
+    QCoreApplication::sendEvent(save, &hover);
+    EXPECT_EQ(w->findChild<QStatusBar*>("statusBar")->currentMessage(), "Save in INI file");
+    EXPECT_NE(frame->statusBar()->currentMessage(), "Save in INI file");
+
+    auto* timeOut = w->findChild<QSpinBox*>("timeOut");
+    w->findChild<QTabWidget*>("tabs")->setCurrentIndex(1);
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    timeOut->setFocus();
+    ASSERT_TRUE(timeOut->hasFocus());
+    QTest::keyClick(timeOut, Qt::Key_Return);
+    QWidget* next = QApplication::focusWidget();
+    EXPECT_TRUE(next && next != timeOut && !timeOut->isAncestorOf(next));
+}
+
+TEST_F(Frame, TheIniWindowIsPaintedWhileTheFileIsWritten)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            paints += e->type() == QEvent::Paint && o->objectName() == "scanIniProgress";
+            return false;
+        }
+    } counter;
+    qApp->installEventFilter(&counter);
+    action("actionSettings")->trigger();
+    windows()[0]->widget()->findChild<QPushButton*>("saveButton")->click();
+    qApp->removeEventFilter(&counter);
+    EXPECT_GT(counter.paints, 0);
+}
+
+TEST_F(Frame, AnIniPathTooLongForTheSystemIsSaidAndNothingIsWritten)
+{
+    const std::string longPath = dir.path() + "/" + std::string(300, 'd') + "/tolv.ini";
+    AppConfig::instance().setIniPath(longPath);
+    action("actionSettings")->trigger();
+    windows()[0]->widget()->findChild<QPushButton*>("saveButton")->click();
+    ASSERT_EQ(Prompts::shownMessages().size(), 1u);
+    EXPECT_EQ(Prompts::shownMessages()[0].caption, "SCAN_INI");
+    EXPECT_TRUE(Prompts::shownMessages()[0].text.endsWith("|FILENAME EXCED RANGE"));
+    EXPECT_EQ(AppConfig::instance().snapshot().IniPath, longPath);  // never cut
+    SCAN_INI(ScanIniMode::Read, longPath.c_str());
+    EXPECT_EQ(AppConfig::instance().snapshot().IniPath, longPath);
+    EXPECT_EQ(AppConfig::instance().snapshot().DLLName, "pgpsdk.dll");
+    EXPECT_EQ(Prompts::shownMessages().size(), 2u);
 }

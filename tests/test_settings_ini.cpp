@@ -5,6 +5,8 @@
 
 #include "app/app_config.h"
 #include "platform/config_dir.h"
+#include "platform/code_page.h"
+#include "platform/file_access.h"
 #include "platform/profile.h"
 #include "tests/test_support.h"
 
@@ -70,7 +72,62 @@ TEST(Profile, BareNamesAndTheSystemProfileLiveInTheConfigFolder)
     ASSERT_TRUE(writeProfileString("PGP", "Sign", "me", ""));
     EXPECT_EQ(readProfileString("PGP", "Sign", "", dir.configDir() + "/win.ini"), "me");
     std::string longName = "/tmp/" + std::string(200, 'n');
-    EXPECT_EQ(platform::resolveProfilePath(longName).size(), platform::kProfileMaxFileNameLength);
+    EXPECT_EQ(platform::resolveProfilePath(longName), longName);  // never cut
+}
+
+TEST(Settings, PathsAreNeverCut)
+{
+    ScratchDir dir;
+    std::string folder = dir.path();
+    for (int i = 0; i < 4; ++i) {
+        folder += "/" + std::string(60, static_cast<char>('d' + i));
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    }
+    const std::string ini = folder + "/tolv.ini";
+    ASSERT_GT(ini.size(), 200u);
+    writeWholeFile(ini, "[PGP]\nSign=deep\n");
+    EXPECT_EQ(chooseIniPath(ini), ini);
+    AppConfigValues v = readSettingsFile(ini);
+    EXPECT_EQ(v.Sign, "deep");
+    v.Sign = "deeper";
+    writeSettingsFile(v);
+    EXPECT_EQ(readSettingsFile(ini).Sign, "deeper");
+    EXPECT_TRUE(platform::pathTooLong("/tmp/" + std::string(300, 'x')));
+    EXPECT_TRUE(platform::pathTooLong(std::string(5000, 'x')));
+    EXPECT_FALSE(platform::pathTooLong(ini));
+}
+
+TEST(Settings, WidthsCountCharactersAndNeverSplitOne)
+{
+    ScratchDir dir;
+    AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
+    v.Sign = std::string(79, 'a') + "Ж";
+    v.PubRing = "/" + [] { std::string s; for (int i = 0; i < 130; ++i) s += "П"; return s; }();
+    v.SecRing = [] { std::string s; for (int i = 0; i < 300; ++i) s += "ж"; return s; }();
+    writeSettingsFile(v);
+    AppConfigValues back = readSettingsFile(dir.file("tolv.ini"));
+    EXPECT_EQ(back.Sign, v.Sign);
+    EXPECT_EQ(back.PubRing, v.PubRing);
+    EXPECT_EQ(back.SecRing.size(), 2 * kPathFieldChars);  // 254 whole characters
+    EXPECT_TRUE(platform::isValidUtf8(back.SecRing.data(), back.SecRing.size()));
+    AppConfig::instance().setDLLName(v.SecRing);
+    EXPECT_EQ(AppConfig::instance().snapshot().DLLName, back.SecRing);
+}
+
+TEST(Settings, TextIsStoredInTheOemCodePage)
+{
+    ScratchDir dir;
+    AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
+    v.Sign = "Иван";
+    v.EncryptFor = "Ив€";  // no euro sign in CP866: kept as UTF-8
+    writeSettingsFile(v);
+    const std::string bytes = readWholeFile(dir.file("tolv.ini"));
+    EXPECT_NE(bytes.find("Sign=\x88\xa2\xa0\xad\n"), std::string::npos);
+    EXPECT_NE(bytes.find("EncryptFor=Ив€\n"), std::string::npos);
+    EXPECT_EQ(readSettingsFile(dir.file("tolv.ini")), v);
+    // A file written on the original system, Cyrillic paths in CP866.
+    writeWholeFile(dir.file("old.ini"), "[PGP]\nPubRing=C:\\\x8a\xab\xee\xe7\xa8\\pub.pgp\n");
+    EXPECT_EQ(readSettingsFile(dir.file("old.ini")).PubRing, "C:\\Ключи\\pub.pgp");
 }
 
 TEST(Settings, DefaultsWhenTheFileIsMissingAndNothingIsCreated)
@@ -142,7 +199,7 @@ TEST(Settings, ChoosingTheIniFile)
     EXPECT_EQ(chooseIniPath("/w"), "/w");
     EXPECT_EQ(chooseIniPath("/d"), "/d");
     EXPECT_EQ(chooseIniPath("conf/my.ini"), "conf/my.ini");
-    EXPECT_EQ(chooseIniPath(std::string(150, 'a')).size(), 100u);
+    EXPECT_EQ(chooseIniPath(std::string(150, 'a')).size(), 150u);  // whole
 
     // "/W": the file lives in the stand-in for the Windows directory.
     AppConfigValues v = readSettingsFile(chooseIniPath("/W"));

@@ -47,16 +47,6 @@ QPushButton* makeButton(QWidget* parent, QStyle::StandardPixmap icon, const QStr
     return b;
 }
 
-void focusNextInput(QWidget* from)
-{
-    for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !w->focusProxy()) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
-        }
-    }
-}
-
 void setTitleWithFile(QWidget* window, const QString& caption, const QString& filePath)
 {
     const QString name = QFileInfo(filePath).fileName();

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QString>
 
+#include "app/focus_next.h"
+
 #include <cstdint>
 
 class QWidget;
@@ -25,9 +27,6 @@ QLineEdit* makePassphraseEntry(QWidget* parent);
 // Text with trailing blanks removed.
 QString withoutTrailingBlanks(QString s);
 
-// Moves the focus from a control to the next one that takes input (labels
-// and hidden or disabled controls are passed over).
-void focusNextInput(QWidget* from);
 
 // "Caption - file name" once a file is loaded, the caption alone before.
 void setTitleWithFile(QWidget* window, const QString& caption, const QString& filePath);
