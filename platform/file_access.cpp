@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstdlib>
+#include <new>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,6 +106,55 @@ WriteResult writeInPlace(const std::string& path, const void* data, std::uint64_
     return r;
 }
 
+WriteResult writeAt(int fd, const void* data, std::uint64_t size)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        setLastErrorFromErrno(errno);
+        return WriteResult::WriteFailed;
+    }
+    if (writeAll(fd, data, size) != WriteResult::Written)
+        return WriteResult::WriteFailed;
+    if (::ftruncate(fd, static_cast<off_t>(size)) != 0 || ::fsync(fd) != 0) {
+        setLastErrorFromErrno(errno);
+        return WriteResult::WriteFailed;
+    }
+    return WriteResult::Written;
+}
+
+// Overwrites an existing regular file in place, where no file can be made
+// beside it (a folder the user may not write) or where a new file would
+// cut its hard links. Owner, mode and links stay. The old content is kept
+// in memory first and written back if the new one cannot be written whole.
+WriteResult writeOverExisting(const std::string& path, const void* data, std::uint64_t size)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        setLastErrorFromErrno(errno);
+        return WriteResult::OpenFailed;
+    }
+    std::string old;
+    const std::int64_t oldSize = fileSize(fd);
+    try {
+        old.resize(static_cast<std::size_t>(std::max<std::int64_t>(oldSize, 0)));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        setLastErrorFromErrno(ENOMEM);
+        return WriteResult::OpenFailed;
+    }
+    if (oldSize < 0 || readFully(fd, old.data(), old.size()) != oldSize) {
+        ::close(fd);
+        return WriteResult::OpenFailed;
+    }
+    WriteResult r = writeAt(fd, data, size);
+    if (r != WriteResult::Written) {
+        const std::uint32_t why = lastError();
+        writeAt(fd, old.data(), old.size());
+        setLastError(why);
+    }
+    ::close(fd);
+    return r;
+}
+
 }  // namespace
 
 WriteResult writeFileReplacing(const std::string& givenPath, const void* data, std::uint64_t size)
@@ -125,10 +176,15 @@ WriteResult writeFileReplacing(const std::string& givenPath, const void* data, s
             std::free(real);
         }
     }
+    if (hadOld && old.st_nlink > 1)
+        return writeOverExisting(path, data, size);
     std::string tmpl = path + ".XXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
-        setLastErrorFromErrno(errno);
+        const int err = errno;
+        if (hadOld && (err == EACCES || err == EPERM) && ::access(path.c_str(), W_OK) == 0)
+            return writeOverExisting(path, data, size);
+        setLastErrorFromErrno(err);
         return WriteResult::OpenFailed;
     }
     auto fail = [&](WriteResult why) {
@@ -153,6 +209,8 @@ WriteResult writeFileReplacing(const std::string& givenPath, const void* data, s
         mode = 0666 & ~mask;
     }
     ::fchmod(fd, mode);
+    if (hadOld && ::fchown(fd, old.st_uid, old.st_gid) == 0)
+        ::fchmod(fd, mode);  // a change of owner may clear set-ID bits
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(tmpl.c_str());

@@ -27,9 +27,12 @@ bool pathTooLong(const std::string& path);
 enum class WriteResult { Written, OpenFailed, WriteFailed };
 
 // Replaces path with the given bytes: written to a temporary file in the same
-// folder, flushed, then renamed over the old file. On any failure the old
-// file is left untouched and the temporary file removed. A path that names a
-// device or other non-regular file is written in place instead.
+// folder, flushed, then renamed over the old file (keeping its mode, and its
+// owner where allowed). On any failure the old file is left untouched and
+// the temporary file removed. A device or other non-regular file is written
+// in place; so is an existing file with hard links, or one in a folder the
+// user may not write: then its old content is restored if the new one
+// cannot be written whole.
 WriteResult writeFileReplacing(const std::string& path, const void* data, std::uint64_t size);
 
 inline bool writeFileAtomically(const std::string& path, const void* data, std::uint64_t size)

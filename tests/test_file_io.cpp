@@ -117,6 +117,31 @@ TEST_F(FileIo, SaveKeepsTheModeOfTheFileItReplaces)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST_F(FileIo, SaveOverAFileWithHardLinksOrInAClosedFolderWritesInPlace)
+{
+    writeWholeFile(dir.file("a"), std::string(50, 'o'));
+    ASSERT_EQ(link(dir.file("a").c_str(), dir.file("b").c_str()), 0);
+    QString name = QString::fromStdString(dir.file("a"));
+    Prompts::queueFileAnswer(name);
+    EXPECT_EQ(SaveOnDiskFile(name, "new", 3), 0);
+    EXPECT_EQ(readWholeFile(dir.file("b")), "new");  // still one file under two names
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("a").c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write into any folder";
+    const std::string closed = dir.file("closed");
+    ASSERT_EQ(mkdir(closed.c_str(), 0700), 0);
+    writeWholeFile(closed + "/f", "old text");
+    chmod(closed.c_str(), 0500);
+    name = QString::fromStdString(closed + "/f");
+    Prompts::queueFileAnswer(name);
+    EXPECT_EQ(SaveOnDiskFile(name, "newer", 5), 0);
+    EXPECT_EQ(readWholeFile(closed + "/f"), "newer");
+    chmod(closed.c_str(), 0700);
+}
+
 TEST_F(FileIo, SaveCancelledWritesNothing)
 {
     QString name = "proposed.asc";

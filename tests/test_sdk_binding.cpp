@@ -198,6 +198,18 @@ TEST_F(Binding, LibraryLackingALateEntryStillCleansUp)
     EXPECT_TRUE(messages().at(0).text.startsWith("Function: PGPsdkSavePrefs|"));
 }
 
+TEST_F(Binding, AHalfLoadedTableIsUndoneWhileAJobCountsAsInUse)
+{
+    SdkUse job;  // a job under way holds the use count
+    setDll(lib("fake_nolatepgpsdk"));
+    EXPECT_EQ(Load_PGP(), -2);
+    ASSERT_EQ(messages().size(), 1u);  // the missing name, no "Can't unload"
+    EXPECT_TRUE(messages()[0].text.startsWith("Function: "));
+    EXPECT_TRUE(SdkEntryTable::noneResolved());
+    EXPECT_EQ(sessionSnapshot().LibraryHandle, nullptr);
+    EXPECT_FALSE(sessionSnapshot().LibraryLoaded);
+}
+
 TEST_F(Binding, WrongLibraryNames)
 {
     setDll(dir.file("absent.so"));
