@@ -45,10 +45,11 @@ struct Matrix : ::testing::Test {
         v.SecRing = sec;
         AppConfig::instance().assign(v);
     }
-    std::string encode(const std::string& text)
+    std::string encode(const std::string& text, bool armour = true)
     {
         sdk::SdkBlock out;
-        if (!sdk::Encode_PGPBuff(text.data(), text.size(), out, true, SharedPassphrase::instance(), "alice@", "alice@", nullptr))
+        if (!sdk::Encode_PGPBuff(text.data(), text.size(), out, armour, SharedPassphrase::instance(), "alice@", "alice@",
+                                 nullptr))
             return {};
         return std::string(out.data(), out.size());
     }
@@ -112,8 +113,14 @@ TEST_F(Matrix, EveryKindOfBadInput)
              EXPECT_FALSE(m.decode(m.goodMessage.substr(0, m.goodMessage.size() / 2), &plain));
              EXPECT_TRUE(plain.empty());
          },
-         "Decode_PGPBuff: PGPDecode -"},
-        {"one byte flipped",
+         "Decode_PGPBuff: PGPDecode -11989|Truncated data"},
+        {"truncated binary message",
+         [](Matrix& m) {
+             const std::string binary = m.encode(std::string(3000, 'b'), false);
+             EXPECT_FALSE(m.decode(binary.substr(0, binary.size() - 100)));
+         },
+         "Decode_PGPBuff: PGPDecode -11989|Truncated data"},
+        {"one armour character flipped",
          [](Matrix& m) {
              std::string bad = m.goodMessage;
              bad[bad.size() / 2] = bad[bad.size() / 2] == 'A' ? 'B' : 'A';
@@ -121,7 +128,23 @@ TEST_F(Matrix, EveryKindOfBadInput)
              EXPECT_FALSE(m.decode(bad, &plain));
              EXPECT_TRUE(plain.empty());
          },
-         "Decode_PGPBuff: PGPDecode -"},
+         "Decode_PGPBuff: PGPDecode -11991|Corrupt data"},
+        {"one byte of the encrypted data changed",
+         [](Matrix& m) {
+             std::string bad = m.encode(std::string(3000, 'b'), false);
+             bad[bad.size() - 40] ^= 1;
+             std::string plain;
+             EXPECT_FALSE(m.decode(bad, &plain));
+             EXPECT_TRUE(plain.empty());
+         },
+         "Decode_PGPBuff: PGPDecode -11988|Integrity check failed"},
+        {"a damaged session key, with the right passphrase",
+         [](Matrix& m) {
+             std::string bad = m.encode("x", false);
+             bad[30] ^= 0x55;  // inside the RSA-encrypted session key
+             EXPECT_FALSE(m.decode(bad));
+         },
+         "Decode_PGPBuff: PGPDecode -11991|Corrupt data"},
         {"message for keys not in the rings",
          [](Matrix& m) { EXPECT_FALSE(m.decode(readWholeFile(sourceDir() + "/tests/fuzz/corpus/fuzz_decode/gpg-olga.pgp"))); },
          "Decode_PGPBuff: PGPDecode -11986|No secret key for any recipient"},

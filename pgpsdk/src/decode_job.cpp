@@ -6,6 +6,7 @@
 #include "hidden_recipients.h"
 #include "job_support.h"
 #include "key_model.h"
+#include "message_damage.h"
 #include "output_block.h"
 #include "rnp_handles.h"
 
@@ -242,30 +243,78 @@ PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_v
     return kPGPError_NoErr;
 }
 
-// The error a finished run stands for; signature trouble alone is none.
-PGPError runError(VerifyRun& run, bool signatureTrouble, int passphraseAsks)
+// The message that was decoded, and what it was decoded with.
+struct DecodeInput {
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+    const std::vector<KeyRef>* keys = nullptr;
+    const SecretString* passphrase = nullptr;
+};
+
+// Whether the passphrase unlocks one of the secret keys the message names:
+// then a refused session key means a damaged message, not a wrong passphrase.
+bool passphraseOpensARecipientKey(rnp_op_verify_t op, const DecodeInput& in)
+{
+    std::size_t count = 0;
+    rnp_op_verify_get_recipient_count(op, &count);
+    std::vector<KeyRef> named;
+    for (std::size_t i = 0; i < count && in.keys; ++i)
+        if (KeyRef k = findKeyById(*in.keys, recipientKeyId(op, i)))
+            named.push_back(k);
+    return !named.empty() && passphraseOpensAnyKey(named, in.passphrase);
+}
+
+bool sessionKeyObtained(rnp_op_verify_t op)
+{
+    rnp_recipient_handle_t recipient = nullptr;
+    rnp_symenc_handle_t symenc = nullptr;
+    rnp_op_verify_get_used_recipient(op, &recipient);
+    rnp_op_verify_get_used_symenc(op, &symenc);
+    return recipient || symenc;
+}
+
+// Why a run failed. librnp reports most damage as a read error, so the
+// message's form is looked at first; a fault after the session key was
+// obtained is the integrity check's.
+PGPError failureOf(VerifyRun& run, int passphraseAsks, const DecodeInput& in)
 {
     const rnp_result_t r = run.result;
+    rnp_op_verify_t op = run.op.get();
     size_t recipientCount = 0, symencCount = 0, sigCount = 0;
-    rnp_op_verify_get_recipient_count(run.op.get(), &recipientCount);
-    rnp_op_verify_get_symenc_count(run.op.get(), &symencCount);
-    rnp_op_verify_get_signature_count(run.op.get(), &sigCount);
+    rnp_op_verify_get_recipient_count(op, &recipientCount);
+    rnp_op_verify_get_symenc_count(op, &symencCount);
+    rnp_op_verify_get_signature_count(op, &sigCount);
+    if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
+        return kPGPError_NotPGPMessage;
+    if (run.block.tooLarge())
+        return kPGPError_OutputTooLarge;
+    if (PGPError damage = messageDamage(in.data, in.size))
+        return damage;
+    if (sessionKeyObtained(op))
+        return r == RNP_ERROR_NOT_ENOUGH_DATA || r == RNP_ERROR_EOF ? kPGPError_TruncatedData
+                                                                     : kPGPError_IntegrityCheckFailed;
+    const bool keyRefused = r == RNP_ERROR_NO_SUITABLE_KEY || (r == RNP_ERROR_KEY_NOT_FOUND && recipientCount) ||
+                            r == RNP_ERROR_BAD_PASSWORD || r == RNP_ERROR_DECRYPT_FAILED;
+    if (keyRefused && passphraseAsks > 0)
+        return passphraseOpensARecipientKey(op, in) ? kPGPError_CorruptData : kPGPError_BadPassphrase;
+    if (keyRefused && recipientCount)
+        return kPGPError_NoDecryptionKey;
+    if (r == RNP_ERROR_DECRYPT_FAILED && !run.source.text)
+        return kPGPError_MissingPassphrase;
+    if (r == RNP_ERROR_READ)
+        return kPGPError_CorruptData;  // the input is in memory: no I/O failed
+    return mapRnpError(r);
+}
+
+// The error a finished run stands for; signature trouble alone is none.
+PGPError runError(VerifyRun& run, bool signatureTrouble, int passphraseAsks, const DecodeInput& in)
+{
+    const rnp_result_t r = run.result;
     const bool onlySignatureTrouble = signatureTrouble && (r == RNP_ERROR_SIGNATURE_INVALID ||
                                                            r == RNP_ERROR_KEY_NOT_FOUND ||
                                                            r == RNP_ERROR_SIGNATURE_EXPIRED);
-    if (r != RNP_SUCCESS && !onlySignatureTrouble) {
-        if (r == RNP_ERROR_NO_SUITABLE_KEY || (r == RNP_ERROR_KEY_NOT_FOUND && recipientCount))
-            return passphraseAsks > 0 && recipientCount ? kPGPError_BadPassphrase : kPGPError_NoDecryptionKey;
-        if (r == RNP_ERROR_BAD_PASSWORD || (r == RNP_ERROR_DECRYPT_FAILED && passphraseAsks > 0))
-            return kPGPError_BadPassphrase;
-        if (r == RNP_ERROR_DECRYPT_FAILED && !run.source.text)
-            return kPGPError_MissingPassphrase;
-        if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
-            return kPGPError_NotPGPMessage;
-        if (run.block.tooLarge())
-            return kPGPError_OutputTooLarge;
-        return mapRnpError(r);
-    }
+    if (r != RNP_SUCCESS && !onlySignatureTrouble)
+        return failureOf(run, passphraseAsks, in);
     char* mode = nullptr;
     bool valid = false;
     rnp_op_verify_get_protection_info(run.op.get(), &mode, nullptr, &valid);
@@ -308,7 +357,8 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
         result = reportSignatures(context, job, run->op.get(), signatureTrouble);
     if (result)
         return result;  // the handler stopped the job; the block is wiped with it
-    if (PGPError e = runError(*run, signatureTrouble, hidden.key ? 0 : passphraseAsks))
+    const DecodeInput in {data, size, job.keySet ? &job.keySet->keys : nullptr, passphrase};
+    if (PGPError e = runError(*run, signatureTrouble, hidden.key ? 0 : passphraseAsks, in))
         return e;
     run->op.reset();
     run->output.reset();

@@ -1,0 +1,156 @@
+#include "message_damage.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pgpsdk {
+
+namespace {
+
+int base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    return c == '+' ? 62 : c == '/' ? 63 : -1;
+}
+
+std::vector<unsigned char> decodeBase64(std::string_view text)
+{
+    std::vector<unsigned char> out;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (char c : text) {
+        const int v = base64Value(c);
+        if (v < 0)
+            continue;
+        bits = (bits << 6) | static_cast<std::uint32_t>(v);
+        if (++count == 4) {
+            out.push_back(static_cast<unsigned char>(bits >> 16));
+            out.push_back(static_cast<unsigned char>(bits >> 8));
+            out.push_back(static_cast<unsigned char>(bits));
+            bits = 0, count = 0;
+        }
+    }
+    if (count == 3) {
+        out.push_back(static_cast<unsigned char>(bits >> 10));
+        out.push_back(static_cast<unsigned char>(bits >> 2));
+    } else if (count == 2) {
+        out.push_back(static_cast<unsigned char>(bits >> 4));
+    }
+    return out;
+}
+
+std::uint32_t crc24(const std::vector<unsigned char>& data)
+{
+    std::uint32_t crc = 0xB704CE;
+    for (unsigned char b : data) {
+        crc ^= static_cast<std::uint32_t>(b) << 16;
+        for (int i = 0; i < 8; ++i) {
+            crc <<= 1;
+            if (crc & 0x1000000)
+                crc ^= 0x1864CFB;
+        }
+    }
+    return crc & 0xFFFFFF;
+}
+
+// The armour's body (after the header lines) and its checksum line, if any.
+// Truncated when the end line is missing.
+PGPError armourDamage(std::string_view text, std::vector<unsigned char>& binary)
+{
+    const auto begin = text.find("-----BEGIN PGP ");
+    const auto end = text.find("-----END PGP ", begin);
+    if (end == std::string_view::npos)
+        return kPGPError_TruncatedData;
+    auto bodyStart = text.find("\n\n", begin);
+    const auto crlf = text.find("\r\n\r\n", begin);
+    bodyStart = crlf < bodyStart ? crlf + 4 : (bodyStart == std::string_view::npos ? bodyStart : bodyStart + 2);
+    if (bodyStart == std::string_view::npos || bodyStart > end)
+        return kPGPError_CorruptData;
+    std::string_view body = text.substr(bodyStart, end - bodyStart);
+    const auto checksum = body.rfind("\n=");
+    binary = decodeBase64(checksum == std::string_view::npos ? body : body.substr(0, checksum));
+    if (checksum != std::string_view::npos) {
+        const auto sum = decodeBase64(body.substr(checksum + 2, 4));
+        const std::uint32_t stated = sum.size() == 3 ? (sum[0] << 16) | (sum[1] << 8) | sum[2] : 0;
+        if (sum.size() != 3 || stated != crc24(binary))
+            return kPGPError_CorruptData;
+    }
+    return kPGPError_NoErr;
+}
+
+// Walks the top-level packets, partial lengths included: truncated when one
+// claims more bytes than follow.
+PGPError packetDamage(const unsigned char* d, std::size_t size)
+{
+    std::size_t pos = 0;
+    while (pos < size) {
+        if (!(d[pos] & 0x80))
+            return kPGPError_CorruptData;
+        const bool newFormat = d[pos] & 0x40;
+        const int oldLengthType = d[pos] & 3;
+        ++pos;
+        bool partial = true;
+        while (partial) {
+            partial = false;
+            std::size_t len = 0;
+            if (newFormat) {
+                if (pos >= size)
+                    return kPGPError_TruncatedData;
+                const unsigned l0 = d[pos++];
+                if (l0 < 192) {
+                    len = l0;
+                } else if (l0 < 224) {
+                    if (pos >= size)
+                        return kPGPError_TruncatedData;
+                    len = ((l0 - 192) << 8) + d[pos++] + 192;
+                } else if (l0 < 255) {
+                    len = std::size_t {1} << (l0 & 0x1f);
+                    partial = true;
+                } else {
+                    if (pos + 4 > size)
+                        return kPGPError_TruncatedData;
+                    len = (std::size_t {d[pos]} << 24) | (d[pos + 1] << 16) | (d[pos + 2] << 8) | d[pos + 3];
+                    pos += 4;
+                }
+            } else if (oldLengthType == 3) {
+                return kPGPError_NoErr;  // runs to the end of the data
+            } else {
+                const std::size_t n = std::size_t {1} << oldLengthType;
+                if (pos + n > size)
+                    return kPGPError_TruncatedData;
+                for (std::size_t i = 0; i < n; ++i)
+                    len = (len << 8) | d[pos + i];
+                pos += n;
+            }
+            if (len > size - pos)
+                return kPGPError_TruncatedData;
+            pos += len;
+        }
+    }
+    return kPGPError_NoErr;
+}
+
+}  // namespace
+
+PGPError messageDamage(const unsigned char* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (text.find("-----BEGIN PGP SIGNED MESSAGE-----") != std::string_view::npos)
+        return kPGPError_NoErr;  // clear-signed text has no packets to walk
+    if (text.find("-----BEGIN PGP ") != std::string_view::npos) {
+        std::vector<unsigned char> binary;
+        if (PGPError e = armourDamage(text, binary))
+            return e;
+        return packetDamage(binary.data(), binary.size());
+    }
+    return packetDamage(data, size);
+}
+
+}  // namespace pgpsdk

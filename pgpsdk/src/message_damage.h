@@ -1,0 +1,15 @@
+#pragma once
+// After librnp refused a message, tells what is wrong with its form: its
+// ASCII armour (cut off, or a checksum that does not match) or its packet
+// headers (data cut short). librnp reports most of these as a read error.
+#include <cstddef>
+
+#include "pgpsdk/pgpsdk.h"
+
+namespace pgpsdk {
+
+// kPGPError_TruncatedData, kPGPError_CorruptData, or kPGPError_NoErr when the
+// form looks whole (any fault is then inside the data).
+PGPError messageDamage(const unsigned char* data, std::size_t size);
+
+}  // namespace pgpsdk
