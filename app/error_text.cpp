@@ -29,6 +29,8 @@ static_assert(tableIsSorted(), "error table must be strictly ascending for the b
 
 std::string errorTextForCode(std::uint32_t code)
 {
+    if (code == platform::win::NotRegularFile)
+        return "NOT A REGULAR FILE";
     auto it = std::lower_bound(std::begin(kErrorTable), std::end(kErrorTable), code,
                                [](const ErrorEntry& e, std::uint32_t c) { return e.code < c; });
     if (it != std::end(kErrorTable) && it->code == code)

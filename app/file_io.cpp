@@ -48,7 +48,15 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
         return {};
     }
     std::int64_t got = platform::readFully(fd, block.data(), static_cast<std::uint64_t>(length));
+    // A file that gives more than its size (/proc and the like) is refused.
+    char extra;
+    const bool longer = got == length && platform::readFully(fd, &extra, 1) == 1;
     platform::closeFile(fd);
+    if (longer) {
+        platform::setLastError(platform::win::NotRegularFile);
+        Prompts::message(caption, "Error CreateFile " + q(fileName) + "|" + q(ErrorText()), Prompts::Icon::Stop);
+        return {};
+    }
     if (got != length) {
         Prompts::message(caption,
                          "Error read all file " + q(fileName) + "|Size = " + QString::number(length),

@@ -43,20 +43,24 @@ enum Exit {
 };
 
 const char* const kHelp = R"(Usage:
-  tolv-cli [--ini FILE] encode --signer TEXT --recipient TEXT [--armor] [PASSPHRASE] IN OUT
-  tolv-cli [--ini FILE] decode [PASSPHRASE] IN OUT
+  tolv-cli [--ini FILE] encode --signer TEXT --recipient TEXT [--armor] [PASS] IN OUT
+  tolv-cli [--ini FILE] decode [PASS] IN OUT
   tolv-cli [--ini FILE] keys [--order N]
   tolv-cli --help
 
 Signs and encrypts, or decrypts and verifies, with the key rings and the SDK
 library named in the settings file (default: tolv.ini in the current folder).
 
-  --ini FILE             the settings file, as Tolv's first argument
+  PASS is --passphrase-fd N or --passphrase-file F (see below)
+
+  --ini FILE             the settings file (a bare name is in the current
+                         folder; /W is ~/.config/tolv/tolv.ini)
   --signer TEXT          part of the signing key pair's user ID (one key must match)
   --recipient TEXT       part of the recipient key's user ID (one key must match)
   --armor                ASCII-armoured output
-  --passphrase-fd N      read the passphrase from file descriptor N (first line)
-  --passphrase-file F    read the passphrase from file F (first line)
+  --passphrase-fd N      read the passphrase from file descriptor N (first
+                         line, at most 1024 bytes)
+  --passphrase-file F    read the passphrase from file F (the same)
   --order N              key ordering: 2 user ID (default), 4 key ID, 6 validity,
                          8 trust, 10 size, 14 creation, 16 expiration
 
@@ -78,23 +82,38 @@ Messages go to standard error with their caption. Exit codes:
   8 decoded, but a signature's key is not in the rings
 )";
 
-bool readPassphrase(int fd, std::string& out)
+enum class PassphraseRead { Read, Failed, TooLong, HasZero };
+
+// The first line of what fd holds, read in blocks and never more than 1 KiB
+// (a passphrase file of /dev/zero or of gigabytes is refused at once).
+PassphraseRead readPassphrase(int fd, std::string& out)
 {
-    char c;
-    std::string text;
-    while (true) {
-        ssize_t n = ::read(fd, &c, 1);
+    constexpr std::size_t kMax = 1024;
+    char buf[kMax + 1];
+    std::size_t got = 0;
+    while (got <= kMax && !std::memchr(buf, '\n', got)) {
+        const ssize_t n = ::read(fd, buf + got, kMax + 1 - got);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0 || c == '\n')
+        if (n < 0)
+            return PassphraseRead::Failed;
+        if (n == 0)
             break;
-        text += c;
+        got += static_cast<std::size_t>(n);
     }
-    if (!text.empty() && text.back() == '\r')
-        text.pop_back();
-    out = text;
-    wipeMemory(text.data(), text.size());
-    return true;
+    const char* newline = static_cast<const char*>(std::memchr(buf, '\n', got));
+    std::size_t length = newline ? static_cast<std::size_t>(newline - buf) : got;
+    PassphraseRead result = PassphraseRead::Read;
+    if (length > kMax)
+        result = PassphraseRead::TooLong;
+    else if (std::memchr(buf, '\0', length))
+        result = PassphraseRead::HasZero;
+    if (length > 0 && buf[length - 1] == '\r')
+        --length;
+    if (result == PassphraseRead::Read)
+        out.assign(buf, length);
+    wipeMemory(buf, sizeof buf);
+    return result;
 }
 
 // The exit code a run's last message stands for.
@@ -249,24 +268,31 @@ int keysCommand(int order)
     return Ok;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-#ifndef TOLV_UNFILTERED_STDERR
-    platform::StderrFilter quietLibrary;
-#endif
-    Prompts::setConsoleMode(true);
-    std::vector<std::string> args(argv + 1, argv + argc);
+// The command line, parsed.
+struct CliOptions {
     std::string ini, command, signer, recipient, passphraseFile;
-    int passphraseFd = -1, order = kPGPUserIDOrdering;
-    bool armor = false, passphraseGiven = false;
+    int passphraseFd = -1;
+    int order = kPGPUserIDOrdering;
+    bool armor = false, passphraseGiven = false, help = false;
     std::vector<std::string> positional;
-    auto usage = [](const char* why) {
-        std::fprintf(stderr, "tolv-cli: %s\nTry 'tolv-cli --help'.\n", why);
-        return Usage;
-    };
+};
+
+bool parseNumber(const std::string& text, int& out)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    out = std::stoi(text);
+    return true;
+}
+
+bool validOrder(int order)
+{
+    return order >= kPGPAnyOrdering && order <= kPGPExpirationOrdering && (order == 1 || order % 2 == 0);
+}
+
+// Parses args into opts; the text of a usage error, or empty.
+std::string parseArguments(const std::vector<std::string>& args, CliOptions& opts)
+{
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -277,81 +303,133 @@ int main(int argc, char** argv)
         };
         std::string v;
         if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
-            return Ok;
+            opts.help = true;
         } else if (a == "--ini") {
-            if (!value(ini))
-                return usage("--ini needs a file");
+            if (!value(opts.ini))
+                return "--ini needs a file";
         } else if (a == "--signer") {
-            if (!value(signer))
-                return usage("--signer needs a text");
+            if (!value(opts.signer))
+                return "--signer needs a text";
         } else if (a == "--recipient") {
-            if (!value(recipient))
-                return usage("--recipient needs a text");
+            if (!value(opts.recipient))
+                return "--recipient needs a text";
         } else if (a == "--armor") {
-            armor = true;
+            opts.armor = true;
         } else if (a == "--passphrase-fd") {
-            if (!value(v))
-                return usage("--passphrase-fd needs a number");
-            passphraseFd = std::atoi(v.c_str());
-            passphraseGiven = true;
+            if (!value(v) || !parseNumber(v, opts.passphraseFd))
+                return "--passphrase-fd needs a file descriptor number";
+            opts.passphraseGiven = true;
         } else if (a == "--passphrase-file") {
-            if (!value(passphraseFile))
-                return usage("--passphrase-file needs a file");
-            passphraseGiven = true;
+            if (!value(opts.passphraseFile))
+                return "--passphrase-file needs a file";
+            opts.passphraseGiven = true;
         } else if (a == "--order") {
-            if (!value(v))
-                return usage("--order needs a number");
-            order = std::atoi(v.c_str());
-        } else if (a == "--passphrase") {
-            return usage("the passphrase is not taken from the command line; use --passphrase-fd or --passphrase-file");
+            if (!value(v) || !parseNumber(v, opts.order) || !validOrder(opts.order))
+                return "--order needs one of 1, 2, 4, 6, 8, 10, 12, 14, 16";
+        } else if (a.rfind("--passphrase", 0) == 0) {
+            // Never echoed: it may hold the secret itself.
+            return "the passphrase is not taken from the command line; use --passphrase-fd or --passphrase-file";
         } else if (!a.empty() && a[0] == '-') {
-            return usage(("unknown option " + a).c_str());
-        } else if (command.empty()) {
-            command = a;
+            return "unknown option " + a;
+        } else if (opts.command.empty()) {
+            opts.command = a;
         } else {
-            positional.push_back(a);
+            opts.positional.push_back(a);
         }
     }
-    if (command.empty())
-        return usage("no command given");
+    return {};
+}
 
-    SCAN_INI(ScanIniMode::Read, ini.c_str());
-
-    if (passphraseGiven) {
-        int fd = passphraseFd;
-        if (!passphraseFile.empty())
-            fd = ::open(passphraseFile.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            std::fprintf(stderr, "tolv-cli: cannot read the passphrase: %s\n", std::strerror(errno));
-            return IoFailure;
-        }
-        std::string pass;
-        readPassphrase(fd, pass);
-        if (!passphraseFile.empty())
-            ::close(fd);
-        SharedPassphrase::instance().set(pass);
+// Reads the passphrase the options name into the shared passphrase; the
+// exit code of a failure (told on standard error), or Ok.
+int loadPassphrase(const CliOptions& opts)
+{
+    int fd = opts.passphraseFd;
+    if (!opts.passphraseFile.empty())
+        fd = ::open(opts.passphraseFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "tolv-cli: cannot read the passphrase from %s: %s\n",
+                     opts.passphraseFile.empty() ? "its file descriptor" : opts.passphraseFile.c_str(),
+                     std::strerror(errno));
+        return IoFailure;
+    }
+    std::string pass;
+    const PassphraseRead read = readPassphrase(fd, pass);
+    if (!opts.passphraseFile.empty())
+        ::close(fd);
+    const char* problem = read == PassphraseRead::Failed      ? "it cannot be read"
+                          : read == PassphraseRead::TooLong   ? "it is longer than 1024 bytes"
+                          : read == PassphraseRead::HasZero   ? "it holds a zero byte"
+                          : pass.empty()                       ? "it is empty"
+                                                               : nullptr;
+    if (problem) {
+        std::fprintf(stderr, "tolv-cli: the passphrase is refused: %s\n", problem);
         wipeMemory(pass.data(), pass.size());
+        return read == PassphraseRead::Failed ? IoFailure : BadPassphrase;
     }
+    SharedPassphrase::instance().set(pass);
+    wipeMemory(pass.data(), pass.size());
+    return Ok;
+}
+
+// Runs the command; a usage error goes to misuse instead.
+int runCommand(const CliOptions& o, std::string& misuse)
+{
+    const auto& files = o.positional;
+    if (o.command == "encode") {
+        if (files.size() != 2 || o.signer.empty() || o.recipient.empty())
+            return misuse = "encode needs --signer, --recipient, IN and OUT", Usage;
+        return encodeCommand(o.signer, o.recipient, o.armor, files[0], files[1]);
+    }
+    if (o.command == "decode") {
+        if (files.size() != 2)
+            return misuse = "decode needs IN and OUT", Usage;
+        return decodeCommand(files[0], files[1]);
+    }
+    if (o.command == "keys") {
+        if (!files.empty())
+            return misuse = "keys takes no files", Usage;
+        return keysCommand(o.order);
+    }
+    misuse = "unknown command " + o.command;
+    return Usage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+#ifndef TOLV_UNFILTERED_STDERR
+    platform::StderrFilter quietLibrary;
+#endif
+    Prompts::setConsoleMode(true);
+    CliOptions opts;
+    const std::string error = parseArguments(std::vector<std::string>(argv + 1, argv + argc), opts);
+    auto usage = [](const std::string& why) {
+        std::fprintf(stderr, "tolv-cli: %s\nTry 'tolv-cli --help'.\n", why.c_str());
+        return Usage;
+    };
+    if (!error.empty())
+        return usage(error);
+    if (opts.help) {
+        std::fputs(kHelp, stdout);
+        return Ok;
+    }
+    if (opts.command.empty())
+        return usage("no command given");
+    // A bare file name is in the current folder here, as a shell user means it.
+    const bool bare = !opts.ini.empty() && opts.ini != "/W" && opts.ini != "/D" && opts.ini.find('/') == std::string::npos;
+    SCAN_INI(ScanIniMode::Read, (bare ? "./" + opts.ini : opts.ini).c_str());
+    if (opts.passphraseGiven)
+        if (int failed = loadPassphrase(opts))
+            return failed;
     // An empty passphrase asks the dialog; here that is a refusal.
     Prompts::queuePassphraseAnswer(false, QString());
-
-    int result;
-    if (command == "encode") {
-        if (positional.size() != 2 || signer.empty() || recipient.empty())
-            return usage("encode needs --signer, --recipient, IN and OUT");
-        result = encodeCommand(signer, recipient, armor, positional[0], positional[1]);
-    } else if (command == "decode") {
-        if (positional.size() != 2)
-            return usage("decode needs IN and OUT");
-        result = decodeCommand(positional[0], positional[1]);
-    } else if (command == "keys") {
-        if (!positional.empty())
-            return usage("keys takes no files");
-        result = keysCommand(order);
-    } else {
-        return usage(("unknown command " + command).c_str());
-    }
+    std::string misuse;
+    int result = runCommand(opts, misuse);
+    if (!misuse.empty())
+        return usage(misuse);
     if (result == Failure && Prompts::passphraseRequests() > 0 && SharedPassphrase::instance().isEmpty())
         result = BadPassphrase;
     SharedPassphrase::instance().clear();

@@ -17,21 +17,24 @@ namespace platform {
 
 int openForReadCreating(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Non-blocking, so that a pipe never holds the open up.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0 && errno == EACCES) {
         // Read access may be granted where creating is not.
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     }
     if (fd < 0) {
         setLastErrorFromErrno(errno);
         return -1;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
         ::close(fd);
-        setLastErrorFromErrno(EISDIR);
+        setLastError(folder ? win::AccessDenied : win::NotRegularFile);
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

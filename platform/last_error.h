@@ -44,6 +44,8 @@ constexpr std::uint32_t OperationAborted = 995;
 constexpr std::uint32_t NoAccess = 998;
 constexpr std::uint32_t FileInvalid = 1006;
 constexpr std::uint32_t IoDevice = 1117;
+// Not a Windows code: the text below names it (a pipe, a device, /proc).
+constexpr std::uint32_t NotRegularFile = 0xE0000001;
 }  // namespace win
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "tests/test_support.h"
@@ -164,4 +165,47 @@ TEST_F(Cli, PhotoIdsAreListedAsPhotoNotAsBytes)
     EXPECT_NE(out.find("\n2\t(photo)\t"), std::string::npos) << out;
     EXPECT_EQ(out.rfind("1\tAlice Example <alice@example.org>\t", 0), 0u);
     EXPECT_EQ(out.find("JFIF"), std::string::npos);
+}
+
+TEST_F(Cli, BadArgumentsAndPassphraseFilesAreToldApart)
+{
+    writeWholeFile(dir.file("in.txt"), "text");
+    writeWholeFile(dir.file("empty.pass"), "");
+    writeWholeFile(dir.file("nul.pass"), std::string("a\0b\n", 4));
+    writeWholeFile(dir.file("long.pass"), std::string(2000, 'p'));
+    mkfifo(dir.file("fifo").c_str(), 0600);
+    const std::string decode = "decode --passphrase-file ";
+    struct Row {
+        std::string args;
+        int code;
+        const char* says;
+    };
+    const Row rows[] = {
+        {decode + f("empty.pass") + " " + f("in.txt") + " " + f("o"), 3, "it is empty"},
+        {decode + f("missing.pass") + " " + f("in.txt") + " " + f("o"), 6, "No such file"},
+        {decode + f("nul.pass") + " " + f("in.txt") + " " + f("o"), 3, "zero byte"},
+        {decode + f("long.pass") + " " + f("in.txt") + " " + f("o"), 3, "longer than 1024 bytes"},
+        {decode + "/dev/zero " + f("in.txt") + " " + f("o"), 3, "longer than 1024 bytes"},
+        {"decode --passphrase-fd abc " + f("in.txt") + " " + f("o"), 2, "file descriptor number"},
+        {"keys --order abc", 2, "--order needs one of"},
+        {"keys --order 9999", 2, "--order needs one of"},
+        {"decode --passphrase=hunter2 " + f("in.txt") + " " + f("o"), 2, "not taken from the command line"},
+        {decode + f("bob.pass") + " " + f("fifo") + " " + f("o"), 6, "NOT A REGULAR FILE"},
+        {decode + f("bob.pass") + " /proc/self/status " + f("o"), 6, "NOT A REGULAR FILE"},
+    };
+    for (const Row& row : rows) {
+        std::string err;
+        EXPECT_EQ(cli(row.args, nullptr, &err), row.code) << row.args;
+        EXPECT_NE(err.find(row.says), std::string::npos) << row.args << "\n" << err;
+        EXPECT_EQ(err.find("hunter2"), std::string::npos);
+    }
+    // A ring that is a pipe is refused, not waited on.
+    writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("fifo") + "\nSecRing=" + dir.file("fifo") + "\n");
+    std::string err;
+    EXPECT_EQ(cli("keys", nullptr, &err), 6);
+    EXPECT_NE(err.find("PGPOpenKeyRingPair"), std::string::npos) << err;
+    EXPECT_NE(err.find("-11995"), std::string::npos) << err;
+    // A bare --ini name is the file in the current folder (whose rings are the pipe).
+    std::system(("cd '" + dir.path() + "' && '" + binDir() + "/tolv-cli' --ini tolv.ini keys >/dev/null 2>bare.err").c_str());
+    EXPECT_NE(readWholeFile(dir.file("bare.err")).find("-11995"), std::string::npos);
 }

@@ -17,7 +17,8 @@ namespace {
 // Reads a ring file whole. Errors map to the SDK's file error codes.
 PGPError readRingFile(const std::string& path, std::vector<char>& out)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never blocks on a pipe: anything but a regular file is refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return kPGPError_FileNotFound;
@@ -42,8 +43,12 @@ PGPError readRingFile(const std::string& path, std::vector<char>& out)
         }
         done += static_cast<std::size_t>(n);
     }
+    // A file with more bytes than its stated size (/proc and the like) is
+    // no ring file.
+    char extra;
+    const bool longer = ::read(fd, &extra, 1) > 0;
     ::close(fd);
-    return kPGPError_NoErr;
+    return longer ? kPGPError_CantOpenFile : kPGPError_NoErr;
 }
 
 PGPError importRing(rnp_ffi_t ffi, const std::vector<char>& bytes, std::uint32_t flags)
