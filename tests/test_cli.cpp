@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/test_support.h"
 
@@ -208,4 +209,34 @@ TEST_F(Cli, BadArgumentsAndPassphraseFilesAreToldApart)
     // A bare --ini name is the file in the current folder (whose rings are the pipe).
     std::system(("cd '" + dir.path() + "' && '" + binDir() + "/tolv-cli' --ini tolv.ini keys >/dev/null 2>bare.err").c_str());
     EXPECT_NE(readWholeFile(dir.file("bare.err")).find("-11995"), std::string::npos);
+}
+
+TEST_F(Cli, AttackerSizedWorkIsBounded)
+{
+    GpgHome gnupg(dir.file("gnupg"));
+    writeWholeFile(dir.file("pw.pass"), "pw\n");
+    // 100 MiB of zeros in a few hundred bytes: stopped at 64 MiB, nothing written.
+    ASSERT_EQ(runShell("head -c 100M /dev/zero > '" + dir.file("zeros") + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase pw --compress-algo bzip2 -c -o '" + dir.file("bomb.pgp") + "' '" + dir.file("zeros") + "'"),
+              0);
+    std::string err;
+    EXPECT_EQ(cli("decode --passphrase-file " + f("pw.pass") + " " + f("bomb.pgp") + " " + f("bomb.out"), nullptr, &err), 1);
+    EXPECT_NE(err.find("PGPDecode -11976"), std::string::npos) << err;
+    EXPECT_NE(access(dir.file("bomb.out").c_str(), F_OK), 0);
+
+    // Twenty password packets are refused before one costs a key derivation.
+    writeWholeFile(dir.file("p"), "hi\n");
+    ASSERT_EQ(gnupg.gpg("--passphrase pw -c -o '" + dir.file("sym.pgp") + "' '" + dir.file("p") + "'"), 0);
+    const std::string sym = readWholeFile(dir.file("sym.pgp"));
+    // The password packet is short: one header byte and one length byte, in either format.
+    const std::size_t first = 2 + static_cast<unsigned char>(sym[1]);
+    std::string many;
+    for (int i = 0; i < 20; ++i)
+        many += sym.substr(0, first);
+    writeWholeFile(dir.file("many.pgp"), many + sym.substr(first));
+    writeWholeFile(dir.file("few.pgp"), sym.substr(0, first) + sym.substr(0, first) + sym.substr(first));
+    EXPECT_EQ(cli("decode --passphrase-file " + f("pw.pass") + " " + f("many.pgp") + " " + f("m.out"), nullptr, &err), 5);
+    EXPECT_NE(err.find("-11991"), std::string::npos) << err;
+    EXPECT_EQ(cli("decode --passphrase-file " + f("pw.pass") + " " + f("few.pgp") + " " + f("f.out")), 0);
+    EXPECT_EQ(readWholeFile(dir.file("f.out")), "hi\n");
 }

@@ -1,6 +1,9 @@
 // PGPDecode on librnp: decrypts and verifies a message in memory, reports its
 // recipients and signatures as events, and hands out the plain data.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 #include "hidden_recipients.h"
@@ -328,6 +331,19 @@ PGPError runError(VerifyRun& run, bool signatureTrouble, int passphraseAsks, con
 
 }  // namespace
 
+// The most a decode may put out, whatever the caller allows: half the
+// physical memory, and no more than 1,100 times the message (above what
+// deflate can reach, 1,032:1), but at least 64 MiB. A compression bomb stops
+// with "Output too large" before it endangers the machine.
+std::size_t outputCap(std::size_t inputSize, std::size_t callerMax)
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    const std::size_t halfMemory = pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) / 2 * pageSize : SIZE_MAX;
+    constexpr std::size_t kRatio = 1100, kFloor = 64u << 20;
+    const std::size_t byRatio = inputSize > SIZE_MAX / kRatio ? SIZE_MAX : std::max(inputSize * kRatio, kFloor);
+    return std::min({callerMax, halfMemory, byRatio});
+}
+
 PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
 {
     if (!job.input || !job.output)
@@ -339,13 +355,16 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
     if (size == 0)
         return kPGPError_NotPGPMessage;
     const SecretString* passphrase = job.passphrase ? &job.passphrase->passphrase : nullptr;
-    std::unique_ptr<VerifyRun> run = runVerify(ffi, data, size, job.output->maxSize, passphrase);
+    if (PGPError e = sessionKeyPacketsRefused(data, size))
+        return e;
+    const std::size_t maxSize = outputCap(size, job.output->maxSize);
+    std::unique_ptr<VerifyRun> run = runVerify(ffi, data, size, maxSize, passphrase);
     if (!run)
         return kPGPError_OutOfMemory;
     int passphraseAsks = run->source.asked;
     HiddenMatch hidden;
     if (wrongKey(run->result) && job.keySet && hasHiddenRecipient(run->op.get())) {
-        hidden = tryHiddenRecipients(ffi, data, size, job.output->maxSize, job.keySet->keys, passphrase);
+        hidden = tryHiddenRecipients(ffi, data, size, maxSize, job.keySet->keys, passphrase);
         if (hidden.run)
             run = std::move(hidden.run);
         else if (hidden.passphraseAsks > 0)

@@ -9,11 +9,21 @@ namespace pgpsdk {
 
 namespace {
 
-bool providePassphrase(rnp_ffi_t, void* ctx, rnp_key_handle_t, const char*, char buf[], size_t bufLen)
+bool providePassphrase(rnp_ffi_t, void* ctx, rnp_key_handle_t key, const char*, char buf[], size_t bufLen)
 {
+    // Bounded by the keys asked for, not by the calls: a message may name
+    // one key many times, but each call costs a key derivation, so the
+    // calls are bounded too.
+    constexpr std::size_t kMaxKeys = 16;
+    constexpr int kMaxCalls = 32;
     auto* src = static_cast<PassphraseSource*>(ctx);
     ++src->asked;
-    if (!src->text || src->text->size() + 1 > bufLen || src->asked > 8)
+    char* id = nullptr;
+    if (key && rnp_key_get_keyid(key, &id) == RNP_SUCCESS && id) {
+        src->keys.insert(id);
+        rnp_buffer_destroy(id);
+    }
+    if (!src->text || src->text->size() + 1 > bufLen || src->keys.size() > kMaxKeys || src->asked > kMaxCalls)
         return false;
     std::memcpy(buf, src->text->c_str(), src->text->size() + 1);
     return true;

@@ -4,6 +4,7 @@
 // events.
 #include <rnp/rnp.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct JobOptions {
 struct PassphraseSource {
     const SecretString* text = nullptr;
     int asked = 0;
+    std::set<std::string> keys;  // the keys asked for, by key ID
 };
 
 class PassphraseScope {

@@ -137,7 +137,65 @@ PGPError packetDamage(const unsigned char* d, std::size_t size)
     return kPGPError_NoErr;
 }
 
+// The base64 text between the armour's header lines and its end line (or
+// the end of the text), without the checksum line.
+std::string_view armourBody(std::string_view text)
+{
+    const auto begin = text.find("-----BEGIN PGP ");
+    auto bodyStart = text.find("\n\n", begin);
+    const auto crlf = text.find("\r\n\r\n", begin);
+    bodyStart = crlf < bodyStart ? crlf + 4 : (bodyStart == std::string_view::npos ? bodyStart : bodyStart + 2);
+    if (begin == std::string_view::npos || bodyStart == std::string_view::npos)
+        return {};
+    const auto end = std::min(text.find("-----END PGP ", bodyStart), text.size());
+    std::string_view body = text.substr(bodyStart, end - bodyStart);
+    const auto checksum = body.rfind("\n=");
+    return checksum == std::string_view::npos ? body : body.substr(0, checksum);
+}
+
 }  // namespace
+
+PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size)
+{
+    constexpr int kMaxPasswordPackets = 8;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::vector<unsigned char> head;
+    if (text.find("-----BEGIN PGP MESSAGE") != std::string_view::npos) {
+        head = decodeBase64(armourBody(text).substr(0, 1 << 17));  // the session keys come first
+        data = head.data();
+        size = head.size();
+    }
+    int passwordPackets = 0;
+    std::size_t pos = 0;
+    while (pos + 2 <= size && (data[pos] & 0x80)) {
+        const bool newFormat = data[pos] & 0x40;
+        const int tag = newFormat ? data[pos] & 0x3f : (data[pos] >> 2) & 0x0f;
+        if (tag != 1 && tag != 3 && tag != 10)
+            break;
+        std::size_t len = 0, header = 0;
+        if (newFormat) {
+            const unsigned l0 = data[pos + 1];
+            if (l0 < 192)
+                len = l0, header = 2;
+            else if (l0 < 224 && pos + 3 <= size)
+                len = ((l0 - 192) << 8) + data[pos + 2] + 192, header = 3;
+            else
+                break;
+        } else {
+            const std::size_t n = std::size_t {1} << (data[pos] & 3);
+            if ((data[pos] & 3) == 3 || pos + 1 + n > size)
+                break;
+            for (std::size_t i = 0; i < n; ++i)
+                len = (len << 8) | data[pos + 1 + i];
+            header = 1 + n;
+        }
+        passwordPackets += tag == 3;
+        pos += header + len;
+    }
+    if (passwordPackets > kMaxPasswordPackets)
+        return kPGPError_CorruptData;
+    return kPGPError_NoErr;
+}
 
 PGPError messageDamage(const unsigned char* data, std::size_t size)
 {

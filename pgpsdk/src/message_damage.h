@@ -12,4 +12,9 @@ namespace pgpsdk {
 // form looks whole (any fault is then inside the data).
 PGPError messageDamage(const unsigned char* data, std::size_t size);
 
+// A message with more password packets than a real one ever has (each costs
+// a key derivation of up to 65 million hash rounds) is refused before any is
+// tried: kPGPError_CorruptData.
+PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size);
+
 }  // namespace pgpsdk
