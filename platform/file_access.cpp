@@ -158,6 +158,76 @@ WriteResult writeOverExisting(const std::string& path, const void* data, std::ui
     return r;
 }
 
+// Gives the open unnamed file the name path, replacing what was there: a
+// fresh name beside it, then a rename.
+WriteResult linkOver(int fd, const std::string& path)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST)
+                continue;
+            setLastErrorFromErrno(errno);
+            return WriteResult::WriteFailed;
+        }
+        if (::rename(name.c_str(), path.c_str()) != 0) {
+            setLastErrorFromErrno(errno);
+            ::unlink(name.c_str());
+            return WriteResult::WriteFailed;
+        }
+        return WriteResult::Written;
+    }
+    setLastErrorFromErrno(EEXIST);
+    return WriteResult::WriteFailed;
+}
+
+mode_t defaultFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+WriteResult syncedContent(int fd, const void* data, std::uint64_t size)
+{
+    if (writeAll(fd, data, size) != WriteResult::Written)
+        return WriteResult::WriteFailed;
+    if (::fsync(fd) != 0) {
+        setLastErrorFromErrno(errno);
+        return WriteResult::WriteFailed;
+    }
+    return WriteResult::Written;
+}
+
+void giveModeAndOwner(int fd, mode_t mode, const struct stat* owner)
+{
+    ::fchmod(fd, mode);
+    if (owner && ::fchown(fd, owner->st_uid, owner->st_gid) == 0)
+        ::fchmod(fd, mode);  // a change of owner may clear set-ID bits
+}
+
+// Writes into an unnamed file in the target's folder (O_TMPFILE) and names
+// it only once it is whole and synced, so that a process killed meanwhile
+// leaves nothing behind. False when no unnamed file could be made (result
+// then unset); otherwise result tells how it went.
+bool writeUnnamedThenLink(const std::string& path, const void* data, std::uint64_t size, mode_t mode,
+                          const struct stat* owner, WriteResult& result)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;  // no unnamed files here, or no right to make one: a named file says why
+    result = syncedContent(fd, data, size);
+    if (result == WriteResult::Written) {
+        giveModeAndOwner(fd, mode, owner);
+        result = linkOver(fd, path);
+    }
+    ::close(fd);
+    return true;
+}
+
 }  // namespace
 
 WriteResult writeFileReplacing(const std::string& givenPath, const void* data, std::uint64_t size)
@@ -181,8 +251,13 @@ WriteResult writeFileReplacing(const std::string& givenPath, const void* data, s
     }
     if (hadOld && old.st_nlink > 1)
         return writeOverExisting(path, data, size);
+    const mode_t mode = hadOld ? old.st_mode & 07777 : defaultFileMode();
+    const struct stat* owner = hadOld ? &old : nullptr;
+    WriteResult r = WriteResult::OpenFailed;
+    if (writeUnnamedThenLink(path, data, size, mode, owner, r))
+        return r;
     std::string tmpl = path + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
+    int fd = ::mkstemp(tmpl.data());  // mode 0600 until it has its name
     if (fd < 0) {
         const int err = errno;
         if (hadOld && (err == EACCES || err == EPERM) && ::access(path.c_str(), W_OK) == 0)
@@ -190,43 +265,20 @@ WriteResult writeFileReplacing(const std::string& givenPath, const void* data, s
         setLastErrorFromErrno(err);
         return WriteResult::OpenFailed;
     }
-    auto fail = [&](WriteResult why) {
-        std::uint32_t keep = lastError();
-        ::close(fd);
+    r = syncedContent(fd, data, size);
+    if (r == WriteResult::Written && ::rename(tmpl.c_str(), path.c_str()) != 0) {
+        setLastErrorFromErrno(errno);
+        r = WriteResult::WriteFailed;
+    }
+    if (r != WriteResult::Written) {
+        const std::uint32_t keep = lastError();
         ::unlink(tmpl.c_str());
         setLastError(keep);
-        return why;
-    };
-    if (writeAll(fd, data, size) != WriteResult::Written)
-        return fail(WriteResult::WriteFailed);
-    if (::fsync(fd) != 0) {
-        setLastErrorFromErrno(errno);
-        return fail(WriteResult::WriteFailed);
-    }
-    mode_t mode;
-    if (hadOld) {
-        mode = old.st_mode & 07777;
     } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        giveModeAndOwner(fd, mode, owner);
     }
-    ::fchmod(fd, mode);
-    if (hadOld && ::fchown(fd, old.st_uid, old.st_gid) == 0)
-        ::fchmod(fd, mode);  // a change of owner may clear set-ID bits
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(tmpl.c_str());
-        setLastErrorFromErrno(err);
-        return WriteResult::WriteFailed;
-    }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmpl.c_str());
-        setLastErrorFromErrno(err);
-        return WriteResult::WriteFailed;
-    }
-    return WriteResult::Written;
+    ::close(fd);
+    return r;
 }
 
 }  // namespace platform
