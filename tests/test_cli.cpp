@@ -239,4 +239,20 @@ TEST_F(Cli, AttackerSizedWorkIsBounded)
     EXPECT_NE(err.find("-11991"), std::string::npos) << err;
     EXPECT_EQ(cli("decode --passphrase-file " + f("pw.pass") + " " + f("few.pgp") + " " + f("f.out")), 0);
     EXPECT_EQ(readWholeFile(dir.file("f.out")), "hi\n");
+
+    // Nine session keys for one's own key, the first eight damaged, still
+    // decode: the passphrase is bounded by keys asked for, not by calls.
+    ASSERT_EQ(gnupg.gpg("-r bob@example.org -e -o '" + dir.file("bob.pgp") + "' '" + dir.file("p") + "'"), 0);
+    const std::string toBob = readWholeFile(dir.file("bob.pgp"));
+    const std::size_t pkesk = 2 + static_cast<unsigned char>(toBob[1]);
+    std::string nine;
+    for (int i = 0; i < 9; ++i) {
+        std::string copy = toBob.substr(0, pkesk);
+        if (i < 8)
+            copy[pkesk - 2] = static_cast<char>(copy[pkesk - 2] ^ 0x5a);
+        nine += copy;
+    }
+    writeWholeFile(dir.file("nine.pgp"), nine + toBob.substr(pkesk));
+    EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("nine.pgp") + " " + f("n.out")), 0);
+    EXPECT_EQ(readWholeFile(dir.file("n.out")), "hi\n");
 }

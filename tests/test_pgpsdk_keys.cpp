@@ -147,6 +147,22 @@ TEST(PgpSdkRings, MissingCorruptEmptyAndDirectoryRings)
     EXPECT_EQ(s.open(dir.path(), fixture("secring.pgp")), kPGPError_CantOpenFile);
     EXPECT_EQ(s.keys, nullptr);
 
+    // Junk after the last key, or one damaged key, costs only what it spoils.
+    PGPUInt32 all = 0, kept = 0;
+    ASSERT_EQ(s.open(fixture("pubring.pgp"), fixture("secring.pgp")), 0);
+    PGPCountKeys(s.keys, &all);
+    const std::string ring = readFile(fixture("pubring.pgp"));
+    writeFile(dir.file("junk.pgp"), ring + std::string(100, '\x99'));
+    ASSERT_EQ(s.open(dir.file("junk.pgp"), fixture("secring.pgp")), 0);
+    PGPCountKeys(s.keys, &kept);
+    EXPECT_EQ(kept, all);
+    std::string broken = ring;
+    broken[2000] = static_cast<char>(broken[2000] ^ 0xff);
+    writeFile(dir.file("broken.pgp"), broken);
+    ASSERT_EQ(s.open(dir.file("broken.pgp"), fixture("secring.pgp")), 0);
+    PGPCountKeys(s.keys, &kept);
+    EXPECT_GE(kept + 1, all);
+
     writeFile(dir.file("empty.pgp"), "");
     ASSERT_EQ(s.open(dir.file("empty.pgp"), dir.file("empty.pgp")), 0);
     PGPUInt32 n = 99;

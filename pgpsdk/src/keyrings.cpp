@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "boundary.h"
+#include "message_damage.h"
 #include "key_model.h"
 #include "objects.h"
 
@@ -51,22 +52,34 @@ PGPError readRingFile(const std::string& path, std::vector<char>& out)
     return longer ? kPGPError_CantOpenFile : kPGPError_NoErr;
 }
 
+// Imports keys from bytes; false when librnp refused them.
+bool importKeys(rnp_ffi_t ffi, const char* bytes, std::size_t size, std::uint32_t flags, std::string& report)
+{
+    rnp_input_t raw = nullptr;
+    if (rnp_input_from_memory(&raw, reinterpret_cast<const uint8_t*>(bytes), size, false) != RNP_SUCCESS)
+        return false;
+    InputHandle input(raw);
+    char* results = nullptr;
+    const rnp_result_t r = rnp_import_keys(ffi, input.get(), flags | RNP_LOAD_SAVE_PERMISSIVE, &results);
+    report = takeRnpString(results);
+    return r == RNP_SUCCESS;
+}
+
 PGPError importRing(rnp_ffi_t ffi, const std::vector<char>& bytes, std::uint32_t flags)
 {
     if (bytes.empty())
         return kPGPError_NoErr;  // an empty file is an empty ring
-    rnp_input_t raw = nullptr;
-    if (rnp_input_from_memory(&raw, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), false) !=
-        RNP_SUCCESS)
-        return kPGPError_OutOfMemory;
-    InputHandle input(raw);
-    char* results = nullptr;
-    rnp_result_t r = rnp_import_keys(ffi, input.get(), flags | RNP_LOAD_SAVE_PERMISSIVE, &results);
-    std::string report = takeRnpString(results);
-    if (r != RNP_SUCCESS)
-        return kPGPError_CorruptKeyRing;
-    if (report.find("\"fingerprint\"") == std::string::npos)
-        return kPGPError_CorruptKeyRing;  // not empty, yet no key in it
+    std::string report;
+    bool ok = importKeys(ffi, bytes.data(), bytes.size(), flags, report);
+    if (!ok) {
+        // Damage after the last whole packet (junk at the end) would reject
+        // every key before it: the whole packets are taken on their own.
+        const std::size_t whole =
+            wholePacketsPrefix(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        ok = whole > 0 && importKeys(ffi, bytes.data(), whole, flags, report);
+    }
+    if (!ok || report.find("\"fingerprint\"") == std::string::npos)
+        return kPGPError_CorruptKeyRing;  // no key in it at all
     return kPGPError_NoErr;
 }
 

@@ -85,56 +85,66 @@ PGPError armourDamage(std::string_view text, std::vector<unsigned char>& binary)
     return kPGPError_NoErr;
 }
 
-// Walks the top-level packets, partial lengths included: truncated when one
-// claims more bytes than follow.
-PGPError packetDamage(const unsigned char* d, std::size_t size)
+// Walks the top-level packets, partial lengths included. Returns where the
+// last whole packet ends, and why the walk stopped there (kPGPError_NoErr at
+// the end of the data).
+std::size_t walkPackets(const unsigned char* d, std::size_t size, PGPError& why)
 {
-    std::size_t pos = 0;
+    std::size_t pos = 0, whole = 0;
+    why = kPGPError_NoErr;
+    auto stop = [&](PGPError e) { return why = e, whole; };
     while (pos < size) {
         if (!(d[pos] & 0x80))
-            return kPGPError_CorruptData;
+            return stop(kPGPError_CorruptData);
         const bool newFormat = d[pos] & 0x40;
         const int oldLengthType = d[pos] & 3;
         ++pos;
-        bool partial = true;
-        while (partial) {
+        for (bool partial = true; partial;) {
             partial = false;
             std::size_t len = 0;
             if (newFormat) {
                 if (pos >= size)
-                    return kPGPError_TruncatedData;
+                    return stop(kPGPError_TruncatedData);
                 const unsigned l0 = d[pos++];
                 if (l0 < 192) {
                     len = l0;
                 } else if (l0 < 224) {
                     if (pos >= size)
-                        return kPGPError_TruncatedData;
+                        return stop(kPGPError_TruncatedData);
                     len = ((l0 - 192) << 8) + d[pos++] + 192;
                 } else if (l0 < 255) {
                     len = std::size_t {1} << (l0 & 0x1f);
                     partial = true;
                 } else {
                     if (pos + 4 > size)
-                        return kPGPError_TruncatedData;
+                        return stop(kPGPError_TruncatedData);
                     len = (std::size_t {d[pos]} << 24) | (d[pos + 1] << 16) | (d[pos + 2] << 8) | d[pos + 3];
                     pos += 4;
                 }
             } else if (oldLengthType == 3) {
-                return kPGPError_NoErr;  // runs to the end of the data
+                return size;  // runs to the end of the data
             } else {
                 const std::size_t n = std::size_t {1} << oldLengthType;
                 if (pos + n > size)
-                    return kPGPError_TruncatedData;
+                    return stop(kPGPError_TruncatedData);
                 for (std::size_t i = 0; i < n; ++i)
                     len = (len << 8) | d[pos + i];
                 pos += n;
             }
             if (len > size - pos)
-                return kPGPError_TruncatedData;
+                return stop(kPGPError_TruncatedData);
             pos += len;
         }
+        whole = pos;
     }
-    return kPGPError_NoErr;
+    return whole;
+}
+
+PGPError packetDamage(const unsigned char* d, std::size_t size)
+{
+    PGPError why = kPGPError_NoErr;
+    walkPackets(d, size, why);
+    return why;
 }
 
 // The base64 text between the armour's header lines and its end line (or
@@ -154,6 +164,12 @@ std::string_view armourBody(std::string_view text)
 }
 
 }  // namespace
+
+std::size_t wholePacketsPrefix(const unsigned char* data, std::size_t size)
+{
+    PGPError why = kPGPError_NoErr;
+    return walkPackets(data, size, why);
+}
 
 PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size)
 {
