@@ -1,6 +1,7 @@
-// Any bytes as a message to PGPDecode, with the fixture rings loaded and a
-// fixed passphrase: the SDK must answer with an error code or a result,
-// never crash, hang or leak.
+// Any bytes as a message to PGPDecode, with the fuzz key pair loaded: the
+// SDK must answer with an error code or a result, never crash, hang or
+// leak. The key has no passphrase, so that the fuzzer's time goes into
+// parsing the message rather than into deriving the key's protection.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,8 +16,8 @@ struct Rings {
         PGPsdkInit();
         PGPNewContext(kPGPsdkAPIVersion, &context);
         PGPFileSpecRef pub = nullptr, sec = nullptr;
-        PGPNewFileSpecFromFullPath(context, TOLV_FIXTURES_DIR "/pubring.pgp", &pub);
-        PGPNewFileSpecFromFullPath(context, TOLV_FIXTURES_DIR "/secring.pgp", &sec);
+        PGPNewFileSpecFromFullPath(context, TOLV_FUZZ_KEYS_DIR "/fuzz-pub.pgp", &pub);
+        PGPNewFileSpecFromFullPath(context, TOLV_FUZZ_KEYS_DIR "/fuzz-sec.pgp", &sec);
         PGPOpenKeyRingPair(context, 2, pub, sec, &keys);
         PGPFreeFileSpec(pub);
         PGPFreeFileSpec(sec);
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PGPOptionListRef list = nullptr;
     PGPBuildOptionList(c, &list, PGPOEventHandler(c, countEvents, &events), PGPOInputBuffer(c, data, size),
                        PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize),
-                       PGPOPassphrase(c, "bob"), PGPOLastOption(c));
+                       PGPOPassphrase(c, "x"), PGPOLastOption(c));
     PGPError e = PGPDecode(c, list, PGPOKeySetRef(c, rings.keys), PGPOLastOption(c));
     if (e != 0 && out)
         __builtin_trap();  // a failed decode must hand out nothing

@@ -21,7 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         char tmpl[] = "/tmp/tolv-fuzz-ring-XXXXXX";
         return std::string(mkdtemp(tmpl));
     }();
+#ifdef TOLV_FUZZ_SECRET_RING
+    const std::string pubPath = dir + "/sec.pgp", secPath = dir + "/pub.pgp";  // the fuzzed bytes are the secret ring
+#else
     const std::string pubPath = dir + "/pub.pgp", secPath = dir + "/sec.pgp";
+#endif
     FILE* f = std::fopen(pubPath.c_str(), "wb");
     if (!f)
         return 0;
