@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app_config.h"
+#include "app/cli_options.h"
 #include "app/file_io.h"
 #include "app/prompts.h"
 #include "app/scan_ini.h"
@@ -266,78 +267,6 @@ int keysCommand(int order)
                     creationDateText(row.Creation).c_str());
     }
     return Ok;
-}
-
-// The command line, parsed.
-struct CliOptions {
-    std::string ini, command, signer, recipient, passphraseFile;
-    int passphraseFd = -1;
-    int order = kPGPUserIDOrdering;
-    bool armor = false, passphraseGiven = false, help = false;
-    std::vector<std::string> positional;
-};
-
-bool parseNumber(const std::string& text, int& out)
-{
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    out = std::stoi(text);
-    return true;
-}
-
-bool validOrder(int order)
-{
-    return order >= kPGPAnyOrdering && order <= kPGPExpirationOrdering && (order == 1 || order % 2 == 0);
-}
-
-// Parses args into opts; the text of a usage error, or empty.
-std::string parseArguments(const std::vector<std::string>& args, CliOptions& opts)
-{
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            opts.help = true;
-        } else if (a == "--ini") {
-            if (!value(opts.ini))
-                return "--ini needs a file";
-        } else if (a == "--signer") {
-            if (!value(opts.signer))
-                return "--signer needs a text";
-        } else if (a == "--recipient") {
-            if (!value(opts.recipient))
-                return "--recipient needs a text";
-        } else if (a == "--armor") {
-            opts.armor = true;
-        } else if (a == "--passphrase-fd") {
-            if (!value(v) || !parseNumber(v, opts.passphraseFd))
-                return "--passphrase-fd needs a file descriptor number";
-            opts.passphraseGiven = true;
-        } else if (a == "--passphrase-file") {
-            if (!value(opts.passphraseFile))
-                return "--passphrase-file needs a file";
-            opts.passphraseGiven = true;
-        } else if (a == "--order") {
-            if (!value(v) || !parseNumber(v, opts.order) || !validOrder(opts.order))
-                return "--order needs one of 1, 2, 4, 6, 8, 10, 12, 14, 16";
-        } else if (a.rfind("--passphrase", 0) == 0) {
-            // Never echoed: it may hold the secret itself.
-            return "the passphrase is not taken from the command line; use --passphrase-fd or --passphrase-file";
-        } else if (!a.empty() && a[0] == '-') {
-            return "unknown option " + a;
-        } else if (opts.command.empty()) {
-            opts.command = a;
-        } else {
-            opts.positional.push_back(a);
-        }
-    }
-    return {};
 }
 
 // Reads the passphrase the options name into the shared passphrase; the

@@ -1,0 +1,17 @@
+#pragma once
+// tolv-cli's command line: options and their values, parsed without any
+// side effect, so that the parser can be tested and fuzzed on its own.
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    std::string ini, command, signer, recipient, passphraseFile;
+    int passphraseFd = -1;
+    int order = 2;  // by user ID
+    bool armor = false, passphraseGiven = false, help = false;
+    std::vector<std::string> positional;
+};
+
+// Parses args (without the program's name) into opts; returns the text of a
+// usage error, or an empty text. The text never holds a passphrase.
+std::string parseArguments(const std::vector<std::string>& args, CliOptions& opts);
