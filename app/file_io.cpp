@@ -1,5 +1,7 @@
 #include "app/file_io.h"
 
+#include "app/path_text.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -11,6 +13,7 @@
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+QString qPath(const std::string& s) { return pathToQString(s); }
 
 QString removeTrailingBlanks(QString s)
 {
@@ -26,7 +29,7 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
     const QString caption = "Load_AllFile";
     int fd = platform::openForReadCreating(fileName);
     if (fd < 0) {
-        Prompts::message(caption, "Error CreateFile " + q(fileName) + "|" + q(ErrorText()),
+        Prompts::message(caption, "Error CreateFile " + qPath(fileName) + "|" + q(ErrorText()),
                          Prompts::Icon::Stop);
         return {};
     }
@@ -34,7 +37,7 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
     if (length < 0) {
         std::string why = ErrorText();
         platform::closeFile(fd);
-        Prompts::message(caption, "Error read all file " + q(fileName) + "|" + q(why),
+        Prompts::message(caption, "Error read all file " + qPath(fileName) + "|" + q(why),
                          Prompts::Icon::Stop);
         return {};
     }
@@ -54,12 +57,12 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
     platform::closeFile(fd);
     if (longer) {
         platform::setLastError(platform::win::NotRegularFile);
-        Prompts::message(caption, "Error CreateFile " + q(fileName) + "|" + q(ErrorText()), Prompts::Icon::Stop);
+        Prompts::message(caption, "Error CreateFile " + qPath(fileName) + "|" + q(ErrorText()), Prompts::Icon::Stop);
         return {};
     }
     if (got != length) {
         Prompts::message(caption,
-                         "Error read all file " + q(fileName) + "|Size = " + QString::number(length),
+                         "Error read all file " + qPath(fileName) + "|Size = " + QString::number(length),
                          Prompts::Icon::Stop);
         return {};
     }
@@ -72,7 +75,7 @@ int SaveOnDiskFile(QString& name, const char* data, std::int64_t size)
     if (!FileNameDialog("Save file to", name, FileDialogMode::Save))
         return -1;
     const QString caption = "SaveOnDiskFile";
-    const std::string path = name.toStdString();
+    const std::string path = pathFromQString(name);
     auto result = platform::writeFileReplacing(path, data, static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
     if (result == platform::WriteResult::OpenFailed) {
         Prompts::message(caption, "Error CreateFile " + name + "|" + q(ErrorText()), Prompts::Icon::Stop);

@@ -10,6 +10,7 @@
 #include "app/app_config.h"
 #include "app/dialog_units.h"
 #include "app/error_text.h"
+#include "app/path_text.h"
 #include "app/prompts.h"
 #include "platform/file_access.h"
 #include "platform/last_error.h"
@@ -68,14 +69,14 @@ void SCAN_INI(ScanIniMode mode, const char* firstArgument)
     // A path the system refuses is said so plainly; defaults are used and
     // nothing is written, never a file at a shortened name.
     if (platform::pathTooLong(platform::resolveProfilePath(iniPath))) {
-        Prompts::message("SCAN_INI", "The settings file's name is too long:|" + QString::fromStdString(iniPath) + "|" +
+        Prompts::message("SCAN_INI", "The settings file's name is too long:|" + pathToQString(iniPath) + "|" +
                                          QString::fromStdString(errorTextForCode(platform::win::FilenameTooLong)),
                          Prompts::Icon::Stop);
         if (mode == ScanIniMode::Read)
             config.assign(defaultSettings(iniPath));
         return;
     }
-    ScanIniProgress progress(QString::fromStdString(iniPath));
+    ScanIniProgress progress(pathToQString(iniPath));
     if (mode == ScanIniMode::Read)
         config.assign(readSettingsFile(iniPath));
     else

@@ -21,11 +21,13 @@
 #include "app/focus_next.h"
 #include "app/frame_window.h"
 #include "app/main_frame.h"
+#include "app/path_text.h"
 #include "app/scan_ini.h"
 
 namespace {
-std::string str(const QString& s) { return s.toStdString(); }
-QString q(const std::string& s) { return QString::fromStdString(s); }
+// The entries hold paths: their bytes are kept whole both ways.
+std::string str(const QString& s) { return pathFromQString(s); }
+QString q(const std::string& s) { return pathToQString(s); }
 
 void storeDll(const std::string& v) { AppConfig::instance().setDLLName(v); }
 void storePub(const std::string& v) { AppConfig::instance().setPubRing(v); }

@@ -18,6 +18,7 @@
 #include "app/app_config.h"
 #include "app/cli_options.h"
 #include "app/file_io.h"
+#include "app/path_text.h"
 #include "app/prompts.h"
 #include "app/scan_ini.h"
 #include "app/shared_passphrase.h"
@@ -180,7 +181,7 @@ bool loadInput(const std::string& path, Input& in)
 
 bool save(const std::string& path, const char* data, std::int64_t size)
 {
-    QString name = QString::fromStdString(path);
+    QString name = pathToQString(path);  // every byte of the name kept
     Prompts::queueFileAnswer(name);
     const std::size_t before = Prompts::shownMessages().size();
     SaveOnDiskFile(name, data, size);

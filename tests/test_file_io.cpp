@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/file_io.h"
+#include "app/path_text.h"
 #include "app/prompts.h"
 #include "tests/test_support.h"
 
@@ -220,4 +221,23 @@ TEST_F(FileIo, DialogSplitsFolderAndKeepsTheBangSuffix)
     Prompts::queueFileAnswer(std::nullopt);
     EXPECT_FALSE(FileNameDialog("t", keep, FileDialogMode::Save));
     EXPECT_EQ(keep, "unchanged");
+}
+
+TEST_F(FileIo, FileNamesKeepEveryByte)
+{
+    const std::string names[] = {"plain.txt", "Ключи/файл.asc", std::string("keep-\xff.txt"),
+                                 std::string("\xed\xa0\x80-\xc3\x28-\xf0\x9f\x98\x80"), std::string("a\xdc\xff")};
+    for (const std::string& n : names)
+        EXPECT_EQ(pathFromQString(pathToQString(n)), n);
+    EXPECT_EQ(pathToQString("Ключи"), QString("Ключи"));
+
+    // Saving under a name that is not UTF-8 never touches the file whose name
+    // it would be read as.
+    const std::string odd = dir.file("keep-\xff.txt"), other = dir.file("keep-\xef\xbf\xbd.txt");
+    writeWholeFile(other, "OLD");
+    QString name = pathToQString(odd);
+    Prompts::queueFileAnswer(name);
+    EXPECT_EQ(SaveOnDiskFile(name, "new", 3), 0);
+    EXPECT_EQ(readWholeFile(odd), "new");
+    EXPECT_EQ(readWholeFile(other), "OLD");
 }

@@ -21,6 +21,7 @@
 #include "app/dialog_units.h"
 #include "app/file_io.h"
 #include "app/main_frame.h"
+#include "app/path_text.h"
 #include "app/shared_passphrase.h"
 #include "platform/code_page.h"
 #include "sdk/decode_buffer.h"
@@ -283,7 +284,7 @@ void DecodeWindow::load()
     fileName_ = name;
     auto loaded = std::make_shared<WindowBuffer>();
     jobs()->start(
-        [loaded, path = name.toStdString()] {
+        [loaded, path = pathFromQString(name)] {
             std::int64_t size = 0;
             ByteBuffer block = Load_AllFile(path, size);
             if (block)

@@ -18,6 +18,7 @@
 #include "app/dialog_units.h"
 #include "app/file_io.h"
 #include "app/main_frame.h"
+#include "app/path_text.h"
 #include "app/prompts.h"
 #include "app/shared_passphrase.h"
 #include "platform/code_page.h"
@@ -215,7 +216,7 @@ void EncodeWindow::load()
     const bool oem = oemToChar_->isChecked();
     auto loaded = std::make_shared<WindowBuffer>();
     jobs()->start(
-        [loaded, oem, path = name.toStdString()] {
+        [loaded, oem, path = pathFromQString(name)] {
             std::int64_t size = 0;
             ByteBuffer block = Load_AllFile(path, size);
             if (!block)
