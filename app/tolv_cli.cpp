@@ -147,7 +147,8 @@ int exitCodeFromMessages()
     case kPGPError_NotPGPMessage:
     case kPGPError_TruncatedData:
     case kPGPError_IntegrityCheckFailed:
-    case kPGPError_NoIntegrityProtection: return BadInput;
+    case kPGPError_NoIntegrityProtection:
+    case kPGPError_OutputTooLarge: return BadInput;
     case kPGPError_FileNotFound:
     case kPGPError_CantOpenFile:
     case kPGPError_FilePermissions:

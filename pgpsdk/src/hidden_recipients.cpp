@@ -10,7 +10,8 @@ constexpr int kTagPublicKeySessionKey = 1;
 constexpr int kTagSymmetricSessionKey = 3;
 constexpr int kTagMarker = 10;
 
-// Reads one packet header at pos: its tag and where its body starts and ends.
+}  // namespace
+
 bool packetAt(const unsigned char* d, std::size_t size, std::size_t pos, int& tag, std::size_t& body, std::size_t& end)
 {
     if (pos + 2 > size || !(d[pos] & 0x80))
@@ -44,8 +45,6 @@ bool packetAt(const unsigned char* d, std::size_t size, std::size_t pos, int& ta
     end = body + len;
     return true;
 }
-
-}  // namespace
 
 std::vector<SessionKeyPacket> sessionKeyPackets(const unsigned char* data, std::size_t size)
 {

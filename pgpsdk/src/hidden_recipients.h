@@ -13,6 +13,11 @@ struct SessionKeyPacket {
     bool hidden = false;          // the key ID is zero
 };
 
+// Reads the packet header at pos: the packet's tag and where its body
+// starts and ends. False when there is no whole packet of a definite length.
+bool packetAt(const unsigned char* d, std::size_t size, std::size_t pos, int& tag, std::size_t& body,
+              std::size_t& end);
+
 // The public-key session-key packets at the start of a binary message, in
 // packet order; parsing stops at the first packet of another kind.
 std::vector<SessionKeyPacket> sessionKeyPackets(const unsigned char* data, std::size_t size);

@@ -1,5 +1,7 @@
 #include "message_damage.h"
 
+#include "hidden_recipients.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -182,31 +184,11 @@ PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size)
         size = head.size();
     }
     int passwordPackets = 0;
-    std::size_t pos = 0;
-    while (pos + 2 <= size && (data[pos] & 0x80)) {
-        const bool newFormat = data[pos] & 0x40;
-        const int tag = newFormat ? data[pos] & 0x3f : (data[pos] >> 2) & 0x0f;
-        if (tag != 1 && tag != 3 && tag != 10)
-            break;
-        std::size_t len = 0, header = 0;
-        if (newFormat) {
-            const unsigned l0 = data[pos + 1];
-            if (l0 < 192)
-                len = l0, header = 2;
-            else if (l0 < 224 && pos + 3 <= size)
-                len = ((l0 - 192) << 8) + data[pos + 2] + 192, header = 3;
-            else
-                break;
-        } else {
-            const std::size_t n = std::size_t {1} << (data[pos] & 3);
-            if ((data[pos] & 3) == 3 || pos + 1 + n > size)
-                break;
-            for (std::size_t i = 0; i < n; ++i)
-                len = (len << 8) | data[pos + 1 + i];
-            header = 1 + n;
-        }
+    std::size_t pos = 0, body = 0, end = 0;
+    int tag = 0;
+    while (packetAt(data, size, pos, tag, body, end) && (tag == 1 || tag == 3 || tag == 10)) {
         passwordPackets += tag == 3;
-        pos += header + len;
+        pos = end;
     }
     if (passwordPackets > kMaxPasswordPackets)
         return kPGPError_CorruptData;
