@@ -54,7 +54,7 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
             // Never echoed: it may hold the secret itself.
             return "the passphrase is not taken from the command line; use --passphrase-fd or --passphrase-file";
         } else if (!a.empty() && a[0] == '-') {
-            return "unknown option " + a;
+            return "unknown option " + a.substr(0, a.find('='));  // a value may be a secret
         } else if (opts.command.empty()) {
             opts.command = a;
         } else {

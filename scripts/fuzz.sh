@@ -12,7 +12,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j"$(nproc)"
 mkdir -p build-fuzz/findings
 status=0
-for target in fuzz_decode fuzz_keyring fuzz_secring fuzz_armour fuzz_cli_arguments fuzz_profile fuzz_file_dialog; do
+for target in fuzz_decode fuzz_keyring fuzz_secring fuzz_armour fuzz_cli_arguments fuzz_encode_options fuzz_profile fuzz_file_dialog; do
   work="build-fuzz/corpus-$target"
   mkdir -p "$work"
   cp -n tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
