@@ -596,7 +596,7 @@ TEST_F(Windows, TypingNeverRunsPastTheBuffer)
     EXPECT_EQ(std::string(dec->output().data(), static_cast<std::size_t>(dec->output().size())), expected);
 }
 
-TEST_F(Windows, AFailedEncodeStaysOnTheOptionsTab)
+TEST_F(Windows, AFailedEncodeStaysOnOptionsAndARefusedPassphraseKeepsTheOutput)
 {
     auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
     ASSERT_NE(enc, nullptr);
@@ -607,6 +607,19 @@ TEST_F(Windows, AFailedEncodeStaysOnTheOptionsTab)
     ASSERT_TRUE(idle(enc));
     EXPECT_EQ(child<QTabWidget>(enc, "tabs")->currentIndex(), 1);
     EXPECT_TRUE(SharedPassphrase::instance().isEmpty());
+
+    // A good encode, then a refused passphrase: the output stays.
+    SharedPassphrase::instance().set("alice");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    ASSERT_FALSE(enc->output().isNull());
+    const std::string first(enc->output().data(), static_cast<std::size_t>(enc->output().size()));
+    SharedPassphrase::instance().clear();
+    Prompts::queuePassphraseAnswer(false, QString());
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    ASSERT_FALSE(enc->output().isNull());
+    EXPECT_EQ(std::string(enc->output().data(), static_cast<std::size_t>(enc->output().size())), first);
 }
 
 TEST_F(Windows, EnterInTheDecodeOptionsMovesToTheNextInput)
