@@ -243,23 +243,14 @@ RingFailure openKeyRings(PGPContextRef context, const std::string& pubRing, cons
 // and whoever else wants the keys waits for this load.
 std::int32_t loadClaimedKeys()
 {
-    const PGPContextRef context = [] {
-        SessionLock lock;
-        return session.Context;
-    }();
     const AppConfigValues config = AppConfig::instance().snapshot();
-    PGPKeySetRef keySet = nullptr;
-    const RingFailure failure = openKeyRings(context, config.PubRing, config.SecRing, keySet);
+    const std::int32_t result = OpenSessionKeyRings(config.PubRing, config.SecRing);
     SessionLock lock;
     keysLoading = false;
     settled.notify_all();
-    if (failure.label) {
-        report("PGP_LoadRings", sdkFailure(failure.label, failure.code));
-        return failure.result;
-    }
-    session.KeySet = keySet;
-    setKeyRingItem("Unload keys");
-    return 0;
+    if (session.KeySet)
+        setKeyRingItem("Unload keys");
+    return result;
 }
 
 }  // namespace
@@ -310,14 +301,16 @@ std::int32_t PGP_LoadKeys()
 
 std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& secRing)
 {
+    // The rings are read without the session's lock, which is taken only
+    // to install the key set.
     PGPContextRef context = sessionSnapshot().Context;
     PGPKeySetRef keySet = nullptr;
     const RingFailure failure = openKeyRings(context, pubRing, secRing, keySet);
+    SessionLock lock;
     if (failure.label) {
         report("PGP_LoadRings", sdkFailure(failure.label, failure.code));
         return failure.result;
     }
-    SessionLock lock;
     if (session.KeySet)
         call::PGPFreeKeySet(keySet);  // someone else's load came first
     else

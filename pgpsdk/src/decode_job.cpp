@@ -298,6 +298,12 @@ PGPError failureOf(VerifyRun& run, int passphraseAsks, const DecodeInput& in)
                                                                      : kPGPError_IntegrityCheckFailed;
     const bool keyRefused = r == RNP_ERROR_NO_SUITABLE_KEY || (r == RNP_ERROR_KEY_NOT_FOUND && recipientCount) ||
                             r == RNP_ERROR_BAD_PASSWORD || r == RNP_ERROR_DECRYPT_FAILED;
+    if (keyRefused && passphraseAsks > 0 && hasHiddenRecipient(op)) {
+        // No key is named: a passphrase that opens one of them was right,
+        // and the message is for none of them.
+        const bool opens = in.keys && passphraseOpensAnyKey(*in.keys, in.passphrase);
+        return opens ? kPGPError_NoDecryptionKey : kPGPError_BadPassphrase;
+    }
     if (keyRefused && passphraseAsks > 0)
         return passphraseOpensARecipientKey(op, in) ? kPGPError_CorruptData : kPGPError_BadPassphrase;
     if (keyRefused && recipientCount)
@@ -365,10 +371,9 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
     HiddenMatch hidden;
     if (wrongKey(run->result) && job.keySet && hasHiddenRecipient(run->op.get())) {
         hidden = tryHiddenRecipients(ffi, data, size, maxSize, job.keySet->keys, passphrase);
+        passphraseAsks += hidden.passphraseAsks;
         if (hidden.run)
             run = std::move(hidden.run);
-        else if (hidden.passphraseAsks > 0)
-            passphraseAsks = passphraseOpensAnyKey(job.keySet->keys, passphrase) ? 0 : 1;
     }
     PGPError result = reportRecipients(context, ctx, job, store, run->op.get(), hidden.key, hidden.packetIndex);
     bool signatureTrouble = false;
@@ -377,7 +382,7 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
     if (result)
         return result;  // the handler stopped the job; the block is wiped with it
     const DecodeInput in {data, size, job.keySet ? &job.keySet->keys : nullptr, passphrase};
-    if (PGPError e = runError(*run, signatureTrouble, hidden.key ? 0 : passphraseAsks, in))
+    if (PGPError e = runError(*run, signatureTrouble, passphraseAsks, in))
         return e;
     run->op.reset();
     run->output.reset();
