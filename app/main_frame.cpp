@@ -282,7 +282,9 @@ void MainFrame::fitOneChildWindow()
 {
     // Room for one encode or decode window whole, and for a few more on a
     // larger screen (two thirds of it), within the screen.
-    const QSize child = dluSize(font(), 447, 196) + QSize(24, 48);
+    // The encode window's row of buttons and size displays needs about 500
+    // units, more than the 447 of its nominal size.
+    const QSize child = dluSize(font(), 500, 196) + QSize(24, 48);
     const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     QSize wanted = size().expandedTo(QSize(child.width(), child.height() + bars));
     if (const QScreen* s = screen()) {
