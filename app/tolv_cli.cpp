@@ -8,6 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -121,7 +126,11 @@ PassphraseRead readPassphrase(int fd, std::string& out)
 // The exit code a run's last message stands for.
 int exitCodeFromMessages()
 {
-    const auto messages = Prompts::shownMessages();
+    auto messages = Prompts::shownMessages();
+    // Damaged keys left out of a ring stand for no failure.
+    messages.erase(std::remove_if(messages.begin(), messages.end(),
+                                  [](const auto& m) { return m.text.startsWith("Damaged keys left out:"); }),
+                   messages.end());
     if (messages.empty())
         return Failure;
     const auto& m = messages.back();
@@ -156,6 +165,42 @@ int exitCodeFromMessages()
     case kPGPError_WriteFailed: return IoFailure;
     default: return Failure;
     }
+}
+
+// Where a slow ring load tells its time: the terminal behind standard error, if any.
+int progressFd = -1;
+
+void writeProgress(const std::string& text)
+{
+    if (::write(progressFd, text.data(), text.size()) < 0)
+        progressFd = -1;
+}
+
+// PGP_LoadRings, telling a terminal user how long a slow load has taken:
+// a ring of many thousands of keys or user IDs takes seconds to check.
+std::int32_t loadRings()
+{
+    if (progressFd < 0)
+        return sdk::PGP_LoadRings();
+    std::mutex m;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread ticker([&] {
+        std::unique_lock lock(m);
+        int seconds = 0;
+        while (!done.wait_for(lock, std::chrono::seconds(1), [&] { return finished; }))
+            writeProgress("\rLoading and checking the key rings... " + std::to_string(++seconds) + " s");
+        if (seconds > 0 && progressFd >= 0)
+            writeProgress("\r\033[K");  // the line is cleared again
+    });
+    const std::int32_t result = sdk::PGP_LoadRings();
+    {
+        std::lock_guard lock(m);
+        finished = true;
+    }
+    done.notify_one();
+    ticker.join();
+    return result;
 }
 
 struct Input {
@@ -195,7 +240,7 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
     Input input;
     if (!loadInput(in, input))
         return IoFailure;
-    if (sdk::PGP_LoadRings() != 0)
+    if (loadRings() != 0)
         return IoFailure;
     sdk::PGPData eventReport;  // the event handler's user value
     sdk::SdkBlock output;
@@ -241,7 +286,7 @@ int decodeCommand(const std::string& in, const std::string& out)
     Input input;
     if (!loadInput(in, input))
         return IoFailure;
-    if (sdk::PGP_LoadRings() != 0)
+    if (loadRings() != 0)
         return IoFailure;
     sdk::DecodeReport report;
     sdk::SdkBlock output;
@@ -259,7 +304,7 @@ int decodeCommand(const std::string& in, const std::string& out)
 
 int keysCommand(int order)
 {
-    if (sdk::PGP_LoadRings() != 0)
+    if (loadRings() != 0)
         return IoFailure;
     if (!sdk::sessionSnapshot().KeySet)
         return IoFailure;
@@ -333,7 +378,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
 #ifndef TOLV_UNFILTERED_STDERR
     platform::StderrFilter quietLibrary;
+    const int terminal = quietLibrary.originalFd();
+#else
+    const int terminal = STDERR_FILENO;
 #endif
+    progressFd = ::isatty(terminal) ? terminal : -1;
     Prompts::setConsoleMode(true);
     CliOptions opts;
     const std::string error = parseArguments(std::vector<std::string>(argv + 1, argv + argc), opts);

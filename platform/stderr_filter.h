@@ -16,6 +16,8 @@ public:
     StderrFilter& operator=(const StderrFilter&) = delete;
 
     static bool isLibraryDiagnostic(std::string_view line);
+    // Standard error as it was, for output that must not wait for a line's end.
+    int originalFd() const { return savedFd_; }
 
 private:
     void forward(int readFd);

@@ -1,13 +1,16 @@
 #include "sdk/sdk_session.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 
 #include "app/app_config.h"
 #include "app/error_text.h"
 #include "app/frame_window.h"
+#include "app/path_text.h"
 #include "app/prompts.h"
 #include "sdk/sdk_entry_table.h"
 
@@ -23,6 +26,9 @@ std::vector<PGPKeySetRef> retiredKeySets;  // unloaded while in use; freed when 
 // A ring load runs without the lock; others wait for it to settle.
 bool keysLoading = false;
 std::condition_variable_any settled;
+// Tolv's own extension of the library, resolved beside the table when present.
+using SkippedKeysFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*);
+std::atomic<SkippedKeysFn> skippedKeysEntry {nullptr};
 
 struct PendingMessage {
     QString caption;
@@ -168,6 +174,7 @@ std::int32_t Load_PGP()
         SdkEntryTable::setAddress(i, address);
     }
     session.LibraryLoaded = true;
+    skippedKeysEntry = reinterpret_cast<SkippedKeysFn>(platform::resolveSymbol(handle, "tolvGetSkippedKeys"));
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     setLibraryItem("Unload PGP");
     return 0;
@@ -199,6 +206,7 @@ std::int32_t UnLoad_PGP()
         session.LibraryHandle = nullptr;
     }
     SdkEntryTable::clear();
+    skippedKeysEntry = nullptr;
     setLibraryItem("Load PGP");
     return 0;
 }
@@ -236,6 +244,22 @@ RingFailure openKeyRings(PGPContextRef context, const std::string& pubRing, cons
         return {"PGPOpenKeyRingPair  error# ", e, -4};
     }
     return {};
+}
+
+// Tells which rings held keys that could not be read; the others are loaded.
+void warnOfSkippedKeys(PGPKeySetRef keySet, const std::string& pubRing, const std::string& secRing)
+{
+    PGPUInt32 pub = 0, sec = 0;
+    const SkippedKeysFn skippedKeys = skippedKeysEntry;
+    if (!skippedKeys || skippedKeys(keySet, &pub, &sec) != kPGPError_NoErr || (pub == 0 && sec == 0))
+        return;
+    QStringList where;
+    if (pub)
+        where << QString::number(pub) + " in " + pathToQString(pubRing);
+    if (sec)
+        where << QString::number(sec) + " in " + pathToQString(secRing);
+    report("PGP_LoadRings", "Damaged keys left out: " + where.join(", ") + "|All other keys are loaded.",
+           Prompts::Icon::Exclamation);
 }
 
 // Opens the rings for a load claimed under the lock (keysLoading set). A
@@ -311,10 +335,12 @@ std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& 
         report("PGP_LoadRings", sdkFailure(failure.label, failure.code));
         return failure.result;
     }
-    if (session.KeySet)
+    if (session.KeySet) {
         call::PGPFreeKeySet(keySet);  // someone else's load came first
-    else
+    } else {
         session.KeySet = keySet;
+        warnOfSkippedKeys(keySet, pubRing, secRing);
+    }
     return 0;
 }
 

@@ -147,6 +147,15 @@ TEST_F(Cli, ListsTheKeyTree)
     EXPECT_EQ(out.rfind("1\tLeap Day <leap@example.org>\t2048\tRSA public key\t0x", 0), 0u) << out.substr(0, 200);
     EXPECT_NE(out.find("\t29.02.2000\n"), std::string::npos);
     EXPECT_NE(out.find("1\tRex Revoked <rex@example.org>\t2048\tRevoked RSA key pair"), std::string::npos);
+
+    // A damaged key is left out with a warning; the others are listed.
+    const std::string fx = sourceDir() + "/tests/fixtures/";
+    writeWholeFile(dir.file("damaged.pgp"), withDamagedKey(readWholeFile(fx + "pubring.pgp"), 2));
+    writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("damaged.pgp") + "\nSecRing=" + fx + "secring.pgp\n");
+    std::string err;
+    ASSERT_EQ(cli("keys", &out, &err), 0);
+    EXPECT_NE(err.find("PGP_LoadRings: Damaged keys left out: 1 in " + dir.file("damaged.pgp")), std::string::npos) << err;
+    EXPECT_NE(out.find("Rex Revoked"), std::string::npos);
 }
 
 TEST_F(Cli, PhotoIdsAreListedAsPhotoNotAsBytes)

@@ -79,6 +79,7 @@ TEST(PgpSdkLibrary, ExportsExactlyTheEntryPointTable)
         if (!l.empty())
             exported.insert(l.substr(0, l.find('@')));
     std::set<std::string> expected(tableNames().begin(), tableNames().end());
+    expected.insert("tolvGetSkippedKeys");  // Tolv's one extension beside the table
     EXPECT_EQ(exported, expected);
 }
 
@@ -147,21 +148,26 @@ TEST(PgpSdkRings, MissingCorruptEmptyAndDirectoryRings)
     EXPECT_EQ(s.open(dir.path(), fixture("secring.pgp")), kPGPError_CantOpenFile);
     EXPECT_EQ(s.keys, nullptr);
 
-    // Junk after the last key, or one damaged key, costs only what it spoils.
-    PGPUInt32 all = 0, kept = 0;
+    // Junk after the last key, or one damaged key, costs only what it spoils,
+    // and the key set tells how much was left out of which ring.
+    PGPUInt32 all = 0, kept = 0, pubSkipped = 9, secSkipped = 9;
     ASSERT_EQ(s.open(fixture("pubring.pgp"), fixture("secring.pgp")), 0);
     PGPCountKeys(s.keys, &all);
+    EXPECT_EQ(tolvGetSkippedKeys(s.keys, &pubSkipped, &secSkipped), 0);
+    EXPECT_EQ(pubSkipped + secSkipped, 0u);
     const std::string ring = readFile(fixture("pubring.pgp"));
-    writeFile(dir.file("junk.pgp"), ring + std::string(100, '\x99'));
-    ASSERT_EQ(s.open(dir.file("junk.pgp"), fixture("secring.pgp")), 0);
-    PGPCountKeys(s.keys, &kept);
-    EXPECT_EQ(kept, all);
-    std::string broken = ring;
-    broken[2000] = static_cast<char>(broken[2000] ^ 0xff);
-    writeFile(dir.file("broken.pgp"), broken);
-    ASSERT_EQ(s.open(dir.file("broken.pgp"), fixture("secring.pgp")), 0);
-    PGPCountKeys(s.keys, &kept);
-    EXPECT_GE(kept + 1, all);
+    const std::pair<std::string, PGPUInt32> cases[] = {
+        {ring + std::string(100, '\x99'), 0}, {withDamagedKey(ring, 2), 1}, {withDamagedKey(ring, 5), 1}};
+    for (const auto& [bytes, lost] : cases) {
+        writeFile(dir.file("damaged.pgp"), bytes);
+        ASSERT_EQ(s.open(dir.file("damaged.pgp"), fixture("secring.pgp")), 0);
+        PGPCountKeys(s.keys, &kept);
+        EXPECT_EQ(kept + lost, all);
+        EXPECT_EQ(tolvGetSkippedKeys(s.keys, &pubSkipped, &secSkipped), 0);
+        EXPECT_EQ(pubSkipped, 1u);
+        EXPECT_EQ(secSkipped, 0u);
+    }
+    EXPECT_EQ(tolvGetSkippedKeys(nullptr, &pubSkipped, &secSkipped), kPGPError_BadParams);
 
     writeFile(dir.file("empty.pgp"), "");
     ASSERT_EQ(s.open(dir.file("empty.pgp"), dir.file("empty.pgp")), 0);

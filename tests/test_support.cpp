@@ -100,10 +100,12 @@ int GpgHome::gpg(const std::string& args, std::string* out) const
                     out);
 }
 
-std::string withoutKeyRevocations(const std::string& ring)
+namespace {
+
+// Walks a key ring's packets (old and new header formats; no partial lengths
+// in key rings), calling visit(tag, start, body, end) for each.
+template <typename Visit> void forEachPacket(const std::string& ring, Visit visit)
 {
-    // Walks the packets (old and new header formats; no partial lengths in key rings).
-    std::string out;
     std::size_t pos = 0;
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(ring[i]); };
     while (pos < ring.size()) {
@@ -126,11 +128,32 @@ std::string withoutKeyRevocations(const std::string& ring)
                 len = (len << 8) | byte(pos + 1 + static_cast<std::size_t>(i));
             body = pos + 1 + static_cast<std::size_t>(n);
         }
-        const bool keyRevocation = tag == 2 && byte(body) == 4 && byte(body + 1) == 0x20;
-        if (!keyRevocation)
-            out += ring.substr(pos, body + len - pos);
+        visit(tag, pos, body, body + len);
         pos = body + len;
     }
+}
+
+}  // namespace
+
+std::string withoutKeyRevocations(const std::string& ring)
+{
+    std::string out;
+    forEachPacket(ring, [&](int tag, std::size_t start, std::size_t body, std::size_t end) {
+        const bool keyRevocation = tag == 2 && ring[body] == 4 && ring[body + 1] == 0x20;
+        if (!keyRevocation)
+            out += ring.substr(start, end - start);
+    });
+    return out;
+}
+
+std::string withDamagedKey(const std::string& ring, int index)
+{
+    std::string out = ring;
+    int keys = 0;
+    forEachPacket(ring, [&](int tag, std::size_t, std::size_t body, std::size_t) {
+        if ((tag == 5 || tag == 6) && keys++ == index)
+            out[body] = 9;  // a key version nobody knows
+    });
     return out;
 }
 

@@ -49,6 +49,8 @@ public:
 
 // The key ring's packets without its key revocation signatures (type 0x20).
 std::string withoutKeyRevocations(const std::string& ring);
+// The ring with its index-th primary key (from 0) made unreadable.
+std::string withDamagedKey(const std::string& ring, int index);
 
 class QWidget;
 // Saves a picture of the widget as NAME.png in $TOLV_SCREENSHOT_DIR, when

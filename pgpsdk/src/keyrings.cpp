@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "boundary.h"
-#include "message_damage.h"
+#include "ring_import.h"
 #include "key_model.h"
 #include "objects.h"
 
@@ -50,37 +50,6 @@ PGPError readRingFile(const std::string& path, std::vector<char>& out)
     const bool longer = ::read(fd, &extra, 1) > 0;
     ::close(fd);
     return longer ? kPGPError_CantOpenFile : kPGPError_NoErr;
-}
-
-// Imports keys from bytes; false when librnp refused them.
-bool importKeys(rnp_ffi_t ffi, const char* bytes, std::size_t size, std::uint32_t flags, std::string& report)
-{
-    rnp_input_t raw = nullptr;
-    if (rnp_input_from_memory(&raw, reinterpret_cast<const uint8_t*>(bytes), size, false) != RNP_SUCCESS)
-        return false;
-    InputHandle input(raw);
-    char* results = nullptr;
-    const rnp_result_t r = rnp_import_keys(ffi, input.get(), flags | RNP_LOAD_SAVE_PERMISSIVE, &results);
-    report = takeRnpString(results);
-    return r == RNP_SUCCESS;
-}
-
-PGPError importRing(rnp_ffi_t ffi, const std::vector<char>& bytes, std::uint32_t flags)
-{
-    if (bytes.empty())
-        return kPGPError_NoErr;  // an empty file is an empty ring
-    std::string report;
-    bool ok = importKeys(ffi, bytes.data(), bytes.size(), flags, report);
-    if (!ok) {
-        // Damage after the last whole packet (junk at the end) would reject
-        // every key before it: the whole packets are taken on their own.
-        const std::size_t whole =
-            wholePacketsPrefix(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        ok = whole > 0 && importKeys(ffi, bytes.data(), whole, flags, report);
-    }
-    if (!ok || report.find("\"fingerprint\"") == std::string::npos)
-        return kPGPError_CorruptKeyRing;  // no key in it at all
-    return kPGPError_NoErr;
 }
 
 }  // namespace
@@ -138,12 +107,13 @@ PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecR
             return kPGPError_OutOfMemory;
         rnp_ffi_t ffi = ownedFfi.get();
         auto store = std::make_shared<KeyStore>(std::move(ownedFfi));
-        PGPError e = importRing(ffi, pubBytes, RNP_LOAD_SAVE_PUBLIC_KEYS);
-        if (!e)
-            e = importRing(ffi, secBytes, RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS);
+        const RingImport pubImport = importRing(ffi, pubBytes, RNP_LOAD_SAVE_PUBLIC_KEYS);
+        RingImport secImport;
+        if (!pubImport.error)
+            secImport = importRing(ffi, secBytes, RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS);
         // The secret ring's bytes are wiped: they hold (protected) key material.
         wipe(secBytes.data(), secBytes.size());
-        if (e)
+        if (PGPError e = pubImport.error ? pubImport.error : secImport.error)
             return e;
 
         auto set = std::make_unique<KeySet>();
@@ -151,7 +121,21 @@ PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecR
         set->store = store;
         set->keys = buildKeys(ctx->core, store);
         set->isMutable = (flags & kPGPKeyRingOpenFlags_Mutable) != 0;
+        set->skippedPublic = pubImport.skipped;
+        set->skippedSecret = secImport.skipped;
         *keySet = reinterpret_cast<PGPKeySetRef>(set.release());
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32* pubSkipped, PGPUInt32* secSkipped)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set || !pubSkipped || !secSkipped)
+            return kPGPError_BadParams;
+        *pubSkipped = set->skippedPublic;
+        *secSkipped = set->skippedSecret;
         return kPGPError_NoErr;
     });
 }

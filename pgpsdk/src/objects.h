@@ -139,6 +139,8 @@ struct KeySet : Tagged {
     std::vector<KeyRef> keys;
     bool isMutable = true;
     int refCount = 1;
+    PGPUInt32 skippedPublic = 0;  // damaged keys left out of the rings it was opened from
+    PGPUInt32 skippedSecret = 0;
     // Keys by the hex ID of the key and of each subkey, made on first use.
     std::unordered_map<std::string, Key*> byKeyId;
     bool indexed = false;

@@ -328,6 +328,11 @@ PGPSDK_API PGPError PGPDecode(PGPContextRef context, PGPOptionListRef firstOptio
 /* Releases a block the SDK handed out (wiped first). Null is ignored. */
 PGPSDK_API PGPError PGPFreeData(void *data);
 
+/* Tolv's extension, beside the table: how many keys (or pieces of damaged
+ * data after the last key) each ring file of a key set opened with
+ * PGPOpenKeyRingPair held that could not be read and were left out. */
+PGPSDK_API PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32 *pubSkipped, PGPUInt32 *secSkipped);
+
 #ifdef __cplusplus
 }
 #endif
