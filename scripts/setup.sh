@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev
   librnp-dev rnp
+  libbotan-2-dev libjson-c-dev libbz2-dev
   libgtest-dev
   gnupg sq zlib1g-dev
   clang libclang-rt-14-dev time

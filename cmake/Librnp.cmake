@@ -1,0 +1,37 @@
+# librnp for the SDK library, as the target tolv_librnp: the bundled source
+# (third_party/rnp, patched and built static by scripts/build-librnp.sh), or
+# with TOLV_SYSTEM_LIBRNP the system's shared librnp.
+option(TOLV_SYSTEM_LIBRNP "Build against the system's librnp instead of the bundled one" OFF)
+
+add_library(tolv_librnp INTERFACE)
+if(TOLV_SYSTEM_LIBRNP)
+  pkg_check_modules(RNP REQUIRED IMPORTED_TARGET librnp)
+  target_link_libraries(tolv_librnp INTERFACE PkgConfig::RNP)
+  return()
+endif()
+
+if(TOLV_FUZZ)
+  set(_librnp_variant fuzz)
+else()
+  set(_librnp_variant release)
+endif()
+set(_librnp_dir ${CMAKE_BINARY_DIR}/librnp)
+execute_process(
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-librnp.sh ${_librnp_dir} ${_librnp_variant}
+  RESULT_VARIABLE _librnp_result)
+if(NOT _librnp_result EQUAL 0)
+  message(FATAL_ERROR "The bundled librnp did not build; see ${_librnp_dir}/build.log")
+endif()
+# Configured again whenever the source or a patch changes.
+file(GLOB _librnp_inputs ${CMAKE_SOURCE_DIR}/third_party/rnp/*.tar.gz ${CMAKE_SOURCE_DIR}/third_party/rnp/patches/*)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_librnp_inputs}
+             ${CMAKE_SOURCE_DIR}/scripts/build-librnp.sh)
+
+pkg_check_modules(BOTAN REQUIRED IMPORTED_TARGET botan-2)
+pkg_check_modules(JSONC REQUIRED IMPORTED_TARGET json-c)
+find_package(BZip2 REQUIRED)
+find_package(ZLIB REQUIRED)
+target_include_directories(tolv_librnp SYSTEM INTERFACE ${_librnp_dir}/install/include)
+target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC)
+target_link_libraries(tolv_librnp INTERFACE ${_librnp_dir}/install/lib/librnp.a
+                      PkgConfig::BOTAN PkgConfig::JSONC BZip2::BZip2 ZLIB::ZLIB)
