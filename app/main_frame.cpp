@@ -19,7 +19,7 @@
 #include "app/dialog_units.h"
 #include "app/prompts.h"
 #include "app/settings_window.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 
 QEvent::Type SysCommandEvent::eventType()
 {

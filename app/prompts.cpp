@@ -14,7 +14,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/shared_passphrase.h"
+#include "app/frame_window.h"
+#include "core/shared_passphrase.h"
 #include "platform/code_page.h"
 
 namespace Prompts {
@@ -24,7 +25,6 @@ namespace {
 struct SeamState {
     std::mutex mutex;
     bool testMode = false;
-    bool consoleMode = false;
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<PassphraseAnswer> passphraseAnswers;
     std::deque<std::optional<long long>> numberAnswers;
@@ -111,10 +111,6 @@ void message(const QString& caption, const QString& text, Icon icon)
         std::lock_guard lock(seam().mutex);
         if (seam().testMode)
             seam().messages.push_back({caption, text, icon});
-        if (seam().consoleMode) {
-            QByteArray line = (caption + ": " + QString(text).replace('|', "\n  ")).toUtf8();
-            std::fprintf(stderr, "%s\n", line.constData());
-        }
         if (seam().testMode)
             return;
     }
@@ -249,13 +245,6 @@ void setTestMode(bool on)
     seam().testMode = on;
 }
 
-void setConsoleMode(bool on)
-{
-    std::lock_guard lock(seam().mutex);
-    seam().testMode = on;
-    seam().consoleMode = on;
-}
-
 bool testMode()
 {
     std::lock_guard lock(seam().mutex);
@@ -342,4 +331,33 @@ int PASSPHRASEDIALOG(PassphraseBuffer& buffer)
     if (!answer.accepted)
         return 0;
     return QString::fromUtf8(typed.data(), static_cast<int>(typed.size())).size();
+}
+
+namespace {
+
+// The seam as the front end of the core and the SDK binding.
+class PromptsFrontend : public frontend::Frontend {
+public:
+    void show(const frontend::Notice& n) override { Prompts::message(n.caption, n.text, n.icon); }
+    std::optional<QString> chooseFile(const frontend::FileRequest& request) override
+    {
+        return Prompts::chooseFile(request);
+    }
+    bool askPassphrase(PassphraseBuffer& buffer) override { return PASSPHRASEDIALOG(buffer) != 0; }
+    void libraryLoadedChanged(bool loaded) override
+    {
+        FrameWindow::setMenuText(FrameWindow::MenuItem::Library, loaded ? "Unload PGP" : "Load PGP");
+    }
+    void keysLoadedChanged(bool loaded) override
+    {
+        FrameWindow::setMenuText(FrameWindow::MenuItem::KeyRing, loaded ? "Unload keys" : "Load keys");
+    }
+};
+
+}  // namespace
+
+void Prompts::installAsFrontend()
+{
+    static PromptsFrontend seam;
+    frontend::install(&seam);
 }

@@ -8,7 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/secret_text.h"
+#include "core/frontend.h"
+#include "platform/secret_text.h"
 
 class QWidget;
 
@@ -20,22 +21,14 @@ class QWidget;
 // block a run.
 namespace Prompts {
 
-enum class Icon { Stop, Exclamation, Information };
+using Icon = frontend::Icon;
+using FileMode = frontend::FileMode;
+using FileRequest = frontend::FileRequest;
 
 struct ShownMessage {
     QString caption;
     QString text;  // as given, with "|" for line breaks
     Icon icon;
-};
-
-enum class FileMode { Open, Save };
-
-struct FileRequest {
-    QString title;
-    QString directory;
-    QString fileName;
-    QStringList filters;  // Qt filter strings, first one selected
-    FileMode mode;
 };
 
 // A message box with an OK button; "|" in the text starts a new line.
@@ -80,10 +73,8 @@ void setQuitting(bool on);
 
 // ---- answered without dialogs ----
 // Test mode: nothing is shown; messages are recorded, other prompts take
-// queued answers. Console mode: the same, and every message is also
-// written to standard error as "caption: text".
+// queued answers.
 void setTestMode(bool on);
-void setConsoleMode(bool on);
 bool testMode();
 void queueFileAnswer(std::optional<QString> path);
 void queuePassphraseAnswer(bool accepted, const QString& text);
@@ -100,5 +91,10 @@ void setPassphraseDialog(PassphraseDialogFactory factory);
 
 // The widget prompts are parented to (the frame), when there is one.
 void setParentWidget(QWidget* parent);
+
+// Makes this seam the core's and the SDK binding's front end: their notices
+// become message boxes, their file and passphrase requests dialogs, and the
+// SDK's state the frame's menu texts.
+void installAsFrontend();
 
 }  // namespace Prompts

@@ -7,14 +7,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/app_config.h"
 #include "app/dialog_units.h"
-#include "app/error_text.h"
-#include "app/path_text.h"
-#include "app/prompts.h"
-#include "platform/file_access.h"
-#include "platform/last_error.h"
-#include "platform/profile.h"
+#include "core/path_text.h"
 
 namespace {
 
@@ -63,22 +57,9 @@ private:
 
 void SCAN_INI(ScanIniMode mode, const char* firstArgument)
 {
-    AppConfig& config = AppConfig::instance();
-    const std::string iniPath =
-        mode == ScanIniMode::Read ? chooseIniPath(firstArgument ? firstArgument : "") : config.snapshot().IniPath;
-    // A path the system refuses is said so plainly; defaults are used and
-    // nothing is written, never a file at a shortened name.
-    if (platform::pathTooLong(platform::resolveProfilePath(iniPath))) {
-        Prompts::message("SCAN_INI", "The settings file's name is too long:|" + pathToQString(iniPath) + "|" +
-                                         QString::fromStdString(errorTextForCode(platform::win::FilenameTooLong)),
-                         Prompts::Icon::Stop);
-        if (mode == ScanIniMode::Read)
-            config.assign(defaultSettings(iniPath));
+    const std::string iniPath = iniPathForScan(mode, firstArgument);
+    if (iniPath.empty())
         return;
-    }
     ScanIniProgress progress(pathToQString(iniPath));
-    if (mode == ScanIniMode::Read)
-        config.assign(readSettingsFile(iniPath));
-    else
-        writeSettingsFile(config.snapshot());
+    scanIniFile(mode, iniPath);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-enum class ScanIniMode { Read, Write };
+#include "core/ini_scan.h"
 
 // Reads the settings (choosing the ini file from the first argument) into
 // AppConfig, or writes AppConfig to its ini file, showing a small progress

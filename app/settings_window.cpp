@@ -15,13 +15,13 @@
 
 #include <climits>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/dialog_units.h"
-#include "app/file_io.h"
+#include "core/file_io.h"
 #include "app/focus_next.h"
 #include "app/frame_window.h"
 #include "app/main_frame.h"
-#include "app/path_text.h"
+#include "core/path_text.h"
 #include "app/scan_ini.h"
 
 namespace {

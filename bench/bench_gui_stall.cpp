@@ -16,10 +16,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"
 #include "windows/buffer_view.h"
 #include "windows/decode_window.h"

@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
-#include "app/prompts.h"
+#include "core/app_config.h"
 #include "pgpsdk/pgpsdk.h"
 #include "sdk/sdk_session.h"
-#include "windows/key_tree.h"
+#include "sdk/key_tree.h"
 
 namespace {
 
@@ -35,7 +34,6 @@ template <typename F> double timeMs(F&& f)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Prompts::setConsoleMode(true);
     if (argc < 3) {
         std::fprintf(stderr, "usage: bench_sdk_startup PUBRING SECRING [RUNS]\n");
         return 2;

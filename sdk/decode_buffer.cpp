@@ -1,6 +1,6 @@
 #include "sdk/decode_buffer.h"
 
-#include "app/prompts.h"
+#include "core/frontend.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
@@ -16,7 +16,7 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     if (!use.loadKeys())
         return false;
     // Asked before every decoding with an empty buffer, encrypted message or not.
-    if (passphrase.get().empty() && PASSPHRASEDIALOG(passphrase) == 0) {
+    if (passphrase.get().empty() && !frontend::current().askPassphrase(passphrase)) {
         setOutcome(outcome, kPGPError_UserAbort);
         return false;
     }

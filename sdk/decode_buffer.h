@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_block.h"
 

@@ -1,6 +1,6 @@
 #include "sdk/encode_buffer.h"
 
-#include "app/prompts.h"
+#include "core/frontend.h"
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_messages.h"
@@ -72,11 +72,13 @@ bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string
         return false;
     }
     if (count < 1) {
-        Prompts::message(kCaption, "Unable to find a key for " + QString::fromStdString(text), Prompts::Icon::Exclamation);
+        frontend::notify({kCaption, "Unable to find a key for " + QString::fromStdString(text), frontend::Icon::Exclamation,
+                          frontend::Failure::KeyChoice});
         return false;
     }
     if (count > 1) {
-        Prompts::message(kCaption, "Ambiguous key choice: " + QString::fromStdString(text), Prompts::Icon::Exclamation);
+        frontend::notify({kCaption, "Ambiguous key choice: " + QString::fromStdString(text), frontend::Icon::Exclamation,
+                          frontend::Failure::KeyChoice});
         return false;
     }
     return true;
@@ -92,7 +94,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     SdkUse use;  // counts this run; unloading the library waits for its end
     if (!use.loadKeys())
         return false;
-    if (passphrase.get().empty() && PASSPHRASEDIALOG(passphrase) == 0) {
+    if (passphrase.get().empty() && !frontend::current().askPassphrase(passphrase)) {
         setOutcome(outcome, kPGPError_UserAbort);
         return false;
     }

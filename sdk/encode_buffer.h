@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/sdk_block.h"
 
 namespace sdk {

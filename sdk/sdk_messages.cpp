@@ -1,13 +1,14 @@
 #include "sdk/sdk_messages.h"
 
+#include "core/frontend.h"
 #include "sdk/sdk_session.h"
 
 namespace sdk {
 
 void reportSdkFailure(const char* caption, const char* label, PGPError code)
 {
-    Prompts::message(caption, QString(label) + QString::number(code) + "|" + QString::fromStdString(PGP_ErrorText(code)),
-                     Prompts::Icon::Stop);
+    frontend::notify({caption, QString(label) + QString::number(code) + "|" + QString::fromStdString(PGP_ErrorText(code)),
+                      frontend::Icon::Stop, frontend::Failure::Sdk, code});
 }
 
 void forgetWrongPassphrase(PassphraseBuffer& passphrase, PGPError code)

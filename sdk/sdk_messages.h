@@ -1,8 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "pgpsdk/pgpsdk.h"
 
 namespace sdk {

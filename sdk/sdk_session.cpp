@@ -7,11 +7,10 @@
 #include <atomic>
 #include <condition_variable>
 
-#include "app/app_config.h"
-#include "app/error_text.h"
-#include "app/frame_window.h"
-#include "app/path_text.h"
-#include "app/prompts.h"
+#include "core/app_config.h"
+#include "core/error_text.h"
+#include "core/path_text.h"
+#include "core/frontend.h"
 #include "sdk/sdk_entry_table.h"
 
 namespace sdk {
@@ -30,13 +29,8 @@ std::condition_variable_any settled;
 using SkippedKeysFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*);
 std::atomic<SkippedKeysFn> skippedKeysEntry {nullptr};
 
-struct PendingMessage {
-    QString caption;
-    QString text;
-    Prompts::Icon icon;
-};
 thread_local int lockDepth = 0;
-thread_local std::vector<PendingMessage> pending;
+thread_local std::vector<frontend::Notice> pending;
 
 // The session lock. Messages reported while it is held wait until the
 // outermost holder lets go.
@@ -50,8 +44,8 @@ public:
         if (lockDepth == 0 && !pending.empty()) {
             auto messages = std::move(pending);
             pending.clear();
-            for (const auto& m : messages)
-                Prompts::message(m.caption, m.text, m.icon);
+            for (const auto& notice : messages)
+                frontend::notify(notice);
         }
     }
     SessionLock(const SessionLock&) = delete;
@@ -69,12 +63,15 @@ private:
     std::unique_lock<std::recursive_mutex> lock_;
 };
 
-void report(const QString& caption, const QString& text, Prompts::Icon icon = Prompts::Icon::Stop)
+// Session failures are about the library or the rings: I/O failures.
+void report(const QString& caption, const QString& text, frontend::Icon icon = frontend::Icon::Stop,
+            frontend::Failure failure = frontend::Failure::Io)
 {
+    frontend::Notice notice {caption, text, icon, failure};
     if (lockDepth > 0)
-        pending.push_back({caption, text, icon});
+        pending.push_back(notice);
     else
-        Prompts::message(caption, text, icon);
+        frontend::notify(notice);
 }
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
@@ -84,8 +81,8 @@ QString sdkFailure(const char* label, PGPError code)
     return QString(label) + QString::number(code) + "|" + q(PGP_ErrorText(code));
 }
 
-void setLibraryItem(const char* text) { FrameWindow::setMenuText(FrameWindow::MenuItem::Library, text); }
-void setKeyRingItem(const char* text) { FrameWindow::setMenuText(FrameWindow::MenuItem::KeyRing, text); }
+void announceLibrary(bool loaded) { frontend::current().libraryLoadedChanged(loaded); }
+void announceKeys(bool loaded) { frontend::current().keysLoadedChanged(loaded); }
 
 // The platform's own name for a ".dll" name: lib + stem + .so.
 std::string sharedObjectName(const std::string& dllName)
@@ -176,7 +173,7 @@ std::int32_t Load_PGP()
     session.LibraryLoaded = true;
     skippedKeysEntry = reinterpret_cast<SkippedKeysFn>(platform::resolveSymbol(handle, "tolvGetSkippedKeys"));
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
-    setLibraryItem("Unload PGP");
+    announceLibrary(true);
     return 0;
 }
 
@@ -188,7 +185,7 @@ std::int32_t UnLoad_PGP()
         report("UnLoad_PGP",
                "Can't unload PGP:" + q(AppConfig::instance().snapshot().DLLName) + "|In use: " +
                    QString::number(session.UseCount) + "|Close all child windows and try again",
-               Prompts::Icon::Exclamation);
+               frontend::Icon::Exclamation, frontend::Failure::Other);
         return -1;
     }
     PGP_UnloadKeys();
@@ -207,7 +204,7 @@ std::int32_t UnLoad_PGP()
     }
     SdkEntryTable::clear();
     skippedKeysEntry = nullptr;
-    setLibraryItem("Load PGP");
+    announceLibrary(false);
     return 0;
 }
 
@@ -259,7 +256,7 @@ void warnOfSkippedKeys(PGPKeySetRef keySet, const std::string& pubRing, const st
     if (sec)
         where << QString::number(sec) + " in " + pathToQString(secRing);
     report("PGP_LoadRings", "Damaged keys left out: " + where.join(", ") + "|All other keys are loaded.",
-           Prompts::Icon::Exclamation);
+           frontend::Icon::Exclamation, frontend::Failure::None);
 }
 
 // Opens the rings for a load claimed under the lock (keysLoading set). A
@@ -273,7 +270,7 @@ std::int32_t loadClaimedKeys()
     keysLoading = false;
     settled.notify_all();
     if (session.KeySet)
-        setKeyRingItem("Unload keys");
+        announceKeys(true);
     return result;
 }
 
@@ -354,7 +351,7 @@ void PGP_UnloadKeys()
     else
         call::PGPFreeKeySet(session.KeySet);
     session.KeySet = nullptr;
-    setKeyRingItem("Load keys");
+    announceKeys(false);
 }
 
 void PGP_FreeContext()

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"
 #include "tests/test_support.h"
 #include "windows/frame_commands.h"

@@ -8,10 +8,10 @@
 #include <functional>
 #include <random>
 
-#include "app/app_config.h"
-#include "app/file_io.h"
+#include "core/app_config.h"
+#include "core/file_io.h"
 #include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"

@@ -11,10 +11,10 @@
 #include <set>
 #include <thread>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "app/error_text.h"
+#include "core/error_text.h"
 #include "platform/last_error.h"
 
 TEST(ErrorText, TableHoldsAllCodes)

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/file_io.h"
-#include "app/path_text.h"
+#include "core/file_io.h"
+#include "core/path_text.h"
 #include "app/prompts.h"
 #include "tests/test_support.h"
 

@@ -13,7 +13,7 @@
 #include "tests/fake_sdk_fixture.h"
 #include "tests/frame_toggle.h"
 #include "windows/key_list_window.h"
-#include "windows/key_tree.h"
+#include "sdk/key_tree.h"
 
 namespace {
 

@@ -22,12 +22,12 @@
 #include <atomic>
 #include <thread>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/scan_ini.h"
 #include "app/prompts.h"
 #include "app/settings_window.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "tests/test_support.h"
 
 class Frame : public ::testing::Test {

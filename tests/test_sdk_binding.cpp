@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
 #include "platform/dynamic_library.h"

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "platform/config_dir.h"
 #include "platform/code_page.h"
 #include "platform/file_access.h"

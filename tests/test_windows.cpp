@@ -18,11 +18,11 @@
 #include <random>
 #include <thread>
 
-#include "app/app_config.h"
+#include "core/app_config.h"
 #include "app/dialog_units.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"
 #include "tests/frame_toggle.h"
 #include "tests/test_support.h"

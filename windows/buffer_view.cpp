@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/secret_text.h"
+#include "platform/secret_text.h"
 #include "platform/code_page.h"
 #include "windows/window_buffer.h"
 

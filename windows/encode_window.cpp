@@ -16,11 +16,11 @@
 #include <memory>
 
 #include "app/dialog_units.h"
-#include "app/file_io.h"
+#include "core/file_io.h"
 #include "app/main_frame.h"
-#include "app/path_text.h"
+#include "core/path_text.h"
 #include "app/prompts.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 #include "platform/code_page.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"

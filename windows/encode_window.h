@@ -3,7 +3,7 @@
 
 #include "sdk/pgp_data.h"
 #include "windows/child_window.h"
-#include "windows/key_choices.h"
+#include "sdk/key_choices.h"
 #include "windows/window_buffer.h"
 
 class BufferView;

@@ -2,7 +2,7 @@
 #include <QAbstractItemModel>
 #include <QIcon>
 
-#include "windows/key_tree.h"
+#include "sdk/key_tree.h"
 
 // The key tree as a Qt model: keys at the top, their user IDs under them,
 // certifications under those; nine columns.

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_units.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 
 PassphraseDialog::PassphraseDialog(QWidget* parent) : QDialog(parent)
 {

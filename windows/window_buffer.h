@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <variant>
 
-#include "app/byte_buffer.h"
+#include "core/byte_buffer.h"
 #include "sdk/sdk_block.h"
 
 class WindowBuffer {

@@ -7,7 +7,7 @@
 #include <QStatusBar>
 
 #include "app/dialog_units.h"
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 
 QString sizeText(std::int64_t n) { return n == 0 ? QString() : QString::number(n); }
 

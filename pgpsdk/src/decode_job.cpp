@@ -32,7 +32,7 @@ struct VerifyRun {
 };
 
 std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
-                                     const SecretString* passphrase)
+                                     const SecretText* passphrase)
 {
     // Decompressed output can be several times the message; reserving that
     // costs address space only, and spares copying the block as it grows.
@@ -115,7 +115,7 @@ struct HiddenMatch {
 };
 
 HiddenMatch tryHiddenRecipients(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
-                                const std::vector<KeyRef>& keys, const SecretString* passphrase)
+                                const std::vector<KeyRef>& keys, const SecretText* passphrase)
 {
     HiddenMatch match;
     std::vector<unsigned char> message = binaryMessage(data, size);
@@ -150,7 +150,7 @@ HiddenMatch tryHiddenRecipients(rnp_ffi_t ffi, const unsigned char* data, std::s
 // Whether the passphrase unlocks one of the secret keys: after no key took a
 // hidden recipient's packet, this tells a wrong passphrase from a message
 // that is for none of them.
-bool passphraseOpensAnyKey(const std::vector<KeyRef>& keys, const SecretString* passphrase)
+bool passphraseOpensAnyKey(const std::vector<KeyRef>& keys, const SecretText* passphrase)
 {
     for (const KeyRef& key : keys) {
         bool isProtected = false;
@@ -251,7 +251,7 @@ struct DecodeInput {
     const unsigned char* data = nullptr;
     std::size_t size = 0;
     const std::vector<KeyRef>* keys = nullptr;
-    const SecretString* passphrase = nullptr;
+    const SecretText* passphrase = nullptr;
 };
 
 // Whether the passphrase unlocks one of the secret keys the message names:
@@ -360,7 +360,7 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
     const std::size_t size = job.input->inputSize;
     if (size == 0)
         return kPGPError_NotPGPMessage;
-    const SecretString* passphrase = job.passphrase ? &job.passphrase->passphrase : nullptr;
+    const SecretText* passphrase = job.passphrase ? &job.passphrase->passphrase : nullptr;
     if (PGPError e = sessionKeyPacketsRefused(data, size))
         return e;
     const std::size_t maxSize = outputCap(size, job.output->maxSize);

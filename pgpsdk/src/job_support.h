@@ -28,7 +28,7 @@ struct JobOptions {
 // librnp asks for passphrases through a callback on the key store; it is
 // pointed at the job's passphrase for the length of one job.
 struct PassphraseSource {
-    const SecretString* text = nullptr;
+    const SecretText* text = nullptr;
     int asked = 0;
     std::set<std::string> keys;  // the keys asked for, by key ID
 };

@@ -112,7 +112,7 @@ PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecR
         if (!pubImport.error)
             secImport = importRing(ffi, secBytes, RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS);
         // The secret ring's bytes are wiped: they hold (protected) key material.
-        wipe(secBytes.data(), secBytes.size());
+        wipeMemory(secBytes.data(), secBytes.size());
         if (PGPError e = pubImport.error ? pubImport.error : secImport.error)
             return e;
 

@@ -14,7 +14,7 @@
 
 #include "pgpsdk/pgpsdk.h"
 #include "rnp_handles.h"
-#include "secret.h"
+#include "platform/secret_text.h"
 
 namespace pgpsdk {
 
@@ -208,7 +208,7 @@ struct Option {
     PGPSize maxSize = 0;
     PGPSize* outSize = nullptr;
     bool armor = false;
-    SecretString passphrase;
+    SecretText passphrase;
     KeyRef key;                 // SignWithKey
     KeySet* keySet = nullptr;   // EncryptToKeySet / KeySetRef (reference held)
     bool hasPassphrase = false;

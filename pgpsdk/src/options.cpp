@@ -164,7 +164,7 @@ PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char* passphrase)
         Option o;
         o.kind = passphrase ? OptionKind::Passphrase : OptionKind::Invalid;
         if (passphrase) {
-            o.passphrase = SecretString(passphrase);
+            o.passphrase = SecretText(passphrase);
             o.hasPassphrase = true;
         }
         return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "secret.h"
+#include "platform/secret_text.h"
 
 namespace pgpsdk {
 
@@ -39,7 +39,7 @@ void freeBlock(void* data)
     if (h->magic != kMagic)
         return;  // not ours: refusing is safer than freeing
     // Pages never written hold nothing and stay untouched.
-    wipe(data, std::min(h->used, h->capacity));
+    wipeMemory(data, std::min(h->used, h->capacity));
     h->magic = 0;
     std::free(h);
 }

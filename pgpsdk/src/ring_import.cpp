@@ -6,7 +6,7 @@
 
 #include "hidden_recipients.h"
 #include "rnp_handles.h"
-#include "secret.h"
+#include "platform/secret_text.h"
 
 namespace pgpsdk {
 
@@ -149,7 +149,7 @@ public:
     ~Dearmoured()
     {
         if (data_)
-            wipe(data_, size_);
+            wipeMemory(data_, size_);
     }
     Dearmoured(const Dearmoured&) = delete;
     Dearmoured& operator=(const Dearmoured&) = delete;

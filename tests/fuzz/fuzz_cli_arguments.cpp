@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_options.h"
+#include "cli/cli_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -20,20 +20,20 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
-#include "app/cli_options.h"
-#include "app/file_io.h"
-#include "app/path_text.h"
-#include "app/prompts.h"
-#include "app/scan_ini.h"
-#include "app/shared_passphrase.h"
+#include "core/app_config.h"
+#include "cli/cli_options.h"
+#include "core/file_io.h"
+#include "core/path_text.h"
+#include "cli/cli_frontend.h"
+#include "core/ini_scan.h"
+#include "core/shared_passphrase.h"
 #include "platform/file_access.h"
 #include "platform/stderr_filter.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
-#include "windows/key_tree.h"
+#include "sdk/key_tree.h"
 
 namespace {
 
@@ -123,29 +123,21 @@ PassphraseRead readPassphrase(int fd, std::string& out)
     return result;
 }
 
-// The exit code a run's last message stands for.
-int exitCodeFromMessages()
+CliFrontend cli;
+
+// The exit code the run's last reported failure stands for.
+int exitCodeFromFailure()
 {
-    auto messages = Prompts::shownMessages();
-    // Damaged keys left out of a ring stand for no failure.
-    messages.erase(std::remove_if(messages.begin(), messages.end(),
-                                  [](const auto& m) { return m.text.startsWith("Damaged keys left out:"); }),
-                   messages.end());
-    if (messages.empty())
+    const auto& failure = cli.lastFailure();
+    if (!failure)
         return Failure;
-    const auto& m = messages.back();
-    if (m.text.startsWith("Unable to find a key for") || m.text.startsWith("Ambiguous key choice"))
-        return MissingKey;
-    if (m.caption == "Load_AllFile" || m.caption == "SaveOnDiskFile" || m.caption == "Load_PGP" ||
-        m.caption == "PGP_LoadRings" || m.caption == "PGP_LoadKeys")
-        return IoFailure;
-    // SDK failures read "label code|text": take the code.
-    const QString firstLine = m.text.section('|', 0, 0);
-    bool ok = false;
-    const int code = firstLine.section(' ', -1).toInt(&ok);
-    if (!ok)
-        return Failure;
-    switch (code) {
+    switch (failure->failure) {
+    case frontend::Failure::Io: return IoFailure;
+    case frontend::Failure::KeyChoice: return MissingKey;
+    case frontend::Failure::Sdk: break;
+    default: return Failure;
+    }
+    switch (failure->sdkCode) {
     case kPGPError_BadPassphrase:
     case kPGPError_MissingPassphrase: return BadPassphrase;
     case kPGPError_NoDecryptionKey:
@@ -213,8 +205,8 @@ bool loadInput(const std::string& path, Input& in)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        Prompts::message("Load_AllFile", QString::fromStdString("Error CreateFile " + path + "|FILE NOT FOUND"),
-                         Prompts::Icon::Stop);
+        frontend::notify({"Load_AllFile", pathToQString("Error CreateFile " + path + "|FILE NOT FOUND"),
+                          frontend::Icon::Stop, frontend::Failure::Io});
         return false;
     }
     std::int64_t size = 0;
@@ -228,10 +220,10 @@ bool loadInput(const std::string& path, Input& in)
 bool save(const std::string& path, const char* data, std::int64_t size)
 {
     QString name = pathToQString(path);  // every byte of the name kept
-    Prompts::queueFileAnswer(name);
-    const std::size_t before = Prompts::shownMessages().size();
+    cli.setNextFile(name);
+    const int before = cli.failureCount();
     SaveOnDiskFile(name, data, size);
-    return Prompts::shownMessages().size() == before;
+    return cli.failureCount() == before;
 }
 
 int encodeCommand(const std::string& signer, const std::string& recipient, bool armor, const std::string& in,
@@ -246,7 +238,7 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
     sdk::SdkBlock output;
     if (!sdk::Encode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, armor,
                              SharedPassphrase::instance(), recipient, signer, &eventReport))
-        return exitCodeFromMessages();
+        return exitCodeFromFailure();
     return save(out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
 }
 
@@ -296,7 +288,7 @@ int decodeCommand(const std::string& in, const std::string& out)
     printDecodeReport(report, outcome);
     std::fflush(stdout);
     if (!ok)
-        return exitCodeFromMessages();
+        return exitCodeFromFailure();
     if (!save(out, output.data(), static_cast<std::int64_t>(output.size())))
         return IoFailure;
     return signatureExitCode(report.signatures);
@@ -371,6 +363,44 @@ int runCommand(const CliOptions& o, std::string& misuse)
     return Usage;
 }
 
+int usage(const std::string& why)
+{
+    std::fprintf(stderr, "tolv-cli: %s\nTry 'tolv-cli --help'.\n", why.c_str());
+    return Usage;
+}
+
+// Reads the settings: a bare file name is in the current folder here, as a
+// shell user means it.
+void readSettings(const std::string& ini)
+{
+    const bool bare = !ini.empty() && ini != "/W" && ini != "/D" && ini.find('/') == std::string::npos;
+    const std::string iniPath = iniPathForScan(ScanIniMode::Read, (bare ? "./" + ini : ini).c_str());
+    if (!iniPath.empty())
+        scanIniFile(ScanIniMode::Read, iniPath);
+}
+
+// Everything after the arguments were read.
+int runParsed(const CliOptions& opts)
+{
+    if (opts.help) {
+        std::fputs(kHelp, stdout);
+        return Ok;
+    }
+    if (opts.command.empty())
+        return usage("no command given");
+    readSettings(opts.ini);
+    if (opts.passphraseGiven)
+        if (int failed = loadPassphrase(opts))
+            return failed;
+    std::string misuse;
+    int result = runCommand(opts, misuse);
+    if (!misuse.empty())
+        return usage(misuse);
+    if (result == Failure && cli.passphraseRequests() > 0 && SharedPassphrase::instance().isEmpty())
+        result = BadPassphrase;
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -383,35 +413,11 @@ int main(int argc, char** argv)
     const int terminal = STDERR_FILENO;
 #endif
     progressFd = ::isatty(terminal) ? terminal : -1;
-    Prompts::setConsoleMode(true);
+    frontend::install(&cli);
     CliOptions opts;
     const std::string error = parseArguments(std::vector<std::string>(argv + 1, argv + argc), opts);
-    auto usage = [](const std::string& why) {
-        std::fprintf(stderr, "tolv-cli: %s\nTry 'tolv-cli --help'.\n", why.c_str());
-        return Usage;
-    };
-    if (!error.empty())
-        return usage(error);
-    if (opts.help) {
-        std::fputs(kHelp, stdout);
-        return Ok;
-    }
-    if (opts.command.empty())
-        return usage("no command given");
-    // A bare file name is in the current folder here, as a shell user means it.
-    const bool bare = !opts.ini.empty() && opts.ini != "/W" && opts.ini != "/D" && opts.ini.find('/') == std::string::npos;
-    SCAN_INI(ScanIniMode::Read, (bare ? "./" + opts.ini : opts.ini).c_str());
-    if (opts.passphraseGiven)
-        if (int failed = loadPassphrase(opts))
-            return failed;
-    // An empty passphrase asks the dialog; here that is a refusal.
-    Prompts::queuePassphraseAnswer(false, QString());
-    std::string misuse;
-    int result = runCommand(opts, misuse);
-    if (!misuse.empty())
-        return usage(misuse);
-    if (result == Failure && Prompts::passphraseRequests() > 0 && SharedPassphrase::instance().isEmpty())
-        result = BadPassphrase;
+    const int result = error.empty() ? runParsed(opts) : usage(error);
     SharedPassphrase::instance().clear();
+    frontend::install(nullptr);
     return result;
 }

@@ -1,4 +1,4 @@
-#include "windows/key_tree.h"
+#include "sdk/key_tree.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/path_text.h"
+#include "core/path_text.h"
 
 namespace {
 

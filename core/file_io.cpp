@@ -1,12 +1,12 @@
-#include "app/file_io.h"
+#include "core/file_io.h"
 
-#include "app/path_text.h"
+#include "core/path_text.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/error_text.h"
-#include "app/prompts.h"
+#include "core/error_text.h"
+#include "core/frontend.h"
 #include "platform/file_access.h"
 #include "platform/last_error.h"
 
@@ -14,6 +14,11 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 QString qPath(const std::string& s) { return pathToQString(s); }
+
+void ioFailure(const QString& caption, const QString& text)
+{
+    frontend::notify({caption, text, frontend::Icon::Stop, frontend::Failure::Io});
+}
 
 QString removeTrailingBlanks(QString s)
 {
@@ -29,16 +34,14 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
     const QString caption = "Load_AllFile";
     int fd = platform::openForReadCreating(fileName);
     if (fd < 0) {
-        Prompts::message(caption, "Error CreateFile " + qPath(fileName) + "|" + q(ErrorText()),
-                         Prompts::Icon::Stop);
+        ioFailure(caption, "Error CreateFile " + qPath(fileName) + "|" + q(ErrorText()));
         return {};
     }
     std::int64_t length = platform::fileSize(fd);
     if (length < 0) {
         std::string why = ErrorText();
         platform::closeFile(fd);
-        Prompts::message(caption, "Error read all file " + qPath(fileName) + "|" + q(why),
-                         Prompts::Icon::Stop);
+        ioFailure(caption, "Error read all file " + qPath(fileName) + "|" + q(why));
         return {};
     }
     size = length;
@@ -46,8 +49,7 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
     if (!block) {
         platform::setLastError(platform::win::NotEnoughMemory);
         platform::closeFile(fd);
-        Prompts::message(caption, "HeapAlloc(" + QString::number(length) + ") error" + q(ErrorText()),
-                         Prompts::Icon::Stop);
+        ioFailure(caption, "HeapAlloc(" + QString::number(length) + ") error" + q(ErrorText()));
         return {};
     }
     std::int64_t got = platform::readFully(fd, block.data(), static_cast<std::uint64_t>(length));
@@ -57,13 +59,11 @@ ByteBuffer Load_AllFile(const std::string& fileName, std::int64_t& size)
     platform::closeFile(fd);
     if (longer) {
         platform::setLastError(platform::win::NotRegularFile);
-        Prompts::message(caption, "Error CreateFile " + qPath(fileName) + "|" + q(ErrorText()), Prompts::Icon::Stop);
+        ioFailure(caption, "Error CreateFile " + qPath(fileName) + "|" + q(ErrorText()));
         return {};
     }
     if (got != length) {
-        Prompts::message(caption,
-                         "Error read all file " + qPath(fileName) + "|Size = " + QString::number(length),
-                         Prompts::Icon::Stop);
+        ioFailure(caption, "Error read all file " + qPath(fileName) + "|Size = " + QString::number(length));
         return {};
     }
     size = length + 1;
@@ -78,12 +78,11 @@ int SaveOnDiskFile(QString& name, const char* data, std::int64_t size)
     const std::string path = pathFromQString(name);
     auto result = platform::writeFileReplacing(path, data, static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
     if (result == platform::WriteResult::OpenFailed) {
-        Prompts::message(caption, "Error CreateFile " + name + "|" + q(ErrorText()), Prompts::Icon::Stop);
+        ioFailure(caption, "Error CreateFile " + name + "|" + q(ErrorText()));
         return 0;
     }
     if (result == platform::WriteResult::WriteFailed) {
-        Prompts::message(caption, "Error write all file " + name + "|Size = " + QString::number(size),
-                         Prompts::Icon::Stop);
+        ioFailure(caption, "Error write all file " + name + "|Size = " + QString::number(size));
         return 2;
     }
     return 0;
@@ -139,13 +138,13 @@ bool FileNameDialog(const QString& title, QString& name, FileDialogMode mode)
     // The dialog is told where to start; the working directory is never
     // changed, so it is the same afterwards for every thread.
     FileDialogStart start = fileDialogStart(name);
-    Prompts::FileRequest request;
+    frontend::FileRequest request;
     request.title = title;
     request.directory = start.directory.isEmpty() ? QDir::currentPath() : start.directory;
     request.fileName = start.fileName;
     request.filters = qtNameFilters(start.filterText);
-    request.mode = mode == FileDialogMode::Open ? Prompts::FileMode::Open : Prompts::FileMode::Save;
-    auto chosen = Prompts::chooseFile(request);
+    request.mode = mode == FileDialogMode::Open ? frontend::FileMode::Open : frontend::FileMode::Save;
+    auto chosen = frontend::current().chooseFile(request);
     if (!chosen)
         return false;
     // File names are case-sensitive here: the chosen path is kept as it is.

@@ -1,4 +1,4 @@
-#include "app/shared_passphrase.h"
+#include "core/shared_passphrase.h"
 
 #include "platform/code_page.h"
 

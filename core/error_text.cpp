@@ -1,4 +1,4 @@
-#include "app/error_text.h"
+#include "core/error_text.h"
 
 #include <algorithm>
 #include <iterator>
@@ -13,7 +13,7 @@ struct ErrorEntry {
 };
 
 constexpr ErrorEntry kErrorTable[] = {
-#include "app/error_table.inc"
+#include "core/error_table.inc"
 };
 
 constexpr bool tableIsSorted()

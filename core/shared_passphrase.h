@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "app/secret_text.h"
+#include "platform/secret_text.h"
 
 // A passphrase text of at most 80 characters that the encoder and decoder
 // read and the passphrase dialog fills.

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/secret_text.h"
+#include "platform/secret_text.h"
 
 // A block of bytes from the heap with its size. It owns the block, wipes it
 // and frees it when released; sizes are 64-bit.

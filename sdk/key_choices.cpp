@@ -1,4 +1,4 @@
-#include "windows/key_choices.h"
+#include "sdk/key_choices.h"
 
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_session.h"

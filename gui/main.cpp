@@ -46,6 +46,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Tolv");
 
     installPassphraseDialog();
+    Prompts::installAsFrontend();
     MainFrame frame;
     wireFrameCommands(frame);
     frame.show();

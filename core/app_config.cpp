@@ -1,4 +1,4 @@
-#include "app/app_config.h"
+#include "core/app_config.h"
 
 #include <climits>
 

@@ -17,11 +17,21 @@ public:
     SecretText() = default;
     explicit SecretText(std::string_view text) : text_(text) {}
     SecretText(const SecretText& other) : text_(other.text_) {}
+    SecretText(SecretText&& other) noexcept : text_(other.text_) { other.clear(); }
     SecretText& operator=(const SecretText& other)
     {
         if (this != &other) {
             clear();
             text_ = other.text_;
+        }
+        return *this;
+    }
+    SecretText& operator=(SecretText&& other) noexcept
+    {
+        if (this != &other) {
+            clear();
+            text_ = other.text_;
+            other.clear();
         }
         return *this;
     }

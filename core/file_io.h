@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/byte_buffer.h"
+#include "core/byte_buffer.h"
 
 // Reads a file whole into a new block that is one byte longer than the file
 // and ends with a zero byte; size receives file length + 1. A missing file is
