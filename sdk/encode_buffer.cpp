@@ -3,6 +3,7 @@
 #include "core/frontend.h"
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_entry_table.h"
+#include "sdk/sdk_holders.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
 
@@ -12,33 +13,14 @@ namespace {
 
 const char* const kCaption = "Encode_PGPBuff";
 
-// The SDK objects of one run; each handle is null when nothing is held.
+// The SDK objects of one run. Members are freed from the last to the
+// first: option list, recipient set, filter, filtered set.
 struct EncodeHandles {
-    PGPOptionListRef optionList = nullptr;
-    PGPKeySetRef recipientSet = nullptr;
-    PGPFilterRef filter = nullptr;
-    PGPKeySetRef filteredSet = nullptr;
+    KeySetHolder filteredSet;
+    FilterHolder filter;
+    KeySetHolder recipientSet;
+    OptionListHolder optionList;
 };
-
-void ReleaseEncodeHandles(EncodeHandles& h)
-{
-    if (h.optionList) {
-        call::PGPFreeOptionList(h.optionList);
-        h.optionList = nullptr;
-    }
-    if (h.recipientSet) {
-        call::PGPFreeKeySet(h.recipientSet);
-        h.recipientSet = nullptr;
-    }
-    if (h.filter) {
-        call::PGPFreeFilter(h.filter);
-        h.filter = nullptr;
-    }
-    if (h.filteredSet) {
-        call::PGPFreeKeySet(h.filteredSet);
-        h.filteredSet = nullptr;
-    }
-}
 
 struct FindSteps {
     const char* filter;
@@ -46,42 +28,94 @@ struct FindSteps {
     const char* count;
 };
 
+bool reportKeyChoice(const QString& text)
+{
+    frontend::notify({kCaption, text, frontend::Icon::Exclamation, frontend::Failure::KeyChoice});
+    return false;
+}
+
 // Leaves a filtered set holding exactly one key, or reports and fails.
 bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string& text, const FindSteps& steps,
                    EncodeHandles& h)
 {
+    PGPFilterRef filter = nullptr;
     PGPError e = call::PGPNewUserIDStringFilter(context, text.c_str(), static_cast<PGPUInt32>(kPGPMatchSubString),
-                                                &h.filter);
-    if (e) {
-        h.filter = nullptr;
-        reportSdkFailure(kCaption, steps.filter, e);
-        return false;
-    }
-    e = call::PGPFilterKeySet(keySet, h.filter, &h.filteredSet);
-    if (e) {
-        h.filteredSet = nullptr;
-        reportSdkFailure(kCaption, steps.search, e);
-        return false;
-    }
-    call::PGPFreeFilter(h.filter);
-    h.filter = nullptr;
+                                                &filter);
+    if (e)
+        return reportSdkFailure(kCaption, steps.filter, e), false;
+    h.filter.reset(filter);
+    PGPKeySetRef filtered = nullptr;
+    e = call::PGPFilterKeySet(keySet, h.filter.get(), &filtered);
+    if (e)
+        return reportSdkFailure(kCaption, steps.search, e), false;
+    h.filteredSet.reset(filtered);
+    h.filter.reset();
     PGPUInt32 count = 0;
-    e = call::PGPCountKeys(h.filteredSet, &count);
-    if (e) {
-        reportSdkFailure(kCaption, steps.count, e);
-        return false;
-    }
-    if (count < 1) {
-        frontend::notify({kCaption, "Unable to find a key for " + QString::fromStdString(text), frontend::Icon::Exclamation,
-                          frontend::Failure::KeyChoice});
-        return false;
-    }
-    if (count > 1) {
-        frontend::notify({kCaption, "Ambiguous key choice: " + QString::fromStdString(text), frontend::Icon::Exclamation,
-                          frontend::Failure::KeyChoice});
-        return false;
-    }
+    e = call::PGPCountKeys(h.filteredSet.get(), &count);
+    if (e)
+        return reportSdkFailure(kCaption, steps.count, e), false;
+    if (count < 1)
+        return reportKeyChoice("Unable to find a key for " + QString::fromStdString(text));
+    if (count > 1)
+        return reportKeyChoice("Ambiguous key choice: " + QString::fromStdString(text));
     return true;
+}
+
+// A failed step: its label and the SDK's code.
+struct StepFailure {
+    const char* label = nullptr;
+    PGPError code = kPGPError_NoErr;
+};
+
+// The options every run starts with: event handler, input, output block,
+// (the recipient set made meanwhile), armour.
+StepFailure buildBaseOptions(PGPContextRef c, const char* input, std::uint64_t inputSize, void*& outData,
+                             PGPSize& outSize, bool armour, void* report, EncodeHandles& h)
+{
+    // Each option is made before the call that takes it, in a fixed order.
+    PGPOptionListRef list = nullptr;
+    PGPOptionListRef option = call::PGPOEventHandler(c, &PGPEventHandler, report);
+    PGPError e = call::PGPBuildOptionList(c, &list, option, last(c));
+    if (e)
+        return {"PGPBuildOptionList ", e};
+    h.optionList.reset(list);
+    option = call::PGPOInputBuffer(c, static_cast<const void*>(input), static_cast<PGPSize>(inputSize));
+    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+        return {"PGPAppendOptionList InBuff ", e};
+    option = call::PGPOAllocatedOutputBuffer(c, &outData, static_cast<PGPSize>(-1), &outSize);
+    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+        return {"PGPAppendOptionList OutPut ", e};
+    PGPKeySetRef recipients = nullptr;
+    if ((e = call::PGPNewKeySet(c, &recipients)))
+        return {"PGPNewKeySet ", e};
+    h.recipientSet.reset(recipients);
+    option = call::PGPOArmorOutput(c, static_cast<PGPBoolean>(armour ? 1 : 0));
+    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+        return {"PGPAppendOptionList ArmorOuput ", e};
+    return {};
+}
+
+// The first key of the set (it holds one).
+PGPKeyRef onlyKey(PGPKeySetRef set)
+{
+    return KeyWalk(set, static_cast<PGPInt32>(kPGPAnyOrdering)).next();
+}
+
+// The signing and encryption options, then the encoding itself.
+StepFailure signAndEncrypt(PGPContextRef c, PGPKeyRef signingKey, const SecretText& pass, EncodeHandles& h)
+{
+    // The passphrase travels inside the signing option.
+    PGPOptionListRef passOption = call::PGPOPassphrase(c, pass.c_str());
+    PGPOptionListRef option = call::PGPOSignWithKey(c, signingKey, passOption, last(c));
+    PGPError e = call::PGPAppendOptionList(c, h.optionList.get(), option, last(c));
+    if (e)
+        return {"PGPAppendOptionList SignKey ", e};
+    option = call::PGPOEncryptToKeySet(c, h.recipientSet.get());
+    if ((e = call::PGPAppendOptionList(c, h.optionList.get(), option, last(c))))
+        return {"PGPAppendOptionList PGPOEncryptToKeySet ", e};
+    if ((e = call::PGPEncode(c, h.optionList.get(), last(c))))
+        return {"PGPEncode ", e};
+    return {};
 }
 
 }  // namespace
@@ -101,90 +135,35 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     const SecretText pass = passphrase.get();
     const PGPContextRef c = use.context();
     EncodeHandles h;
-    auto fail = [&](const char* label, PGPError e) {
-        setOutcome(outcome, e);
-        forgetWrongPassphrase(passphrase, e);
-        reportSdkFailure(kCaption, label, e);
-        ReleaseEncodeHandles(h);
-        return false;
-    };
-
     void* outData = nullptr;
     PGPSize outSize = 0;
-    // Each option is made before the call that takes it, in a fixed order.
-    PGPOptionListRef option = call::PGPOEventHandler(c, &PGPEventHandler, report);
-    PGPError e = call::PGPBuildOptionList(c, &h.optionList, option, last(c));
-    if (e) {
-        h.optionList = nullptr;
-        return fail("PGPBuildOptionList ", e);
-    }
-    option = call::PGPOInputBuffer(c, static_cast<const void*>(input), static_cast<PGPSize>(inputSize));
-    e = call::PGPAppendOptionList(c, h.optionList, option, last(c));
-    if (e)
-        return fail("PGPAppendOptionList InBuff ", e);
-    option = call::PGPOAllocatedOutputBuffer(c, &outData, static_cast<PGPSize>(-1), &outSize);
-    e = call::PGPAppendOptionList(c, h.optionList, option, last(c));
-    if (e)
-        return fail("PGPAppendOptionList OutPut ", e);
-    e = call::PGPNewKeySet(c, &h.recipientSet);
-    if (e) {
-        h.recipientSet = nullptr;
-        return fail("PGPNewKeySet ", e);
-    }
-    option = call::PGPOArmorOutput(c, static_cast<PGPBoolean>(armour ? 1 : 0));
-    e = call::PGPAppendOptionList(c, h.optionList, option, last(c));
-    if (e)
-        return fail("PGPAppendOptionList ArmorOuput ", e);
-
-    // The signer first, then the recipient.
-    if (!FindSingleKey(c, use.keySet(), signer,
-                       {"PGPNewUserIDStringFilter signKey ", "PGPFilterKeySet signKey ", "PGPCountKeys signKey "}, h)) {
-        setOutcome(outcome, kPGPError_ItemNotFound);
-        ReleaseEncodeHandles(h);
-        return false;
-    }
-    PGPKeyListRef keyList = nullptr;
-    PGPKeyIterRef keyIter = nullptr;
-    PGPKeyRef signingKey = nullptr;
-    call::PGPOrderKeySet(h.filteredSet, static_cast<PGPInt32>(kPGPAnyOrdering), &keyList);
-    call::PGPNewKeyIter(keyList, &keyIter);
-    call::PGPKeyIterNext(keyIter, &signingKey);
-    call::PGPFreeKeyIter(keyIter);
-    call::PGPFreeKeyList(keyList);
-    call::PGPFreeKeySet(h.filteredSet);
-    h.filteredSet = nullptr;
-
-    if (!FindSingleKey(c, use.keySet(), recipient,
-                       {"PGPNewUserIDStringFilter UserName ", "PGPFilterKeySet UserName ", "PGPCountKeys UserName "}, h)) {
-        setOutcome(outcome, kPGPError_ItemNotFound);
-        ReleaseEncodeHandles(h);
-        return false;
-    }
-    e = call::PGPAddKeys(h.filteredSet, h.recipientSet);
-    if (e)
-        return fail("PGPAddKeys UserName ", e);
-    call::PGPFreeKeySet(h.filteredSet);
-    h.filteredSet = nullptr;
-
-    // The passphrase travels inside the signing option.
-    PGPOptionListRef passOption = call::PGPOPassphrase(c, pass.c_str());
-    option = call::PGPOSignWithKey(c, signingKey, passOption, last(c));
-    e = call::PGPAppendOptionList(c, h.optionList, option, last(c));
-    if (e)
-        return fail("PGPAppendOptionList SignKey ", e);
-    option = call::PGPOEncryptToKeySet(c, h.recipientSet);
-    e = call::PGPAppendOptionList(c, h.optionList, option, last(c));
-    if (e)
-        return fail("PGPAppendOptionList PGPOEncryptToKeySet ", e);
-    e = call::PGPEncode(c, h.optionList, last(c));
-    if (e) {
+    auto fail = [&](StepFailure f) {
         // Whatever the SDK left is not a result.
         if (outData)
             call::PGPFreeData(outData);
-        return fail("PGPEncode ", e);
-    }
+        setOutcome(outcome, f.code);
+        forgetWrongPassphrase(passphrase, f.code);
+        reportSdkFailure(kCaption, f.label, f.code);
+        return false;
+    };
+    if (StepFailure f = buildBaseOptions(c, input, inputSize, outData, outSize, armour, report, h); f.label)
+        return fail(f);
+    // The signer first, then the recipient.
+    const FindSteps signerSteps {"PGPNewUserIDStringFilter signKey ", "PGPFilterKeySet signKey ", "PGPCountKeys signKey "};
+    const FindSteps recipientSteps {"PGPNewUserIDStringFilter UserName ", "PGPFilterKeySet UserName ",
+                                    "PGPCountKeys UserName "};
+    if (!FindSingleKey(c, use.keySet(), signer, signerSteps, h))
+        return setOutcome(outcome, kPGPError_ItemNotFound), false;
+    PGPKeyRef signingKey = onlyKey(h.filteredSet.get());
+    h.filteredSet.reset();
+    if (!FindSingleKey(c, use.keySet(), recipient, recipientSteps, h))
+        return setOutcome(outcome, kPGPError_ItemNotFound), false;
+    if (PGPError e = call::PGPAddKeys(h.filteredSet.get(), h.recipientSet.get()))
+        return fail({"PGPAddKeys UserName ", e});
+    h.filteredSet.reset();
+    if (StepFailure f = signAndEncrypt(c, signingKey, pass, h); f.label)
+        return fail(f);
     output.adopt(outData, outSize);
-    ReleaseEncodeHandles(h);
     setOutcome(outcome, kPGPError_NoErr);
     return true;
 }

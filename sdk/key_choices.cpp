@@ -1,6 +1,7 @@
 #include "sdk/key_choices.h"
 
 #include "sdk/sdk_entry_table.h"
+#include "sdk/sdk_holders.h"
 #include "sdk/sdk_session.h"
 
 using namespace sdk;
@@ -11,12 +12,7 @@ KeyChoiceList fillKeyChoices()
     SdkUse use;
     if (!use.keySet())
         return lists;
-    PGPKeyListRef list = nullptr;
-    PGPKeyIterRef iter = nullptr;
-    call::PGPOrderKeySet(use.keySet(), static_cast<PGPInt32>(kPGPUserIDOrdering), &list);
-    call::PGPNewKeyIter(list, &iter);
-    PGPKeyRef key = nullptr;
-    while (call::PGPKeyIterNext(iter, &key) == kPGPError_NoErr) {
+    forEachKey(use.keySet(), static_cast<PGPInt32>(kPGPUserIDOrdering), [&](PGPKeyRef key, PGPKeyIterRef) {
         char userId[255] = {};
         PGPSize length = 255;
         call::PGPGetPrimaryUserIDNameBuffer(key, sizeof userId, userId, &length);
@@ -27,16 +23,12 @@ KeyChoiceList fillKeyChoices()
         call::PGPGetKeyBoolean(key, static_cast<PGPInt32>(kPGPKeyPropIsDisabled), &disabled);
         call::PGPGetKeyBoolean(key, static_cast<PGPInt32>(kPGPKeyPropIsExpired), &expired);
         call::PGPGetKeyBoolean(key, static_cast<PGPInt32>(kPGPKeyPropHasUnverifiedRevocation), &unverifiedRevocation);
-        if (revoked || disabled || expired)
-            continue;
         // A key without a user ID cannot be chosen by its user-ID text.
-        if (userId[0] == '\0')
-            continue;
+        if (revoked || disabled || expired || userId[0] == '\0')
+            return;
         if (secret)
             lists.signers.push_back(userId);
         lists.recipients.push_back(userId);
-    }
-    call::PGPFreeKeyIter(iter);
-    call::PGPFreeKeyList(list);
+    });
     return lists;
 }

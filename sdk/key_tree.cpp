@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "sdk/sdk_entry_table.h"
+#include "sdk/sdk_holders.h"
 #include "sdk/sdk_session.h"
 
 using namespace sdk;
@@ -133,6 +134,65 @@ std::int32_t orderingForColumn(int column)
     }
 }
 
+namespace {
+
+KeyTreeRow signatureRow(PGPSigRef sig, PGPKeyRef certifier)
+{
+    KeyTreeRow row;
+    row.Name = primaryName(certifier, &row.NameLength);
+    row.Icon = KeyTreeIcon::Signature;
+    row.Level = 3;
+    PGPBoolean revoked = 0, sound = 0, checked = 0, verified = 0, exportable = 0;
+    call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsRevoked), &revoked);
+    call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsNotCorrupt), &sound);
+    call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsTried), &checked);
+    call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsVerified), &verified);
+    call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsExportable), &exportable);
+    PGPInt32 level = 0;
+    call::PGPGetSigNumber(sig, static_cast<PGPInt32>(kPGPSigPropTrustLevel), &level);
+    row.Description = signatureDescription(revoked, sound, checked, verified, exportable, level);
+    return row;
+}
+
+KeyTreeRow userIdRow(PGPUserIDRef userId)
+{
+    KeyTreeRow row;
+    char text[255] = {};
+    PGPSize length = 0;
+    call::PGPGetUserIDStringBuffer(userId, static_cast<PGPInt32>(kPGPUserIDPropName), sizeof text, text, &length);
+    text[std::min<PGPSize>(length, sizeof text - 1)] = '\0';
+    row.Name = text;
+    row.NameLength = std::min<PGPSize>(length, sizeof text - 1);
+    row.Level = -2;
+    row.Icon = KeyTreeIcon::UserId;
+    row.Description = "User ID";
+    return row;
+}
+
+// The rows of one key: the key, its user IDs, and under each the
+// certifications by keys of the ring.
+void addKeyRows(PGPKeySetRef keySet, PGPKeyRef key, PGPKeyIterRef iter, KeyTreeList& rows)
+{
+    KeyTreeRow keyRow;  // every row starts clean
+    keyRow.Name = primaryName(key, &keyRow.NameLength);
+    fillKeyFields(key, keyRow);
+    keyRow.Icon = KeyTreeIcon::Key;
+    keyRow.Level = -1;
+    rows.push_back(std::move(keyRow));
+    PGPUserIDRef userId = nullptr;
+    while (call::PGPKeyIterNextUserID(iter, &userId) == kPGPError_NoErr && userId) {
+        rows.push_back(userIdRow(userId));
+        PGPSigRef sig = nullptr;
+        while (call::PGPKeyIterNextUIDSig(iter, &sig) == kPGPError_NoErr && sig) {
+            PGPKeyRef certifier = nullptr;
+            if (call::PGPGetSigCertifierKey(sig, keySet, &certifier) == kPGPError_NoErr && certifier)
+                rows.push_back(signatureRow(sig, certifier));
+        }
+    }
+}
+
+}  // namespace
+
 KeyTreeList fillKeyTree(std::int32_t ordering)
 {
     KeyTreeList rows;
@@ -140,56 +200,6 @@ KeyTreeList fillKeyTree(std::int32_t ordering)
     PGPKeySetRef keySet = use.keySet();
     if (!keySet)
         return rows;
-    PGPKeyListRef list = nullptr;
-    PGPKeyIterRef iter = nullptr;
-    call::PGPOrderKeySet(keySet, ordering, &list);
-    call::PGPNewKeyIter(list, &iter);
-    PGPKeyRef key = nullptr;
-    while (call::PGPKeyIterNext(iter, &key) == kPGPError_NoErr) {
-        KeyTreeRow keyRow;  // every row starts clean
-        keyRow.Name = primaryName(key, &keyRow.NameLength);
-        fillKeyFields(key, keyRow);
-        keyRow.Icon = KeyTreeIcon::Key;
-        keyRow.Level = -1;
-        rows.push_back(std::move(keyRow));
-
-        PGPUserIDRef userId = nullptr;
-        while (call::PGPKeyIterNextUserID(iter, &userId) == kPGPError_NoErr && userId) {
-            KeyTreeRow uidRow;
-            char text[255] = {};
-            PGPSize length = 0;
-            call::PGPGetUserIDStringBuffer(userId, static_cast<PGPInt32>(kPGPUserIDPropName), sizeof text, text, &length);
-            text[std::min<PGPSize>(length, sizeof text - 1)] = '\0';
-            uidRow.Name = text;
-            uidRow.NameLength = std::min<PGPSize>(length, sizeof text - 1);
-            uidRow.Level = -2;
-            uidRow.Icon = KeyTreeIcon::UserId;
-            uidRow.Description = "User ID";
-            rows.push_back(std::move(uidRow));
-
-            PGPSigRef sig = nullptr;
-            while (call::PGPKeyIterNextUIDSig(iter, &sig) == kPGPError_NoErr && sig) {
-                PGPKeyRef certifier = nullptr;
-                if (call::PGPGetSigCertifierKey(sig, keySet, &certifier) != kPGPError_NoErr || !certifier)
-                    continue;  // only certifications by keys of the ring are listed
-                KeyTreeRow sigRow;
-                sigRow.Name = primaryName(certifier, &sigRow.NameLength);
-                sigRow.Icon = KeyTreeIcon::Signature;
-                sigRow.Level = 3;
-                PGPBoolean revoked = 0, sound = 0, checked = 0, verified = 0, exportable = 0;
-                call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsRevoked), &revoked);
-                call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsNotCorrupt), &sound);
-                call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsTried), &checked);
-                call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsVerified), &verified);
-                call::PGPGetSigBoolean(sig, static_cast<PGPInt32>(kPGPSigPropIsExportable), &exportable);
-                PGPInt32 level = 0;
-                call::PGPGetSigNumber(sig, static_cast<PGPInt32>(kPGPSigPropTrustLevel), &level);
-                sigRow.Description = signatureDescription(revoked, sound, checked, verified, exportable, level);
-                rows.push_back(std::move(sigRow));
-            }
-        }
-    }
-    call::PGPFreeKeyIter(iter);
-    call::PGPFreeKeyList(list);
+    forEachKey(keySet, ordering, [&](PGPKeyRef key, PGPKeyIterRef iter) { addKeyRows(keySet, key, iter, rows); });
     return rows;
 }

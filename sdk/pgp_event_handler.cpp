@@ -3,6 +3,7 @@
 
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_entry_table.h"
+#include "sdk/sdk_holders.h"
 
 namespace sdk {
 
@@ -39,20 +40,13 @@ void addRecipientNames(const PGPEventRecipientsData& r, PGPData& data)
     call::PGPCountKeys(r.recipientSet, &count);
     if (count == 0 || !data.encryptedToNames)
         return;
-    PGPKeyListRef list = nullptr;
-    PGPKeyIterRef iter = nullptr;
-    call::PGPOrderKeySet(r.recipientSet, static_cast<PGPInt32>(kPGPAnyOrdering), &list);
-    call::PGPNewKeyIter(list, &iter);
-    PGPKeyRef key = nullptr;
-    while (call::PGPKeyIterNext(iter, &key) == kPGPError_NoErr) {
+    forEachKey(r.recipientSet, static_cast<PGPInt32>(kPGPAnyOrdering), [&](PGPKeyRef key, PGPKeyIterRef) {
         UserNameRecord record {};
         PGPSize length = 0;
         call::PGPGetPrimaryUserIDNameBuffer(key, record.size(), record.data(), &length);
         record[std::min<PGPSize>(length, 255)] = '\0';
         data.encryptedToNames->push_back(record);
-    }
-    call::PGPFreeKeyIter(iter);
-    call::PGPFreeKeyList(list);
+    });
 }
 
 void onRecipients(const PGPEventRecipientsData& r, PGPData& data)
