@@ -93,7 +93,7 @@ enum class PassphraseRead { Read, Failed, TooLong, HasZero };
 
 // The first line of what fd holds, read in blocks and never more than 1 KiB
 // (a passphrase file of /dev/zero or of gigabytes is refused at once).
-PassphraseRead readPassphrase(int fd, std::string& out)
+PassphraseRead readPassphrase(int fd, SecretText& out)
 {
     constexpr std::size_t kMax = 1024;
     char buf[kMax + 1];
@@ -118,7 +118,7 @@ PassphraseRead readPassphrase(int fd, std::string& out)
     if (length > 0 && buf[length - 1] == '\r')
         --length;
     if (result == PassphraseRead::Read)
-        out.assign(buf, length);
+        out = SecretText(std::string_view(buf, length));
     wipeMemory(buf, sizeof buf);
     return result;
 }
@@ -321,7 +321,7 @@ int loadPassphrase(const CliOptions& opts)
                      std::strerror(errno));
         return IoFailure;
     }
-    std::string pass;
+    SecretText pass;  // wiped when it goes
     const PassphraseRead read = readPassphrase(fd, pass);
     if (!opts.passphraseFile.empty())
         ::close(fd);
@@ -332,11 +332,9 @@ int loadPassphrase(const CliOptions& opts)
                                                                : nullptr;
     if (problem) {
         std::fprintf(stderr, "tolv-cli: the passphrase is refused: %s\n", problem);
-        wipeMemory(pass.data(), pass.size());
         return read == PassphraseRead::Failed ? IoFailure : BadPassphrase;
     }
-    SharedPassphrase::instance().set(pass);
-    wipeMemory(pass.data(), pass.size());
+    SharedPassphrase::instance().set(pass.str());
     return Ok;
 }
 

@@ -67,32 +67,35 @@ ByteBuffer oemConvertedOutput(const sdk::SdkBlock& output)
 
 }  // namespace
 
-DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
+DecodeWindow::DecodeWindow(QWidget* parent) : BufferWindow("PGPDECODE_DIALOG", "PGP Decode", parent)
 {
-    setObjectName("PGPDECODE_DIALOG");
-    setWindowTitle("PGP Decode");
-    resize(dluSize(font(), 447, 196));
-
-    inputView_ = new BufferView(this);
-    inputView_->setObjectName("inputView");
-    auto* closeButton = makeButton(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
-    loadButton_ = makeButton(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
     loadButton_->setToolTip("Load an encoded file");
-    oemToChar_ = new QCheckBox("OemToChar", this);
-    oemToChar_->setObjectName("oemToChar");
     oemToChar_->setChecked(true);
     decodeButton_ = makeButton(this, QStyle::SP_BrowserReload, "Decode", "decodeButton");
-    saveButton_ = makeButton(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
     saveButton_->setToolTip("Save decoded buffer on disk file");
-    inputSize_ = new QLabel(this);
-    inputSize_->setObjectName("inputSize");
-    outputSize_ = new QLabel(this);
-    outputSize_->setObjectName("outputSize");
+    tabs_->addTab(makeTextTab(), "Text");
+    tabs_->addTab(makeOptionsTab(), "Options");
+    auto* row = new QHBoxLayout;
+    row->addWidget(closeButton_);
+    row->addWidget(loadButton_);
+    row->addWidget(oemToChar_);
+    row->addWidget(decodeButton_);
+    row->addWidget(saveButton_);
+    finishLayout(row);
+    bindReportFields();
+    connect(decodeButton_, &QPushButton::clicked, this, &DecodeWindow::decode);
+    connect(saveButton_, &QPushButton::clicked, this, &DecodeWindow::save);
+    // Enter in any control accepts it (a button runs) and moves on.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (w->focusPolicy() != Qt::NoFocus)
+            w->installEventFilter(this);
+    showReport();
+}
 
-    tabs_ = new QTabWidget(this);
-    tabs_->setObjectName("tabs");
-    outputView_ = new BufferView;
-    outputView_->setObjectName("outputView");
+DecodeWindow::~DecodeWindow() { wipeMemory(signerText_.data(), signerText_.size()); }
+
+QWidget* DecodeWindow::makeTextTab()
+{
     auto* textTab = new QWidget;
     auto* textLayout = new QVBoxLayout(textTab);
     textLayout->setContentsMargins(0, 0, 0, 0);
@@ -100,7 +103,11 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
     verdicts_ = new VerdictPanel(textTab);
     textLayout->addWidget(verdicts_);
     textLayout->addWidget(outputView_, 1);
-    tabs_->addTab(textTab, "Text");
+    return textTab;
+}
+
+QWidget* DecodeWindow::makeOptionsTab()
+{
     auto* options = new QWidget;
     auto* grid = new QGridLayout(options);
     passphrase_ = makePassphraseEntry(options);
@@ -143,24 +150,12 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
     grid->addWidget(keyValidity_, 7, 1);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(8, 1);
-    tabs_->addTab(options, "Options");
+    return options;
+}
 
-    auto* sizes = makeSizeDisplays(inputSize_, outputSize_);
-    auto* row = new QHBoxLayout;
-    row->addWidget(closeButton);
-    row->addWidget(loadButton_);
-    row->addWidget(oemToChar_);
-    row->addWidget(decodeButton_);
-    row->addWidget(saveButton_);
-    row->addLayout(sizes);
-    row->addStretch();
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(inputView_, 60);
-    layout->addLayout(row);
-    layout->addWidget(busyIndicator());
-    layout->addWidget(tabs_, 116);
-
-    // The check boxes, the validity and the signer entry write back into the report.
+// The check boxes, the validity and the signer entry write back into the report.
+void DecodeWindow::bindReportFields()
+{
     auto bindFlag = [this](QCheckBox* box, PGPBoolean sdk::PGPData::*, PGPBoolean PGPEventSignatureData::*field) {
         connect(box, &QCheckBox::toggled, this, [this, field](bool on) { report_.signature.*field = on ? 1 : 0; });
     };
@@ -176,32 +171,6 @@ DecodeWindow::DecodeWindow(QWidget* parent) : ChildWindow(parent)
         signerText_.fill(0);
         std::memcpy(signerText_.data(), utf8.constData(), std::min<std::size_t>(static_cast<std::size_t>(utf8.size()), 254));
     });
-
-    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
-    connect(loadButton_, &QPushButton::clicked, this, &DecodeWindow::load);
-    connect(decodeButton_, &QPushButton::clicked, this, &DecodeWindow::decode);
-    connect(saveButton_, &QPushButton::clicked, this, &DecodeWindow::save);
-    // A message can be pasted or typed into the empty input as well as loaded.
-    connect(inputView_, &BufferView::contentChanged, this, [this] { inputSize_->setText(sizeText(input_.contentLength())); });
-    connect(inputView_, &BufferView::contentRefused, this, [this] {
-        showStatusNote(this, "Not enough memory: the text past the end of the buffer was not kept");
-        QMetaObject::invokeMethod(this, [this] { bindInput(); }, Qt::QueuedConnection);
-    });
-
-    // Enter in any control accepts it (a button runs) and moves on.
-    for (QWidget* w : findChildren<QWidget*>())
-        if (w->focusPolicy() != Qt::NoFocus)
-            w->installEventFilter(this);
-    bindInput();
-    bindOutput();
-    showReport();
-}
-
-DecodeWindow::~DecodeWindow()
-{
-    inputView_->bind(nullptr);
-    outputView_->bind(nullptr);
-    wipeMemory(signerText_.data(), signerText_.size());
 }
 
 void DecodeWindow::open(MainFrame& frame)
@@ -216,18 +185,6 @@ void DecodeWindow::setControlsEnabled(bool enabled)
     for (QWidget* w : {static_cast<QWidget*>(loadButton_), static_cast<QWidget*>(decodeButton_),
                        static_cast<QWidget*>(saveButton_), static_cast<QWidget*>(inputView_)})
         w->setEnabled(enabled);
-}
-
-void DecodeWindow::bindInput()
-{
-    inputView_->bind(&input_);
-    inputSize_->setText(sizeText(input_.contentLength()));
-}
-
-void DecodeWindow::bindOutput()
-{
-    outputView_->bind(output_.isNull() ? nullptr : &output_);
-    outputSize_->setText(sizeText(output_.size()));
 }
 
 void DecodeWindow::showReport()
@@ -270,32 +227,6 @@ void DecodeWindow::showPendingReport()
     encryptedTo_->clear();
     encryptedToKeys_->clear();
     verdicts_->showPending();
-}
-
-void DecodeWindow::load()
-{
-    if (busy())
-        return;
-    input_.release();
-    bindInput();
-    QString name = fileName_;
-    if (!FileNameDialog("File to load", name, FileDialogMode::Open))
-        return;
-    fileName_ = name;
-    auto loaded = std::make_shared<WindowBuffer>();
-    jobs()->start(
-        [loaded, path = pathFromQString(name)] {
-            std::int64_t size = 0;
-            ByteBuffer block = Load_AllFile(path, size);
-            if (block)
-                *loaded = WindowBuffer::fromFile(std::move(block), size - 1);
-        },
-        [this, loaded, name] {
-            input_ = std::move(*loaded);
-            bindInput();
-            if (!input_.isNull())
-                setTitleWithFile(this, "PGP Decode", name);
-        });
 }
 
 void DecodeWindow::decode()
@@ -373,15 +304,7 @@ QString DecodeWindow::proposedSaveName() const
     return base.isEmpty() || base.startsWith('.') ? QString("decoded.txt") : base + ".txt";
 }
 
-void DecodeWindow::save()
-{
-    if (busy() || output_.isNull() || output_.size() == 0)
-        return;
-    auto name = std::make_shared<QString>(proposedSaveName());
-    const char* outputData = output_.data();
-    const std::int64_t size = output_.size();
-    jobs()->start([name, outputData, size] { SaveOnDiskFile(*name, outputData, size); }, nullptr);
-}
+void DecodeWindow::save() { saveOutput(proposedSaveName()); }
 
 bool DecodeWindow::eventFilter(QObject* watched, QEvent* event)
 {

@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "sdk/pgp_data.h"
-#include "windows/child_window.h"
-#include "windows/window_buffer.h"
+#include "windows/buffer_window.h"
 
 class BufferView;
 class VerdictPanel;
@@ -27,7 +26,7 @@ class QSpinBox;
 class QTabWidget;
 
 // The window in which a message is decrypted and verified.
-class DecodeWindow : public ChildWindow {
+class DecodeWindow : public BufferWindow {
     Q_OBJECT
 public:
     explicit DecodeWindow(QWidget* parent = nullptr);
@@ -35,15 +34,12 @@ public:
 
     static void open(MainFrame& frame);
 
-    const WindowBuffer& input() const { return input_; }
-    const WindowBuffer& output() const { return output_; }
     const sdk::PGPData& report() const { return report_; }
     const std::vector<sdk::KeyIdRecord>& encryptedToIDs() const { return ids_; }
     const std::vector<sdk::UserNameRecord>& encryptedToNames() const { return names_; }
     const std::vector<sdk::SignatureRecord>& signatures() const { return signatures_; }
     const VerdictPanel* verdicts() const { return verdicts_; }
 
-    void load();
     void decode();
     void save();
 
@@ -52,16 +48,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void bindInput();
-    void bindOutput();
+    QWidget* makeTextTab();
+    QWidget* makeOptionsTab();
+    void bindReportFields();
     void showReport();
     void showPendingReport();
     void takeResult(DecodeJob& job);
     QString proposedSaveName() const;
 
-    QString fileName_;
-    WindowBuffer input_;
-    WindowBuffer output_;
     std::array<char, 255> signerText_ {};
     sdk::PGPData report_;
     std::vector<sdk::KeyIdRecord> ids_;
@@ -72,15 +66,7 @@ private:
     bool decoded_ = false;
     VerdictPanel* verdicts_;
 
-    BufferView* inputView_;
-    BufferView* outputView_;
-    QPushButton* loadButton_;
     QPushButton* decodeButton_;
-    QPushButton* saveButton_;
-    QCheckBox* oemToChar_;
-    QLabel* inputSize_;
-    QLabel* outputSize_;
-    QTabWidget* tabs_;
     QLineEdit* passphrase_;
     QLineEdit* signedBy_;
     QComboBox* encryptedTo_;

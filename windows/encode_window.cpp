@@ -47,102 +47,64 @@ WindowBuffer convertedFromOem(WindowBuffer loaded)
 
 }  // namespace
 
-EncodeWindow::EncodeWindow(QWidget* parent) : ChildWindow(parent)
+EncodeWindow::EncodeWindow(QWidget* parent) : BufferWindow("PGPENCODEDIALOG", "PGP Encode", parent)
 {
-    setObjectName("PGPENCODEDIALOG");
-    setWindowTitle("PGP Encode");
-    resize(dluSize(font(), 447, 196));
-
-    inputView_ = new BufferView(this);
-    inputView_->setObjectName("inputView");
-    auto* closeButton = makeButton(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
-    loadButton_ = makeButton(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
-    oemToChar_ = new QCheckBox("OemToChar", this);
-    oemToChar_->setObjectName("oemToChar");
     asciiOutput_ = new QCheckBox("ASCII Output", this);
     asciiOutput_->setObjectName("asciiOutput");
     asciiOutput_->setChecked(true);
     encodeButton_ = makeButton(this, QStyle::SP_FileDialogDetailedView, "Encode", "encodeButton");
     allocButton_ = makeButton(this, QStyle::SP_FileDialogNewFolder, "Alloc", "allocButton");
     allocButton_->setToolTip("Allocate buff for input");
-    saveButton_ = makeButton(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
     saveButton_->setToolTip("Save encoded buffer on disk file");
-    inputSize_ = new QLabel(this);
-    inputSize_->setObjectName("inputSize");
-    outputSize_ = new QLabel(this);
-    outputSize_->setObjectName("outputSize");
-
-    tabs_ = new QTabWidget(this);
-    tabs_->setObjectName("tabs");
-    outputView_ = new BufferView;
-    outputView_->setObjectName("outputView");
     tabs_->addTab(outputView_, "Text");
-    auto* options = new QWidget;
-    auto* form = new QFormLayout(options);
-    signer_ = new QComboBox;
-    signer_->setObjectName("signer");
-    signer_->setEditable(true);
-    signer_->setMaxVisibleItems(5);
-    signer_->lineEdit()->setMaxLength(255);
-    // Long user IDs must not widen the window.
-    signer_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    signer_->setMinimumContentsLength(20);
-    passphrase_ = makePassphraseEntry(options);
-    recipient_ = new QComboBox;
-    recipient_->setObjectName("recipient");
-    recipient_->setEditable(true);
-    recipient_->setMaxVisibleItems(10);
-    recipient_->lineEdit()->setMaxLength(255);
-    recipient_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    recipient_->setMinimumContentsLength(20);
-    form->addRow("Sign :", signer_);
-    form->addRow("PassPhrase :", passphrase_);
-    form->addRow("Encrypt for :", recipient_);
-    tabs_->addTab(options, "Options");
+    tabs_->addTab(makeOptionsTab(), "Options");
 
     auto* checks = new QVBoxLayout;
     checks->setSpacing(0);
     checks->addWidget(oemToChar_);
     checks->addWidget(asciiOutput_);
-    auto* sizes = makeSizeDisplays(inputSize_, outputSize_);
     auto* row = new QHBoxLayout;
-    row->addWidget(closeButton);
+    row->addWidget(closeButton_);
     row->addWidget(loadButton_);
     row->addLayout(checks);
     row->addWidget(encodeButton_);
     row->addWidget(allocButton_);
     row->addWidget(saveButton_);
-    row->addLayout(sizes);
-    row->addStretch();
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(inputView_, 60);
-    layout->addLayout(row);
-    layout->addWidget(busyIndicator());
-    layout->addWidget(tabs_, 116);
+    finishLayout(row);
 
-    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
-    connect(loadButton_, &QPushButton::clicked, this, &EncodeWindow::load);
     connect(allocButton_, &QPushButton::clicked, this, &EncodeWindow::alloc);
     connect(encodeButton_, &QPushButton::clicked, this, &EncodeWindow::encode);
     connect(saveButton_, &QPushButton::clicked, this, &EncodeWindow::save);
-    // Typing needs no Alloc first, and never outruns the buffer: it grows.
-    connect(inputView_, &BufferView::contentChanged, this, &EncodeWindow::showSizes);
-    connect(inputView_, &BufferView::contentRefused, this, [this] {
-        showStatusNote(this, "Not enough memory: the text past the end of the buffer was not kept");
-        QMetaObject::invokeMethod(this, [this] { bindInput(); }, Qt::QueuedConnection);
-    });
     // Enter in the three option fields takes the value and moves on.
     signer_->lineEdit()->installEventFilter(this);
     passphrase_->installEventFilter(this);
     recipient_->lineEdit()->installEventFilter(this);
-    bindInput();
-    bindOutput();
 }
 
-EncodeWindow::~EncodeWindow()
+EncodeWindow::~EncodeWindow() = default;
+
+QWidget* EncodeWindow::makeOptionsTab()
 {
-    inputView_->bind(nullptr);
-    outputView_->bind(nullptr);
+    auto* options = new QWidget;
+    auto* form = new QFormLayout(options);
+    auto userIdBox = [](const char* name, int visible) {
+        auto* box = new QComboBox;
+        box->setObjectName(name);
+        box->setEditable(true);
+        box->setMaxVisibleItems(visible);
+        box->lineEdit()->setMaxLength(255);
+        // Long user IDs must not widen the window.
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(20);
+        return box;
+    };
+    signer_ = userIdBox("signer", 5);
+    passphrase_ = makePassphraseEntry(options);
+    recipient_ = userIdBox("recipient", 10);
+    form->addRow("Sign :", signer_);
+    form->addRow("PassPhrase :", passphrase_);
+    form->addRow("Encrypt for :", recipient_);
+    return options;
 }
 
 void EncodeWindow::open(MainFrame& frame)
@@ -179,59 +141,11 @@ void EncodeWindow::setControlsEnabled(bool enabled)
         w->setEnabled(enabled);
 }
 
-void EncodeWindow::bindInput()
+WindowBuffer EncodeWindow::prepareLoaded(WindowBuffer file, bool oemToChar) const
 {
-    inputView_->bind(&input_);
-    showSizes();
-}
-
-void EncodeWindow::bindOutput()
-{
-    outputView_->bind(output_.isNull() ? nullptr : &output_);
-    showSizes();
-}
-
-void EncodeWindow::showSizes()
-{
-    // The input counts the bytes that will be encoded; an allocated buffer's
-    // unused zero bytes are not among them.
-    inputSize_->setText(sizeText(input_.contentLength()));
-    inputSize_->setToolTip(input_.isAllocated() ? QString("%1 of the %2 bytes allocated")
-                                                       .arg(input_.contentLength())
-                                                       .arg(input_.size())
-                                                 : QString());
-    outputSize_->setText(sizeText(output_.size()));
-}
-
-void EncodeWindow::load()
-{
-    if (busy())
-        return;
-    input_.release();
-    bindInput();
-    QString name = fileName_;
-    if (!FileNameDialog("File to load", name, FileDialogMode::Open))
-        return;
-    fileName_ = name;
-    const bool oem = oemToChar_->isChecked();
-    auto loaded = std::make_shared<WindowBuffer>();
-    jobs()->start(
-        [loaded, oem, path = pathFromQString(name)] {
-            std::int64_t size = 0;
-            ByteBuffer block = Load_AllFile(path, size);
-            if (!block)
-                return;
-            // The block ends with an extra zero byte: the content is one byte shorter.
-            *loaded = WindowBuffer::fromFile(std::move(block), size - 1);
-            if (oem)
-                *loaded = convertedFromOem(std::move(*loaded));
-        },
-        [this, loaded, name] {
-            input_ = std::move(*loaded);
-            bindInput();
-            if (!input_.isNull())
-                setTitleWithFile(this, "PGP Encode", name);
-        });
+    if (!oemToChar)
+        return file;
+    return convertedFromOem(std::move(file));
 }
 
 void EncodeWindow::alloc()
@@ -296,12 +210,7 @@ void EncodeWindow::encode()
 
 void EncodeWindow::save()
 {
-    if (busy() || output_.isNull() || output_.size() == 0)
-        return;
-    auto name = std::make_shared<QString>(withoutTrailingBlanks(recipient_->currentText()) + ".asc");
-    const char* outputData = output_.data();
-    const std::int64_t size = output_.size();
-    jobs()->start([name, outputData, size] { SaveOnDiskFile(*name, outputData, size); }, nullptr);
+    saveOutput(withoutTrailingBlanks(recipient_->currentText()) + ".asc");
 }
 
 bool EncodeWindow::eventFilter(QObject* watched, QEvent* event)

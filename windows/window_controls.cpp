@@ -8,6 +8,7 @@
 
 #include "app/dialog_units.h"
 #include "core/shared_passphrase.h"
+#include "platform/secret_text.h"
 
 QString sizeText(std::int64_t n) { return n == 0 ? QString() : QString::number(n); }
 
@@ -17,15 +18,19 @@ QLineEdit* makePassphraseEntry(QWidget* parent)
     entry->setObjectName("passphrase");
     entry->setEchoMode(QLineEdit::Password);
     entry->setMaxLength(SharedPassphrase::kMaxChars);
+    // The copies made here are wiped as soon as they were compared or stored.
     auto show = [entry] {
-        const std::string now = SharedPassphrase::instance().get().str();
-        if (entry->text().toStdString() != now)
-            entry->setText(QString::fromStdString(now));
+        const SecretText now = SharedPassphrase::instance().get();
+        QByteArray shown = entry->text().toUtf8();
+        if (std::string_view(shown.constData(), static_cast<std::size_t>(shown.size())) != now.str())
+            entry->setText(QString::fromUtf8(now.c_str(), static_cast<qsizetype>(now.size())));
+        wipeMemory(shown.data(), static_cast<std::size_t>(shown.size()));
     };
     show();
     QObject::connect(entry, &QLineEdit::textEdited, entry, [](const QString& text) {
         QByteArray utf8 = text.toUtf8();
         SharedPassphrase::instance().set(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        wipeMemory(utf8.data(), static_cast<std::size_t>(utf8.size()));
     });
     // Changes come from any thread (the timer, a worker's dialog).
     QObject::connect(&SharedPassphrase::instance(), &SharedPassphrase::changed, entry, show, Qt::QueuedConnection);

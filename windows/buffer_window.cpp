@@ -1,0 +1,134 @@
+#include "windows/buffer_window.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+
+#include "app/dialog_units.h"
+#include "app/main_frame.h"
+#include "core/file_io.h"
+#include "core/path_text.h"
+#include "windows/buffer_view.h"
+#include "windows/window_controls.h"
+
+BufferWindow::BufferWindow(const QString& objectName, const QString& title, QWidget* parent)
+    : ChildWindow(parent), title_(title)
+{
+    setObjectName(objectName);
+    setWindowTitle(title);
+    resize(dluSize(font(), 447, 196));
+    inputView_ = new BufferView(this);
+    inputView_->setObjectName("inputView");
+    closeButton_ = makeButton(this, QStyle::SP_DialogCloseButton, "Close", "closeButton");
+    loadButton_ = makeButton(this, QStyle::SP_DirOpenIcon, "Load", "loadButton");
+    oemToChar_ = new QCheckBox("OemToChar", this);
+    oemToChar_->setObjectName("oemToChar");
+    saveButton_ = makeButton(this, QStyle::SP_DialogSaveButton, "Save", "saveButton");
+    inputSize_ = new QLabel(this);
+    inputSize_->setObjectName("inputSize");
+    outputSize_ = new QLabel(this);
+    outputSize_->setObjectName("outputSize");
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("tabs");
+    outputView_ = new BufferView;
+    outputView_->setObjectName("outputView");
+
+    connect(closeButton_, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
+    connect(loadButton_, &QPushButton::clicked, this, &BufferWindow::load);
+    // Typing needs no Alloc first, and never outruns the buffer: it grows.
+    connect(inputView_, &BufferView::contentChanged, this, &BufferWindow::showSizes);
+    connect(inputView_, &BufferView::contentRefused, this, [this] {
+        showStatusNote(this, "Not enough memory: the text past the end of the buffer was not kept");
+        QMetaObject::invokeMethod(this, [this] { bindInput(); }, Qt::QueuedConnection);
+    });
+}
+
+BufferWindow::~BufferWindow()
+{
+    inputView_->bind(nullptr);
+    outputView_->bind(nullptr);
+}
+
+void BufferWindow::finishLayout(QHBoxLayout* row)
+{
+    row->addLayout(makeSizeDisplays(inputSize_, outputSize_));
+    row->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(inputView_, 60);
+    layout->addLayout(row);
+    layout->addWidget(busyIndicator());
+    layout->addWidget(tabs_, 116);
+    bindInput();
+    bindOutput();
+}
+
+void BufferWindow::bindInput()
+{
+    inputView_->bind(&input_);
+    showSizes();
+}
+
+void BufferWindow::bindOutput()
+{
+    outputView_->bind(output_.isNull() ? nullptr : &output_);
+    showSizes();
+}
+
+void BufferWindow::showSizes()
+{
+    // The input counts the bytes that will be used; an allocated buffer's
+    // unused zero bytes are not among them.
+    inputSize_->setText(sizeText(input_.contentLength()));
+    inputSize_->setToolTip(input_.isAllocated() ? QString("%1 of the %2 bytes allocated")
+                                                       .arg(input_.contentLength())
+                                                       .arg(input_.size())
+                                                 : QString());
+    outputSize_->setText(sizeText(output_.size()));
+}
+
+void BufferWindow::load()
+{
+    if (busy())
+        return;
+    input_.release();
+    bindInput();
+    QString name = fileName_;
+    if (!FileNameDialog("File to load", name, FileDialogMode::Open))
+        return;
+    fileName_ = name;
+    const bool oem = oemToChar_->isChecked();
+    auto loaded = std::make_shared<WindowBuffer>();
+    jobs()->start(
+        [this, loaded, oem, path = pathFromQString(name)] {
+            std::int64_t size = 0;
+            ByteBuffer block = Load_AllFile(path, size);
+            if (!block)
+                return;
+            // The block ends with an extra zero byte: the content is one byte shorter.
+            *loaded = prepareLoaded(WindowBuffer::fromFile(std::move(block), size - 1), oem);
+        },
+        [this, loaded, name] {
+            input_ = std::move(*loaded);
+            bindInput();
+            if (!input_.isNull())
+                setTitleWithFile(this, title_, name);
+        });
+}
+
+WindowBuffer BufferWindow::prepareLoaded(WindowBuffer file, bool) const { return file; }
+
+void BufferWindow::saveOutput(const QString& proposedName)
+{
+    if (busy() || output_.isNull() || output_.size() == 0)
+        return;
+    auto name = std::make_shared<QString>(proposedName);
+    const char* outputData = output_.data();
+    const std::int64_t size = output_.size();
+    jobs()->start([name, outputData, size] { SaveOnDiskFile(*name, outputData, size); }, nullptr);
+}

@@ -1,0 +1,55 @@
+#pragma once
+// What the encode and decode windows share: an input and an output buffer
+// with their views and sizes, the Close, Load and Save buttons, the
+// OemToChar box, the tabs, and loading and saving on the window's worker.
+#include <QString>
+
+#include "windows/child_window.h"
+#include "windows/window_buffer.h"
+
+class BufferView;
+class QCheckBox;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+class BufferWindow : public ChildWindow {
+    Q_OBJECT
+public:
+    ~BufferWindow() override;
+
+    const WindowBuffer& input() const { return input_; }
+    const WindowBuffer& output() const { return output_; }
+    // Asks for a file and loads it into the input on the worker.
+    void load();
+
+protected:
+    BufferWindow(const QString& objectName, const QString& title, QWidget* parent);
+    // Lays the window out: the input, the row of controls (which the window
+    // made with its own buttons among the common ones), the busy bar, the tabs.
+    void finishLayout(QHBoxLayout* row);
+    void bindInput();
+    void bindOutput();
+    void showSizes();
+    // Saves the output under a proposed name, asked in the save dialog.
+    void saveOutput(const QString& proposedName);
+    // What a loaded file's content becomes; runs on the worker.
+    virtual WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const;
+
+    QString fileName_;
+    WindowBuffer input_;
+    WindowBuffer output_;
+    BufferView* inputView_;
+    BufferView* outputView_;
+    QPushButton* closeButton_;
+    QPushButton* loadButton_;
+    QPushButton* saveButton_;
+    QCheckBox* oemToChar_;
+    QLabel* inputSize_;
+    QLabel* outputSize_;
+    QTabWidget* tabs_;
+
+private:
+    QString title_;
+};
