@@ -3,7 +3,7 @@
 #include "core/frontend.h"
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_entry_table.h"
-#include "sdk/sdk_holders.h"
+#include "sdk/run_steps.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
 
@@ -61,36 +61,17 @@ bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string
     return true;
 }
 
-// A failed step: its label and the SDK's code.
-struct StepFailure {
-    const char* label = nullptr;
-    PGPError code = kPGPError_NoErr;
-};
-
-// The options every run starts with: event handler, input, output block,
-// (the recipient set made meanwhile), armour.
-StepFailure buildBaseOptions(PGPContextRef c, const char* input, std::uint64_t inputSize, void*& outData,
-                             PGPSize& outSize, bool armour, void* report, EncodeHandles& h)
+// The options after the common start: (the recipient set made
+// meanwhile), armour.
+StepFailure addArmourOption(PGPContextRef c, bool armour, EncodeHandles& h)
 {
-    // Each option is made before the call that takes it, in a fixed order.
-    PGPOptionListRef list = nullptr;
-    PGPOptionListRef option = call::PGPOEventHandler(c, &PGPEventHandler, report);
-    PGPError e = call::PGPBuildOptionList(c, &list, option, last(c));
-    if (e)
-        return {"PGPBuildOptionList ", e};
-    h.optionList.reset(list);
-    option = call::PGPOInputBuffer(c, static_cast<const void*>(input), static_cast<PGPSize>(inputSize));
-    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
-        return {"PGPAppendOptionList InBuff ", e};
-    option = call::PGPOAllocatedOutputBuffer(c, &outData, static_cast<PGPSize>(-1), &outSize);
-    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
-        return {"PGPAppendOptionList OutPut ", e};
     PGPKeySetRef recipients = nullptr;
-    if ((e = call::PGPNewKeySet(c, &recipients)))
+    PGPError e = call::PGPNewKeySet(c, &recipients);
+    if (e)
         return {"PGPNewKeySet ", e};
     h.recipientSet.reset(recipients);
-    option = call::PGPOArmorOutput(c, static_cast<PGPBoolean>(armour ? 1 : 0));
-    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+    PGPOptionListRef option = call::PGPOArmorOutput(c, static_cast<PGPBoolean>(armour ? 1 : 0));
+    if ((e = call::PGPAppendOptionList(c, h.optionList.get(), option, last(c))))
         return {"PGPAppendOptionList ArmorOuput ", e};
     return {};
 }
@@ -124,14 +105,9 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
                     PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, void* report,
                     PGPError* outcome)
 {
-    setOutcome(outcome, kPGPError_NotInitialized);
     SdkUse use;  // counts this run; unloading the library waits for its end
-    if (!use.loadKeys())
+    if (!readyToRun(use, passphrase, outcome))
         return false;
-    if (passphrase.get().empty() && !frontend::current().askPassphrase(passphrase)) {
-        setOutcome(outcome, kPGPError_UserAbort);
-        return false;
-    }
     const SecretText pass = passphrase.get();
     const PGPContextRef c = use.context();
     EncodeHandles h;
@@ -146,7 +122,9 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
         reportSdkFailure(kCaption, f.label, f.code);
         return false;
     };
-    if (StepFailure f = buildBaseOptions(c, input, inputSize, outData, outSize, armour, report, h); f.label)
+    if (StepFailure f = startOptions(c, report, input, inputSize, outData, outSize, h.optionList); f.label)
+        return fail(f);
+    if (StepFailure f = addArmourOption(c, armour, h); f.label)
         return fail(f);
     // The signer first, then the recipient.
     const FindSteps signerSteps {"PGPNewUserIDStringFilter signKey ", "PGPFilterKeySet signKey ", "PGPCountKeys signKey "};
