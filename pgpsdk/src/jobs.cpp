@@ -67,14 +67,10 @@ bool compressionPays(const unsigned char* data, std::size_t size)
     return out < in * 9 / 10;
 }
 
-PGPError encode(Context& ctx, JobOptions& job)
+// The keys of the job (signer and recipients), all of one key ring: that
+// ring, or null with the error in why.
+StoreRef encodeKeys(Context& ctx, JobOptions& job, std::vector<KeyRef>& recipients, PGPError& why)
 {
-    if (!job.input || !job.output)
-        return kPGPError_BadParams;
-    if (!job.sign && job.encryptTo.empty() && !job.passphrase)
-        return kPGPError_BadParams;
-
-    // All keys must come from one key ring.
     StoreRef store;
     auto useStore = [&](const StoreRef& s) {
         if (!s)
@@ -83,22 +79,72 @@ PGPError encode(Context& ctx, JobOptions& job)
             store = s;
         return store == s;
     };
+    why = kPGPError_BadParams;
     if (job.sign && !useStore(job.sign->key->store))
-        return kPGPError_BadParams;
-    std::vector<KeyRef> recipients;
+        return nullptr;
     for (KeySet* set : job.encryptTo)
         for (const auto& k : set->keys) {
             if (!useStore(k->store))
-                return kPGPError_BadParams;
+                return nullptr;
             recipients.push_back(k);
         }
+    why = kPGPError_KeyUnusable;
     if (job.sign && !keyUsable(*job.sign->key))
-        return kPGPError_KeyUnusable;
+        return nullptr;
     for (const auto& k : recipients)
         if (!keyUsable(*k))
-            return kPGPError_KeyUnusable;
+            return nullptr;
+    why = kPGPError_OutOfMemory;  // should the context lack its empty ring
+    return store ? store : ctx.emptyStore;
+}
+
+// Recipients, password, signer and the algorithms of the message.
+PGPError setUpEncryption(rnp_op_encrypt_t op, JobOptions& job, const std::vector<KeyRef>& recipients,
+                         const unsigned char* data, std::size_t size)
+{
+    for (const auto& k : recipients)
+        if (rnp_op_encrypt_add_recipient(op, k->handle) != RNP_SUCCESS)
+            return kPGPError_NoSuitableKey;
+    if (job.passphrase && recipients.empty() &&
+        rnp_op_encrypt_add_password(op, job.passphrase->passphrase.c_str(), "SHA256", 0, "AES256") != RNP_SUCCESS)
+        return kPGPError_EncryptionFailed;
+    if (job.sign && rnp_op_encrypt_add_signature(op, job.sign->key->handle, nullptr) != RNP_SUCCESS)
+        return kPGPError_NoSuitableKey;
+    rnp_op_encrypt_set_armor(op, job.armor);
+    rnp_op_encrypt_set_cipher(op, "AES256");
+    rnp_op_encrypt_set_hash(op, "SHA256");
+    rnp_op_encrypt_set_aead(op, "None");
+    if (compressionPays(data, size))
+        rnp_op_encrypt_set_compression(op, "ZLIB", 6);
+    else
+        rnp_op_encrypt_set_compression(op, "Uncompressed", 0);
+    return kPGPError_NoErr;
+}
+
+// The SDK's code for a failed encryption.
+PGPError encodeFailure(const JobOptions& job, const PassphraseSource& source, rnp_result_t r)
+{
+    if (job.sign && !source.text)
+        return kPGPError_MissingPassphrase;
+    if (job.sign && source.asked > 0 &&
+        (r == RNP_ERROR_BAD_PASSWORD || r == RNP_ERROR_SIGNING_FAILED || r == RNP_ERROR_DECRYPT_FAILED ||
+         r == RNP_ERROR_BAD_PARAMETERS))
+        return kPGPError_BadPassphrase;
+    const PGPError e = mapRnpError(r);
+    return e == kPGPError_CorruptData ? kPGPError_EncryptionFailed : e;
+}
+
+PGPError encode(Context& ctx, JobOptions& job)
+{
+    if (!job.input || !job.output)
+        return kPGPError_BadParams;
+    if (!job.sign && job.encryptTo.empty() && !job.passphrase)
+        return kPGPError_BadParams;
+    std::vector<KeyRef> recipients;
+    PGPError why = kPGPError_NoErr;
+    const StoreRef store = encodeKeys(ctx, job, recipients, why);
     if (!store)
-        store = ctx.emptyStore;
+        return why;
     rnp_ffi_t ffi = store->ffi.get();
 
     const auto* data = static_cast<const unsigned char*>(job.input->input);
@@ -109,37 +155,18 @@ PGPError encode(Context& ctx, JobOptions& job)
     if (made != RNP_SUCCESS)
         return kPGPError_OutOfMemory;
     InputHandle input(rawIn);
-
     // Sized from the input so the block rarely has to grow.
-    std::size_t guess = size + size / (job.armor ? 2 : 32) + 8192;
-    OutputBlock block(guess, job.output->maxSize);
+    OutputBlock block(size + size / (job.armor ? 2 : 32) + 8192, job.output->maxSize);
     rnp_output_t rawOut = nullptr;
     if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &block) != RNP_SUCCESS)
         return kPGPError_OutOfMemory;
     OutputHandle output(rawOut);
-
     rnp_op_encrypt_t rawOp = nullptr;
     if (rnp_op_encrypt_create(&rawOp, ffi, input.get(), output.get()) != RNP_SUCCESS)
         return kPGPError_OutOfMemory;
     EncryptHandle op(rawOp);
-
-    for (const auto& k : recipients)
-        if (rnp_op_encrypt_add_recipient(op.get(), k->handle) != RNP_SUCCESS)
-            return kPGPError_NoSuitableKey;
-    if (job.passphrase && recipients.empty() &&
-        rnp_op_encrypt_add_password(op.get(), job.passphrase->passphrase.c_str(), "SHA256", 0, "AES256") !=
-            RNP_SUCCESS)
-        return kPGPError_EncryptionFailed;
-    if (job.sign && rnp_op_encrypt_add_signature(op.get(), job.sign->key->handle, nullptr) != RNP_SUCCESS)
-        return kPGPError_NoSuitableKey;
-    rnp_op_encrypt_set_armor(op.get(), job.armor);
-    rnp_op_encrypt_set_cipher(op.get(), "AES256");
-    rnp_op_encrypt_set_hash(op.get(), "SHA256");
-    rnp_op_encrypt_set_aead(op.get(), "None");
-    if (compressionPays(data, size))
-        rnp_op_encrypt_set_compression(op.get(), "ZLIB", 6);
-    else
-        rnp_op_encrypt_set_compression(op.get(), "Uncompressed", 0);
+    if (PGPError e = setUpEncryption(op.get(), job, recipients, data, size))
+        return e;
 
     PassphraseSource source;
     source.text = job.sign && job.sign->hasPassphrase ? &job.sign->passphrase : nullptr;
@@ -152,15 +179,8 @@ PGPError encode(Context& ctx, JobOptions& job)
     output.reset();
     if (block.tooLarge())
         return kPGPError_OutputTooLarge;
-    if (r != RNP_SUCCESS) {
-        if (job.sign && !source.text)
-            return kPGPError_MissingPassphrase;
-        if (job.sign && source.asked > 0 && (r == RNP_ERROR_BAD_PASSWORD || r == RNP_ERROR_SIGNING_FAILED ||
-                                             r == RNP_ERROR_DECRYPT_FAILED || r == RNP_ERROR_BAD_PARAMETERS))
-            return kPGPError_BadPassphrase;
-        PGPError e = mapRnpError(r);
-        return e == kPGPError_CorruptData ? kPGPError_EncryptionFailed : e;
-    }
+    if (r != RNP_SUCCESS)
+        return encodeFailure(job, source, r);
     *job.output->outSize = block.size();
     *job.output->outBuffer = block.release();
     return kPGPError_NoErr;
