@@ -15,6 +15,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
+#include "tests/real_sdk.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -22,28 +23,15 @@ namespace {
 struct Matrix : ::testing::Test {
     void SetUp() override
     {
-        Prompts::resetTestState();
-        sdk::resetSessionForTests();
-        SharedPassphrase::instance().clear();
-        useRings(fixtures + "pubring.pgp", fixtures + "secring.pgp");
         ASSERT_EQ(sdk::PGP_LoadRings(), 0);
         SharedPassphrase::instance().set("alice");
         goodMessage = encode("the good message");
         ASSERT_FALSE(goodMessage.empty());
         Prompts::resetTestState();
     }
-    void TearDown() override
-    {
-        sdk::UnLoad_PGP();
-        SharedPassphrase::instance().clear();
-    }
     void useRings(const std::string& pub, const std::string& sec, const std::string& dll = "pgpsdk.dll")
     {
-        AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
-        v.DLLName = dll;
-        v.PubRing = pub;
-        v.SecRing = sec;
-        AppConfig::instance().assign(v);
+        session.useRings(pub, sec, dll);
     }
     std::string encode(const std::string& text, bool armour = true)
     {
@@ -80,6 +68,7 @@ struct Matrix : ::testing::Test {
     }
 
     ScratchDir dir;
+    RealSdk session {dir};
     const std::string fixtures = sourceDir() + "/tests/fixtures/";
     std::string goodMessage;
 };
@@ -90,15 +79,6 @@ struct Case {
     const char* expected;  // the message the user sees, or a part of it
 };
 
-std::string randomBytes(std::size_t n)
-{
-    std::mt19937 gen(11);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(gen());
-    return s;
-}
-
 }  // namespace
 
 TEST_F(Matrix, EveryKindOfBadInput)
@@ -106,7 +86,7 @@ TEST_F(Matrix, EveryKindOfBadInput)
     const std::vector<Case> cases = {
         {"empty input", [](Matrix& m) { EXPECT_FALSE(m.decode("")); }, "Decode_PGPBuff: PGPDecode -11990|Not an OpenPGP message"},
         {"one byte", [](Matrix& m) { EXPECT_FALSE(m.decode("x")); }, "Decode_PGPBuff: PGPDecode -"},
-        {"random bytes", [](Matrix& m) { EXPECT_FALSE(m.decode(randomBytes(4096))); }, "Decode_PGPBuff: PGPDecode -"},
+        {"random bytes", [](Matrix& m) { EXPECT_FALSE(m.decode(randomBytes(4096, 11))); }, "Decode_PGPBuff: PGPDecode -"},
         {"truncated message",
          [](Matrix& m) {
              std::string plain;
@@ -163,7 +143,7 @@ TEST_F(Matrix, EveryKindOfBadInput)
          "Decode_PGPBuff: PGPDecode -11992|Bad passphrase"},
         {"corrupt ring file",
          [](Matrix& m) {
-             writeWholeFile(m.dir.file("bad.pgp"), randomBytes(300));
+             writeWholeFile(m.dir.file("bad.pgp"), randomBytes(300, 11));
              sdk::UnLoad_PGP();
              m.useRings(m.dir.file("bad.pgp"), m.fixtures + "secring.pgp");
              EXPECT_EQ(sdk::PGP_LoadRings(), -3);

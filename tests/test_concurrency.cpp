@@ -19,19 +19,14 @@
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
 #include "tests/frame_toggle.h"
+#include "tests/real_sdk.h"
 #include "tests/test_support.h"
 #include "windows/frame_commands.h"
 
 TEST(Concurrency, JobsWhileTheFrameTogglesKeysAndLibrary)
 {
     ScratchDir dir;
-    Prompts::resetTestState();
-    sdk::resetSessionForTests();
-    AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
-    v.DLLName = "pgpsdk.dll";
-    v.PubRing = sourceDir() + "/tests/fixtures/pubring.pgp";
-    v.SecRing = sourceDir() + "/tests/fixtures/secring.pgp";
-    AppConfig::instance().assign(v);
+    RealSdk session(dir);
     MainFrame frame;
     wireFrameCommands(frame);
     ASSERT_EQ(sdk::PGP_LoadRings(), 0);

@@ -11,6 +11,7 @@
 #include <QTreeView>
 
 #include "tests/fake_sdk_fixture.h"
+#include "tests/real_sdk.h"
 #include "tests/frame_toggle.h"
 #include "windows/key_list_window.h"
 #include "sdk/key_tree.h"
@@ -43,22 +44,11 @@ class KeyList : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Prompts::resetTestState();
-        sdk::resetSessionForTests();
-        AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
-        v.DLLName = "pgpsdk.dll";
-        v.PubRing = sourceDir() + "/tests/fixtures/pubring.pgp";
-        v.SecRing = sourceDir() + "/tests/fixtures/secring.pgp";
-        AppConfig::instance().assign(v);
         frame = std::make_unique<MainFrame>();
         wireFrameCommands(*frame);
         frame->show();
     }
-    void TearDown() override
-    {
-        frame.reset();
-        sdk::UnLoad_PGP();
-    }
+    void TearDown() override { frame.reset(); }
     KeyListWindow* open()
     {
         frame->findChild<QAction*>("actionKeyList")->trigger();
@@ -74,6 +64,7 @@ protected:
         return l;
     }
     ScratchDir dir;
+    RealSdk session {dir};
     std::unique_ptr<MainFrame> frame;
 };
 

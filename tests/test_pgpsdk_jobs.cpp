@@ -12,15 +12,6 @@ using namespace harness;
 
 namespace {
 
-std::string randomBytes(std::size_t n, unsigned seed = 1)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(gen());
-    return s;
-}
-
 struct Jobs : ::testing::Test {
     void SetUp() override { ASSERT_EQ(s.open(fixture("pubring.pgp"), fixture("secring.pgp")), 0); }
     Session s;

@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include <random>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -134,6 +136,15 @@ template <typename Visit> void forEachPacket(const std::string& ring, Visit visi
 }
 
 }  // namespace
+
+std::string randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
 
 std::string withoutKeyRevocations(const std::string& ring)
 {

@@ -30,6 +30,9 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs = 10000);
 std::string sourceDir();
 std::string binDir();
 
+// n bytes from a fixed pseudo-random sequence per seed.
+std::string randomBytes(std::size_t n, unsigned seed = 1);
+
 // Runs a shell command; returns its exit status, with its standard output in out.
 int runShell(const std::string& command, std::string* out = nullptr);
 

@@ -25,6 +25,7 @@
 #include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"
 #include "tests/frame_toggle.h"
+#include "tests/real_sdk.h"
 #include "tests/test_support.h"
 #include "windows/buffer_view.h"
 #include "windows/decode_window.h"
@@ -35,38 +36,23 @@
 
 namespace {
 
-std::string randomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(gen());
-    return s;
-}
-
 class Windows : public ::testing::Test {
 protected:
-    void SetUp() override { useRings(sourceDir() + "/tests/fixtures/pubring.pgp", sourceDir() + "/tests/fixtures/secring.pgp"); }
+    void SetUp() override { startFrame(); }
+    // The frame, new, on these rings.
     void useRings(const std::string& pub, const std::string& sec)
     {
-        Prompts::resetTestState();
-        sdk::resetSessionForTests();
-        SharedPassphrase::instance().clear();
-        AppConfigValues v = readSettingsFile(dir.file("tolv.ini"));
-        v.DLLName = "pgpsdk.dll";
-        v.PubRing = pub;
-        v.SecRing = sec;
-        AppConfig::instance().assign(v);
+        frame.reset();
+        session.useRings(pub, sec);
+        startFrame();
+    }
+    void startFrame()
+    {
         frame = std::make_unique<MainFrame>();
         wireFrameCommands(*frame);
         frame->show();
     }
-    void TearDown() override
-    {
-        frame.reset();
-        sdk::UnLoad_PGP();
-        SharedPassphrase::instance().clear();
-    }
+    void TearDown() override { frame.reset(); }
     template <typename W> W* openWindow(const char* action)
     {
         const int before = static_cast<int>(frame->mdiArea()->subWindowList().size());
@@ -101,6 +87,7 @@ protected:
     }
 
     ScratchDir dir;
+    RealSdk session {dir};
     std::unique_ptr<MainFrame> frame;
 };
 
