@@ -158,6 +158,15 @@ TEST_F(Cli, ListsTheKeyTree)
     EXPECT_NE(out.find("Rex Revoked"), std::string::npos);
 }
 
+TEST_F(Cli, NeedsNoGuiLibrary)
+{
+    std::string libraries;
+    ASSERT_EQ(runShell("ldd '" + binDir() + "/tolv-cli'", &libraries), 0);
+    EXPECT_NE(libraries.find("libQt6Core"), std::string::npos);
+    for (const char* gui : {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport"})
+        EXPECT_EQ(libraries.find(gui), std::string::npos) << gui;
+}
+
 TEST_F(Cli, PhotoIdsAreListedAsPhotoNotAsBytes)
 {
     GpgHome gnupg(dir.file("gnupg"));
