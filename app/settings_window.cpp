@@ -50,6 +50,38 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
 
+    tabs->addTab(makeCommonTab(), "Common");
+    tabs->addTab(makePgpTab(), "PGP");
+
+    status_ = new QStatusBar(this);
+    status_->setObjectName("statusBar");
+    status_->setSizeGripEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(save);
+    buttons->addWidget(closeButton);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(tabs, 1);
+    layout->addWidget(status_);
+
+    showConfig();
+
+    connect(iniPath_, &QLineEdit::textEdited, this,
+            [](const QString& t) { AppConfig::instance().setIniPath(str(t)); });
+    connect(iniPath_, &QLineEdit::returnPressed, this, [this] { focusNextAfter(iniPath_); });
+    connect(timeOut_, &QSpinBox::valueChanged, this,
+            [](int v) { AppConfig::instance().setTimeOut(v); });
+    connect(save, &QPushButton::clicked, this, [] { SCAN_INI(ScanIniMode::Write); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
+    // Another settings window edits the same record: follow its changes.
+    connect(&AppConfig::instance(), &AppConfig::changed, this, &SettingsWindow::showConfig,
+            Qt::QueuedConnection);
+}
+
+QWidget* SettingsWindow::makeCommonTab()
+{
     auto* common = new QWidget;
     auto* commonLayout = new QVBoxLayout(common);
     commonLayout->addWidget(new QLabel("INI - File (You can set it as parameter)"));
@@ -59,8 +91,12 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     iniPath_->setMinimumWidth(dluX(font(), 281));
     commonLayout->addWidget(iniPath_);
     commonLayout->addStretch();
-    tabs->addTab(common, "Common");
+    return common;
+}
 
+// The library and ring paths, each with its "..." file picker, and the time-out.
+QWidget* SettingsWindow::makePgpTab()
+{
     auto* pgp = new QWidget;
     auto* grid = new QGridLayout(pgp);
     auto addPathRow = [&](int row, const QString& label, const QString& name,
@@ -89,33 +125,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     timeOut_->installEventFilter(this);
     grid->addWidget(timeOut_, 3, 1);
     grid->setRowStretch(4, 1);
-    tabs->addTab(pgp, "PGP");
-
-    status_ = new QStatusBar(this);
-    status_->setObjectName("statusBar");
-    status_->setSizeGripEnabled(false);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(save);
-    buttons->addWidget(closeButton);
-    buttons->addStretch();
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(buttons);
-    layout->addWidget(tabs, 1);
-    layout->addWidget(status_);
-
-    showConfig();
-
-    connect(iniPath_, &QLineEdit::textEdited, this,
-            [](const QString& t) { AppConfig::instance().setIniPath(str(t)); });
-    connect(iniPath_, &QLineEdit::returnPressed, this, [this] { focusNextAfter(iniPath_); });
-    connect(timeOut_, &QSpinBox::valueChanged, this,
-            [](int v) { AppConfig::instance().setTimeOut(v); });
-    connect(save, &QPushButton::clicked, this, [] { SCAN_INI(ScanIniMode::Write); });
-    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
-    // Another settings window edits the same record: follow its changes.
-    connect(&AppConfig::instance(), &AppConfig::changed, this, &SettingsWindow::showConfig,
-            Qt::QueuedConnection);
+    return pgp;
 }
 
 SettingsWindow::~SettingsWindow()

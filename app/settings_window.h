@@ -19,6 +19,8 @@ protected:
 
 private:
     void showConfig();
+    QWidget* makeCommonTab();
+    QWidget* makePgpTab();
     void pickFile(QLineEdit* entry, QWidget* button, void (*store)(const std::string&));
     void focusNextAfter(QWidget* w);
 
