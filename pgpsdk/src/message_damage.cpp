@@ -178,7 +178,10 @@ PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size)
     constexpr int kMaxPasswordPackets = 8;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::vector<unsigned char> head;
-    if (text.find("-----BEGIN PGP MESSAGE") != std::string_view::npos) {
+    // A binary message starts with a packet tag; only text is searched for
+    // armour (a search through a large binary message would cost its length).
+    const bool binary = size > 0 && (data[0] & 0x80);
+    if (!binary && text.find("-----BEGIN PGP MESSAGE") != std::string_view::npos) {
         head = decodeBase64(armourBody(text).substr(0, 1 << 17));  // the session keys come first
         data = head.data();
         size = head.size();
