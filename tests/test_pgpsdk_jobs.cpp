@@ -156,6 +156,77 @@ TEST_F(Jobs, AHandlerThatSaysStopAbortsTheJob)
     EXPECT_FALSE(d.gotOutput);
 }
 
+namespace {
+
+struct Progress {
+    std::vector<std::pair<PGPSize, PGPSize>> events;  // done, total
+    bool stop = false;
+};
+
+PGPError onNullEvent(PGPContextRef, PGPEvent* event, void* user)
+{
+    auto* p = static_cast<Progress*>(user);
+    if (event->type != kPGPEvent_NullEvent)
+        return 0;
+    p->events.emplace_back(event->data.nullData.bytesWritten, event->data.nullData.bytesTotal);
+    return p->stop ? kPGPError_UserAbort : 0;
+}
+
+// Encodes (to Bob, unsigned) or decodes input with null events asked for.
+PGPError runWithProgress(Session& s, bool encoding, const std::string& input, Progress& p, std::string& output)
+{
+    PGPContextRef c = s.context;
+    void* out = nullptr;
+    PGPSize outSize = 0;
+    PGPOptionListRef list = nullptr;
+    PGPBuildOptionList(c, &list, PGPOEventHandler(c, onNullEvent, &p), PGPOSendNullEvents(c, 0),
+                       PGPOInputBuffer(c, input.data(), input.size()),
+                       PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize), PGPOLastOption(c));
+    PGPKeySetRef bob = nullptr;
+    PGPFilterRef filter = nullptr;
+    PGPNewUserIDStringFilter(c, "bob@", kPGPMatchSubString, &filter);
+    PGPFilterKeySet(s.keys, filter, &bob);
+    PGPFreeFilter(filter);
+    const PGPError e = encoding ? PGPEncode(c, list, PGPOEncryptToKeySet(c, bob), PGPOLastOption(c))
+                                : PGPDecode(c, list, PGPOPassphrase(c, "bob"), PGPOKeySetRef(c, s.keys), PGPOLastOption(c));
+    output = out ? std::string(static_cast<const char*>(out), outSize) : std::string();
+    PGPFreeData(out);
+    PGPFreeKeySet(bob);
+    PGPFreeOptionList(list);
+    return e;
+}
+
+}  // namespace
+
+TEST_F(Jobs, NullEventsTellProgressAndAHandlerCanStopTheJob)
+{
+    const std::string data = randomBytes(3 << 20, 5);
+    for (bool encoding : {true, false}) {
+        Progress p;
+        std::string message, output;
+        if (!encoding) {
+            ASSERT_EQ(runWithProgress(s, true, data, p, message), 0);
+        }
+        const std::string& input = encoding ? data : message;
+        p = Progress();
+        ASSERT_EQ(runWithProgress(s, encoding, input, p, output), 0) << encoding;
+        ASSERT_GE(p.events.size(), 2u);
+        EXPECT_EQ(p.events.front(), std::make_pair(PGPSize {0}, input.size()));
+        EXPECT_EQ(p.events.back(), std::make_pair(input.size(), input.size()));
+        for (std::size_t i = 1; i < p.events.size(); ++i)
+            EXPECT_GE(p.events[i].first, p.events[i - 1].first);
+        if (!encoding) {
+            EXPECT_TRUE(output == data);
+        }
+        // Stopped at the first event: no output at all.
+        p = Progress();
+        p.stop = true;
+        EXPECT_EQ(runWithProgress(s, encoding, input, p, output), kPGPError_UserAbort);
+        EXPECT_TRUE(output.empty());
+        EXPECT_EQ(p.events.size(), 1u);
+    }
+}
+
 TEST_F(Jobs, OptionListMistakesAreRefused)
 {
     PGPContextRef c = s.context;

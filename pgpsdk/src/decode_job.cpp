@@ -32,7 +32,7 @@ struct VerifyRun {
 };
 
 std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
-                                     const SecretText* passphrase)
+                                     const SecretText* passphrase, ProgressInput* progress = nullptr)
 {
     // Decompressed output can be several times the message; reserving that
     // costs address space only, and spares copying the block as it grows.
@@ -40,7 +40,11 @@ std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, s
     rnp_input_t rawIn = nullptr;
     rnp_output_t rawOut = nullptr;
     rnp_op_verify_t rawOp = nullptr;
-    if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
+    if (progress)
+        rawIn = progress->make();
+    else if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
+        rawIn = nullptr;
+    if (!rawIn)
         return nullptr;
     run->input.reset(rawIn);
     if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &run->block) != RNP_SUCCESS)
@@ -364,9 +368,12 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
     if (PGPError e = sessionKeyPacketsRefused(data, size))
         return e;
     const std::size_t maxSize = outputCap(size, job.output->maxSize);
-    std::unique_ptr<VerifyRun> run = runVerify(ffi, data, size, maxSize, passphrase);
+    ProgressInput progress(job, context, data, size);
+    std::unique_ptr<VerifyRun> run = runVerify(ffi, data, size, maxSize, passphrase, &progress);
     if (!run)
         return kPGPError_OutOfMemory;
+    if (progress.stopped())
+        return kPGPError_UserAbort;  // the handler stopped it: no output
     int passphraseAsks = run->source.asked;
     HiddenMatch hidden;
     if (wrongKey(run->result) && job.keySet && hasHiddenRecipient(run->op.get())) {

@@ -32,6 +32,7 @@ bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
         case OptionKind::SignWithKey: job.sign = &o; break;
         case OptionKind::EncryptToKeySet: job.encryptTo.push_back(o.keySet); break;
         case OptionKind::KeySetRef: job.keySet = o.keySet; break;
+        case OptionKind::NullEvents: job.nullEvents = &o; break;
         default: ok = false; break;
         }
     }
@@ -134,7 +135,7 @@ PGPError encodeFailure(const JobOptions& job, const PassphraseSource& source, rn
     return e == kPGPError_CorruptData ? kPGPError_EncryptionFailed : e;
 }
 
-PGPError encode(Context& ctx, JobOptions& job)
+PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
 {
     if (!job.input || !job.output)
         return kPGPError_BadParams;
@@ -149,10 +150,13 @@ PGPError encode(Context& ctx, JobOptions& job)
 
     const auto* data = static_cast<const unsigned char*>(job.input->input);
     const std::size_t size = job.input->inputSize;
+    ProgressInput progress(job, context, data, size);
     rnp_input_t rawIn = nullptr;
-    rnp_result_t made = size ? rnp_input_from_memory(&rawIn, data, size, false)
-                             : rnp_input_from_callback(&rawIn, readNothing, nullptr, nullptr);
-    if (made != RNP_SUCCESS)
+    if (size || job.nullEvents)
+        rawIn = progress.make();
+    else if (rnp_input_from_callback(&rawIn, readNothing, nullptr, nullptr) != RNP_SUCCESS)
+        rawIn = nullptr;
+    if (!rawIn)
         return kPGPError_OutOfMemory;
     InputHandle input(rawIn);
     // Sized from the input so the block rarely has to grow.
@@ -177,6 +181,8 @@ PGPError encode(Context& ctx, JobOptions& job)
     }
     op.reset();
     output.reset();
+    if (progress.stopped())
+        return kPGPError_UserAbort;  // the handler stopped it: no output
     if (block.tooLarge())
         return kPGPError_OutputTooLarge;
     if (r != RNP_SUCCESS)
@@ -211,7 +217,7 @@ PGPError PGPEncode(PGPContextRef context, PGPOptionListRef firstOption, ...)
 {
     va_list args;
     va_start(args, firstOption);
-    PGPError result = runJob(context, firstOption, args, [](Context& ctx, JobOptions& job) { return encode(ctx, job); });
+    PGPError result = runJob(context, firstOption, args, [context](Context& ctx, JobOptions& job) { return encode(context, ctx, job); });
     va_end(args);
     return result;
 }

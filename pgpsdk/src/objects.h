@@ -196,6 +196,7 @@ enum class OptionKind {
     SignWithKey,
     EncryptToKeySet,
     KeySetRef,
+    NullEvents,
 };
 
 struct Option {
@@ -212,6 +213,7 @@ struct Option {
     KeyRef key;                 // SignWithKey
     KeySet* keySet = nullptr;   // EncryptToKeySet / KeySetRef (reference held)
     bool hasPassphrase = false;
+    PGPUInt32 intervalMs = 0;   // NullEvents
 };
 
 struct OptionList : Tagged {

@@ -1,4 +1,5 @@
 // Option makers and option lists.
+#include <algorithm>
 #include "options.h"
 
 #include "boundary.h"
@@ -152,6 +153,18 @@ PGPOptionListRef PGPOArmorOutput(PGPContextRef context, PGPBoolean armor)
         Option o;
         o.kind = OptionKind::Armor;
         o.armor = armor != 0;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs)
+{
+    try {
+        Option o;
+        o.kind = OptionKind::NullEvents;
+        o.intervalMs = std::max<PGPUInt32>(approxIntervalMs, 50);  // at most 20 a second
         return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
     } catch (...) {
         return nullptr;

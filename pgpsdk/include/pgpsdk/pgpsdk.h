@@ -216,6 +216,13 @@ typedef struct PGPEventSignatureData {
     PGPTime creationTime;
 } PGPEventSignatureData;
 
+/* Null event: how far a job has read its input. Sent when the job starts,
+ * then at most once per requested interval, and when the input is read. */
+typedef struct PGPEventNullData {
+    PGPSize bytesWritten;
+    PGPSize bytesTotal;
+} PGPEventNullData;
+
 typedef struct PGPEvent {
     PGPUInt32 version;
     struct PGPEvent *nextEvent;
@@ -224,6 +231,7 @@ typedef struct PGPEvent {
     union {
         PGPEventRecipientsData recipientsData;
         PGPEventSignatureData signatureData;
+        PGPEventNullData nullData;
     } data;
 } PGPEvent;
 
@@ -309,6 +317,10 @@ PGPSDK_API PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char *pa
 PGPSDK_API PGPOptionListRef PGPOSignWithKey(PGPContextRef context, PGPKeyRef key, PGPOptionListRef firstOption, ...);
 PGPSDK_API PGPOptionListRef PGPOEncryptToKeySet(PGPContextRef context, PGPKeySetRef keySet);
 PGPSDK_API PGPOptionListRef PGPOKeySetRef(PGPContextRef context, PGPKeySetRef keySet);
+/* Asks for null events (progress) about every approxIntervalMs, at most
+ * 20 a second; a handler that answers one with an error stops the job with
+ * kPGPError_UserAbort and no output. */
+PGPSDK_API PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs);
 
 PGPSDK_API PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef *outList, PGPOptionListRef firstOption,
                                        ...);

@@ -235,7 +235,7 @@
     UNAVAILABLE(PGPOPreferredAlgorithms) \
     UNAVAILABLE(PGPORawPGPInput) \
     UNAVAILABLE(PGPOSendEventIfKeyFound) \
-    UNAVAILABLE(PGPOSendNullEvents) \
+    REAL(PGPOSendNullEvents) \
     UNAVAILABLE(PGPOSigRegularExpression) \
     UNAVAILABLE(PGPOSigTrust) \
     REAL(PGPOSignWithKey) \
