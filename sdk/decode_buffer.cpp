@@ -26,7 +26,8 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
             call::PGPFreeData(outData);
         setOutcome(outcome, f.code);
         forgetWrongPassphrase(passphrase, f.code);
-        reportSdkFailure("Decode_PGPBuff", f.label, f.code);
+        if (f.code != kPGPError_UserAbort)  // cancelled by the user, who knows it
+            reportSdkFailure("Decode_PGPBuff", f.label, f.code);
         return false;
     };
     if (StepFailure f = startOptions(c, &report, input, inputSize, outData, outSize, optionList); f.label)

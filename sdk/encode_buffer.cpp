@@ -119,7 +119,8 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
             call::PGPFreeData(outData);
         setOutcome(outcome, f.code);
         forgetWrongPassphrase(passphrase, f.code);
-        reportSdkFailure(kCaption, f.label, f.code);
+        if (f.code != kPGPError_UserAbort)  // cancelled by the user, who knows it
+            reportSdkFailure(kCaption, f.label, f.code);
         return false;
     };
     if (StepFailure f = startOptions(c, report, input, inputSize, outData, outSize, h.optionList); f.label)

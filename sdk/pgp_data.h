@@ -3,6 +3,7 @@
 // PGPEventHandler into the caller's record and lists.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct RecipientRecord {
     bool hidden = false;  // key ID 0: the sender hid the recipient
 };
 
+// Told how far an encode or decode has read its input (bytes done, bytes in
+// all); answering false stops the job. Called on the job's thread.
+using JobProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
 struct PGPData {
     // The signature event's data, as the SDK delivers it. With several
     // signatures: the first that verified, or failing that the first.
@@ -41,6 +46,8 @@ struct PGPData {
     std::vector<SignatureRecord>* signatures = nullptr;
     std::vector<RecipientRecord>* recipients = nullptr;
     std::uint32_t signatureEvents = 0;
+    // Progress of the running job, when the caller follows it (null: not asked).
+    const JobProgress* progress = nullptr;
 };
 
 // A PGPData with its own signer text and lists, wired together.

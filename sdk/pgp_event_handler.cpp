@@ -100,6 +100,9 @@ PGPError PGPEventHandler(PGPContextRef, PGPEvent* event, void* userValue)
         onRecipients(event->data.recipientsData, *data);
     else if (event->type == kPGPEvent_SignatureEvent)
         onSignature(event->data.signatureData, *data);
+    else if (event->type == kPGPEvent_NullEvent && data->progress &&
+             !(*data->progress)(event->data.nullData.bytesWritten, event->data.nullData.bytesTotal))
+        return kPGPError_UserAbort;
     return kPGPError_NoErr;
 }
 

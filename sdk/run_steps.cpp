@@ -7,6 +7,10 @@
 
 namespace sdk {
 
+namespace {
+constexpr PGPUInt32 kProgressIntervalMs = 50;  // at most 20 reports a second
+}  // namespace
+
 bool readyToRun(SdkUse& use, PassphraseBuffer& passphrase, PGPError* outcome)
 {
     setOutcome(outcome, kPGPError_NotInitialized);
@@ -36,6 +40,11 @@ StepFailure startOptions(PGPContextRef c, void* report, const char* input, std::
     option = call::PGPOAllocatedOutputBuffer(c, &outData, static_cast<PGPSize>(-1), &outSize);
     if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
         return {"PGPAppendOptionList OutPut ", e};
+    if (report && static_cast<PGPData*>(report)->progress) {
+        option = call::PGPOSendNullEvents(c, kProgressIntervalMs);
+        if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
+            return {"PGPAppendOptionList NullEvents ", e};
+    }
     return {};
 }
 

@@ -20,8 +20,9 @@ struct StepFailure {
 // the buffer is empty; false with the outcome set when either fails.
 bool readyToRun(SdkUse& use, PassphraseBuffer& passphrase, PGPError* outcome);
 
-// Builds the option list with the event handler (report as its user value),
-// the input, and an output block the SDK allocates into outData.
+// Builds the option list with the event handler (report, a PGPData, as its
+// user value), the input, an output block the SDK allocates into outData,
+// and null events when the report follows the job's progress.
 StepFailure startOptions(PGPContextRef c, void* report, const char* input, std::uint64_t inputSize, void*& outData,
                          PGPSize& outSize, OptionListHolder& list);
 

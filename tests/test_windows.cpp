@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -23,6 +24,7 @@
 #include "app/main_frame.h"
 #include "app/prompts.h"
 #include "core/shared_passphrase.h"
+#include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
 #include "tests/frame_toggle.h"
 #include "tests/real_sdk.h"
@@ -683,4 +685,45 @@ TEST_F(Windows, TheFrameKeepsWorkingWhileTheRingsLoad)
     EXPECT_NE(sdk::sessionSnapshot().KeySet, nullptr);
     EXPECT_EQ(frame->keyRingMenuItem()->text(), "Unload keys");
     EXPECT_TRUE(Prompts::shownMessages().empty());
+}
+
+TEST_F(Windows, ALongJobShowsItsPercentAndCancelStopsIt)
+{
+    // A 16 MiB message for Bob, made through the binding.
+    const std::string data = randomBytes(16 << 20, 9);
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+    SharedPassphrase::instance().set("alice");
+    sdk::SdkBlock message;
+    sdk::PGPData report;
+    ASSERT_TRUE(sdk::Encode_PGPBuff(data.data(), data.size(), message, false, SharedPassphrase::instance(), "bob@",
+                                    "alice@", &report));
+    writeWholeFile(dir.file("big.pgp"), std::string(message.data(), message.size()));
+
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("big.pgp")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    SharedPassphrase::instance().set("bob");
+    auto* bar = child<QProgressBar>(dec, "busyIndicator");
+    QList<int> percents;
+    QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) { percents << v; });
+
+    // Cancelled at once: the job stops, nothing is shown, nothing is said.
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(child(dec, "cancelButton")->isVisible());
+    child(dec, "cancelButton")->click();
+    ASSERT_TRUE(idle(dec));
+    EXPECT_TRUE(dec->output().isNull());
+    EXPECT_TRUE(Prompts::shownMessages().empty());
+    EXPECT_FALSE(child(dec, "cancelButton")->isVisible());
+
+    // Left to run, it reports its way to 100 % and decodes.
+    child(dec, "decodeButton")->click();
+    ASSERT_TRUE(idle(dec));
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(dec->output().isNull());
+    EXPECT_TRUE(std::string(dec->output().data(), static_cast<std::size_t>(dec->output().size())) == data);
+    ASSERT_FALSE(percents.isEmpty());
+    EXPECT_EQ(percents.last(), 1000);
 }

@@ -39,6 +39,16 @@ BufferWindow::BufferWindow(const QString& objectName, const QString& title, QWid
     outputView_ = new BufferView;
     outputView_->setObjectName("outputView");
 
+    cancelButton_ = makeButton(this, QStyle::SP_DialogCancelButton, "Cancel", "cancelButton");
+    cancelButton_->hide();
+    connect(cancelButton_, &QPushButton::clicked, this, [this] {
+        if (cancelled_)
+            cancelled_->store(true);
+    });
+    connect(jobs(), &JobRunner::busyChanged, this, [this](bool busy) {
+        if (!busy)
+            cancelButton_->hide();
+    });
     connect(closeButton_, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     connect(loadButton_, &QPushButton::clicked, this, &BufferWindow::load);
     // Typing needs no Alloc first, and never outruns the buffer: it grows.
@@ -62,7 +72,10 @@ void BufferWindow::finishLayout(QHBoxLayout* row)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(inputView_, 60);
     layout->addLayout(row);
-    layout->addWidget(busyIndicator());
+    auto* busyRow = new QHBoxLayout;
+    busyRow->addWidget(busyIndicator(), 1);
+    busyRow->addWidget(cancelButton_);
+    layout->addLayout(busyRow);
     layout->addWidget(tabs_, 116);
     bindInput();
     bindOutput();
@@ -119,6 +132,19 @@ void BufferWindow::load()
             if (!input_.isNull())
                 setTitleWithFile(this, title_, name);
         });
+}
+
+std::shared_ptr<const sdk::JobProgress> BufferWindow::jobProgress()
+{
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    cancelled_ = cancelled;
+    cancelButton_->show();
+    BufferWindow* window = this;  // outlives the job: closing waits for it
+    return std::make_shared<const sdk::JobProgress>([cancelled, window](std::uint64_t done, std::uint64_t total) {
+        const int permille = total ? static_cast<int>(done * 1000 / total) : 0;
+        QMetaObject::invokeMethod(window, [window, permille] { window->showProgress(permille); }, Qt::QueuedConnection);
+        return !cancelled->load();
+    });
 }
 
 WindowBuffer BufferWindow::prepareLoaded(WindowBuffer file, bool) const { return file; }

@@ -4,6 +4,10 @@
 // OemToChar box, the tabs, and loading and saving on the window's worker.
 #include <QString>
 
+#include <atomic>
+#include <memory>
+
+#include "sdk/pgp_data.h"
 #include "windows/child_window.h"
 #include "windows/window_buffer.h"
 
@@ -34,6 +38,9 @@ protected:
     void showSizes();
     // Saves the output under a proposed name, asked in the save dialog.
     void saveOutput(const QString& proposedName);
+    // The progress report of the job about to start: the busy bar shows its
+    // percent, and Cancel stops the job. Kept alive by the job.
+    std::shared_ptr<const sdk::JobProgress> jobProgress();
     // What a loaded file's content becomes; runs on the worker.
     virtual WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const;
 
@@ -52,4 +59,6 @@ protected:
 
 private:
     QString title_;
+    QPushButton* cancelButton_;
+    std::shared_ptr<std::atomic<bool>> cancelled_;
 };

@@ -13,16 +13,31 @@ ChildWindow::ChildWindow(QWidget* parent) : QWidget(parent), jobs_(new JobRunner
 {
     busyIndicator_ = new QProgressBar(this);
     busyIndicator_->setObjectName("busyIndicator");
-    busyIndicator_->setRange(0, 0);
-    busyIndicator_->setTextVisible(false);
-    busyIndicator_->setMaximumHeight(8);
+    showBusy();
     busyIndicator_->hide();
     connect(jobs_, &JobRunner::busyChanged, this, [this](bool busy) {
+        showBusy();  // a job's percent is not the next job's
         busyIndicator_->setVisible(busy);
         setControlsEnabled(!busy);
         if (!busy && closePending_)
             closeChildWindow(this);
     });
+}
+
+void ChildWindow::showBusy()
+{
+    busyIndicator_->setRange(0, 0);
+    busyIndicator_->setTextVisible(false);
+    busyIndicator_->setMaximumHeight(8);
+}
+
+void ChildWindow::showProgress(int permille)
+{
+    busyIndicator_->setMaximumHeight(QWIDGETSIZE_MAX);
+    busyIndicator_->setRange(0, 1000);
+    busyIndicator_->setFormat(QString::number(permille / 10) + " %");
+    busyIndicator_->setTextVisible(true);
+    busyIndicator_->setValue(permille);
 }
 
 void ChildWindow::openIn(MainFrame& frame, std::function<bool()> prepare, std::function<void()> ready)

@@ -27,6 +27,9 @@ protected:
     // Widgets that start a job are disabled while one runs.
     virtual void setControlsEnabled(bool enabled) = 0;
     QProgressBar* busyIndicator() const { return busyIndicator_; }
+    // The bar as a thin busy line, or with the running job's percent.
+    void showBusy();
+    void showProgress(int permille);
 
 private:
     JobRunner* jobs_;

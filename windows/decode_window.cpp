@@ -240,13 +240,16 @@ void DecodeWindow::decode()
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     const bool oem = oemToChar_->isChecked();
+    auto progress = jobProgress();
+    job->report.data.progress = progress.get();
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
-        [job, inputData, size, oem, use]() mutable {
+        [job, inputData, size, oem, use, progress]() mutable {
             sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job->output, job->report.data,
                                 SharedPassphrase::instance(), &job->outcome);
             use.reset();
+            progress.reset();  // held until the job no longer reports
             if (oem && job->output)
                 job->converted = oemConvertedOutput(job->output);
         },

@@ -185,6 +185,8 @@ void EncodeWindow::encode()
     auto outcome = std::make_shared<PGPError>(kPGPError_NoErr);
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
+    auto progress = jobProgress();
+    eventReport_.progress = progress.get();
     void* report = &eventReport_;
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
@@ -193,8 +195,10 @@ void EncodeWindow::encode()
             *ok = sdk::Encode_PGPBuff(inputData, static_cast<std::uint64_t>(size), *result, armour,
                                       SharedPassphrase::instance(), recipientText, signerText, report, outcome.get());
             use.reset();
+            progress.reset();  // held until the job no longer reports
         },
         [this, result, ok, outcome] {
+            eventReport_.progress = nullptr;
             if (*outcome == kPGPError_UserAbort)
                 return;  // the passphrase was refused: the last result stays
             lastResult_ = *ok;

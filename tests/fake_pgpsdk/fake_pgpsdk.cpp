@@ -413,6 +413,7 @@ PGPOptionListRef PGPOSignWithKey(PGPContextRef, PGPKeyRef, PGPOptionListRef firs
 }
 PGPOptionListRef PGPOEncryptToKeySet(PGPContextRef, PGPKeySetRef) { FAKE_OPTION(PGPOEncryptToKeySet) }
 PGPOptionListRef PGPOKeySetRef(PGPContextRef, PGPKeySetRef) { FAKE_OPTION(PGPOKeySetRef) }
+PGPOptionListRef PGPOSendNullEvents(PGPContextRef, PGPUInt32) { FAKE_OPTION(PGPOSendNullEvents) }
 
 PGPError PGPBuildOptionList(PGPContextRef, PGPOptionListRef* out, PGPOptionListRef first, ...)
 {
