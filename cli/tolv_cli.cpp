@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -47,6 +49,7 @@ enum Exit {
     IoFailure = 6,
     BadSignature = 7,
     UncheckedSignature = 8,
+    Interrupted = 130,  // Ctrl-C, as shells count it
 };
 
 const char* const kHelp = R"(Usage:
@@ -87,6 +90,9 @@ Messages go to standard error with their caption. Exit codes:
   6 I/O failure (files, key rings, SDK library)
   7 decoded, but a signature is bad or by a revoked key
   8 decoded, but a signature's key is not in the rings
+  130 interrupted by Ctrl-C while encoding or decoding: nothing written
+
+On a terminal, the progress of a long job is shown on standard error.
 )";
 
 enum class PassphraseRead { Read, Failed, TooLong, HasZero };
@@ -195,6 +201,52 @@ std::int32_t loadRings()
     return result;
 }
 
+std::atomic<bool> interrupted {false};
+
+extern "C" void onInterrupt(int) { interrupted = true; }
+
+// While it lives, Ctrl-C asks the running job to stop (it then leaves no
+// output) instead of ending the program at once.
+class InterruptScope {
+public:
+    InterruptScope()
+    {
+        struct sigaction sa {};
+        sa.sa_handler = onInterrupt;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGINT, &sa, &old_);
+    }
+    ~InterruptScope() { ::sigaction(SIGINT, &old_, nullptr); }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    struct sigaction old_ {};
+};
+
+// A job's progress: its percent on a terminal, and a stop after Ctrl-C.
+sdk::JobProgress jobProgress(const std::string& doing)
+{
+    return [doing, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+        const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+        if (progressFd >= 0 && percent != shown)
+            writeProgress("\r" + doing + "... " + std::to_string(percent) + " %");
+        shown = percent;
+        return !interrupted.load();
+    };
+}
+
+// After a job: the progress line cleared, and whether Ctrl-C stopped it.
+bool jobInterrupted()
+{
+    if (progressFd >= 0)
+        writeProgress("\r\033[K");
+    if (!interrupted)
+        return false;
+    std::fputs("tolv-cli: interrupted; nothing was written\n", stderr);
+    return true;
+}
+
 struct Input {
     ByteBuffer block;
     std::int64_t length = 0;
@@ -235,9 +287,18 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
     if (loadRings() != 0)
         return IoFailure;
     sdk::PGPData eventReport;  // the event handler's user value
+    const sdk::JobProgress progress = jobProgress("Encoding");
+    eventReport.progress = &progress;
     sdk::SdkBlock output;
-    if (!sdk::Encode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, armor,
-                             SharedPassphrase::instance(), recipient, signer, &eventReport))
+    bool ok = false;
+    {
+        InterruptScope ctrlC;
+        ok = sdk::Encode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, armor,
+                                 SharedPassphrase::instance(), recipient, signer, &eventReport);
+    }
+    if (jobInterrupted())
+        return Interrupted;
+    if (!ok)
         return exitCodeFromFailure();
     return save(out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
 }
@@ -281,10 +342,18 @@ int decodeCommand(const std::string& in, const std::string& out)
     if (loadRings() != 0)
         return IoFailure;
     sdk::DecodeReport report;
+    const sdk::JobProgress progress = jobProgress("Decoding");
+    report.data.progress = &progress;
     sdk::SdkBlock output;
     PGPError outcome = kPGPError_NoErr;
-    const bool ok = sdk::Decode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, report.data,
-                                        SharedPassphrase::instance(), &outcome);
+    bool ok = false;
+    {
+        InterruptScope ctrlC;
+        ok = sdk::Decode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, report.data,
+                                 SharedPassphrase::instance(), &outcome);
+    }
+    if (jobInterrupted())
+        return Interrupted;
     printDecodeReport(report, outcome);
     std::fflush(stdout);
     if (!ok)
