@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <pty.h>
+
 #include "tests/test_support.h"
 
 namespace {
@@ -273,4 +276,36 @@ TEST_F(Cli, AttackerSizedWorkIsBounded)
     writeWholeFile(dir.file("nine.pgp"), nine + toBob.substr(pkesk));
     EXPECT_EQ(cli("decode --passphrase-file " + f("bob.pass") + " " + f("nine.pgp") + " " + f("n.out")), 0);
     EXPECT_EQ(readWholeFile(dir.file("n.out")), "hi\n");
+}
+
+TEST_F(Cli, CtrlCStopsALongDecodeAndWritesNothing)
+{
+    writeWholeFile(dir.file("big.bin"), randomBytes(64 << 20, 4));
+    ASSERT_EQ(cli("encode --signer alice@ --recipient bob@ --passphrase-file " + f("alice.pass") + " " + f("big.bin") +
+                  " " + f("big.pgp")),
+              0);
+    // On a terminal the job shows its percent; Ctrl-C comes once it has.
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string exe = binDir() + "/tolv-cli", pass = dir.file("bob.pass"), in = dir.file("big.pgp"),
+                          out = dir.file("never.bin");
+        execl(exe.c_str(), exe.c_str(), "--ini", ini.c_str(), "decode", "--passphrase-file", pass.c_str(), in.c_str(),
+              out.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string seen;
+    char buf[256];
+    for (ssize_t n; seen.find("Decoding... ") == std::string::npos && (n = read(terminal, buf, sizeof buf)) > 0;)
+        seen.append(buf, static_cast<std::size_t>(n));
+    kill(pid, SIGINT);
+    for (ssize_t n; (n = read(terminal, buf, sizeof buf)) > 0;)  // until the program has gone
+        seen.append(buf, static_cast<std::size_t>(n));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(terminal);
+    ASSERT_TRUE(WIFEXITED(status)) << seen;
+    EXPECT_EQ(WEXITSTATUS(status), 130) << seen;
+    EXPECT_NE(access(dir.file("never.bin").c_str(), F_OK), 0);
 }
