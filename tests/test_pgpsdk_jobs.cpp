@@ -82,6 +82,10 @@ TEST_F(Jobs, BinaryDataAndEmptyInputSurvive)
     auto t = encode(s, text, "alice@", {"bob@"}, false, "alice");
     ASSERT_EQ(t.error, 0);
     EXPECT_LT(t.output.size(), 10000u);  // compressible text is compressed
+    // ... and decodes to a block many times the message, grown as it fills.
+    auto dt = decode(s, t.output, "bob");
+    ASSERT_EQ(dt.error, 0);
+    EXPECT_TRUE(dt.output == text);
 }
 
 TEST_F(Jobs, WrongPassphrases)

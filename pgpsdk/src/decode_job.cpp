@@ -34,9 +34,9 @@ struct VerifyRun {
 std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
                                      const SecretText* passphrase, ProgressInput* progress = nullptr)
 {
-    // Decompressed output can be several times the message; reserving that
-    // costs address space only, and spares copying the block as it grows.
-    auto run = std::make_unique<VerifyRun>(size <= SIZE_MAX / 4 ? size * 4 + 65536 : size, maxSize);
+    // About the message's size; decompressed output that is larger grows
+    // the block by moving its pages, never by copying them.
+    auto run = std::make_unique<VerifyRun>(size <= SIZE_MAX / 2 ? size + size / 8 + 65536 : size, maxSize);
     rnp_input_t rawIn = nullptr;
     rnp_output_t rawOut = nullptr;
     rnp_op_verify_t rawOp = nullptr;
