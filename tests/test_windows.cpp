@@ -720,6 +720,8 @@ TEST_F(Windows, ALongJobShowsItsPercentAndCancelStopsIt)
 
     // Left to run, it reports its way to 100 % and decodes.
     child(dec, "decodeButton")->click();
+    if (waitFor([&] { return bar->isTextVisible() || !dec->busy(); }, 60000) && dec->busy())
+        saveScreenshot(dec, "decode-progress");
     ASSERT_TRUE(idle(dec));
     QCoreApplication::processEvents();
     ASSERT_FALSE(dec->output().isNull());
