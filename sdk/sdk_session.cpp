@@ -391,12 +391,21 @@ SdkUse::~SdkUse()
 
 bool SdkUse::loadKeys()
 {
-    if (PGP_LoadKeys() != 0)
-        return false;
-    SessionLock lock;
-    context_ = session.Context;
-    keySet_ = session.KeySet;
-    return true;
+    // The frame may unload the keys between their load and the look at them
+    // here: they are loaded again then. The set taken stays valid while this
+    // use lasts, even if it is unloaded later (it is only retired).
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (PGP_LoadKeys() != 0)
+            return false;
+        SessionLock lock;
+        if (session.KeySet) {
+            context_ = session.Context;
+            keySet_ = session.KeySet;
+            return true;
+        }
+    }
+    report("PGP_LoadKeys", "The key rings were unloaded while they were being opened|Try again");
+    return false;
 }
 
 void resetSessionForTests()
