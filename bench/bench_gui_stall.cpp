@@ -63,6 +63,7 @@ int main(int argc, char** argv)
         return 2;
     }
     Prompts::setTestMode(true);
+    Prompts::installAsFrontend();
     AppConfigValues v = readSettingsFile("/nonexistent/tolv.ini");
     v.PubRing = argv[1];
     v.SecRing = argv[2];
