@@ -62,6 +62,17 @@ std::uint32_t crc24(const std::vector<unsigned char>& data)
     return crc & 0xFFFFFF;
 }
 
+// Where the armour's body starts: after the blank line that ends its header
+// lines (LF or CRLF), searched from begin. npos when there is none.
+std::size_t armourBodyStart(std::string_view text, std::size_t begin)
+{
+    const auto lf = text.find("\n\n", begin);
+    const auto crlf = text.find("\r\n\r\n", begin);
+    if (crlf < lf)
+        return crlf + 4;
+    return lf == std::string_view::npos ? lf : lf + 2;
+}
+
 // The armour's body (after the header lines) and its checksum line, if any.
 // Truncated when the end line is missing.
 PGPError armourDamage(std::string_view text, std::vector<unsigned char>& binary)
@@ -70,9 +81,7 @@ PGPError armourDamage(std::string_view text, std::vector<unsigned char>& binary)
     const auto end = text.find("-----END PGP ", begin);
     if (end == std::string_view::npos)
         return kPGPError_TruncatedData;
-    auto bodyStart = text.find("\n\n", begin);
-    const auto crlf = text.find("\r\n\r\n", begin);
-    bodyStart = crlf < bodyStart ? crlf + 4 : (bodyStart == std::string_view::npos ? bodyStart : bodyStart + 2);
+    const auto bodyStart = armourBodyStart(text, begin);
     if (bodyStart == std::string_view::npos || bodyStart > end)
         return kPGPError_CorruptData;
     std::string_view body = text.substr(bodyStart, end - bodyStart);
@@ -87,17 +96,14 @@ PGPError armourDamage(std::string_view text, std::vector<unsigned char>& binary)
     return kPGPError_NoErr;
 }
 
-// Walks the top-level packets, partial lengths included. Returns where the
-// last whole packet ends, and why the walk stopped there (kPGPError_NoErr at
-// the end of the data).
-std::size_t walkPackets(const unsigned char* d, std::size_t size, PGPError& why)
+// Walks the top-level packets, partial lengths included: truncated when one
+// claims more bytes than follow.
+PGPError packetDamage(const unsigned char* d, std::size_t size)
 {
-    std::size_t pos = 0, whole = 0;
-    why = kPGPError_NoErr;
-    auto stop = [&](PGPError e) { return why = e, whole; };
+    std::size_t pos = 0;
     while (pos < size) {
         if (!(d[pos] & 0x80))
-            return stop(kPGPError_CorruptData);
+            return kPGPError_CorruptData;
         const bool newFormat = d[pos] & 0x40;
         const int oldLengthType = d[pos] & 3;
         ++pos;
@@ -106,58 +112,49 @@ std::size_t walkPackets(const unsigned char* d, std::size_t size, PGPError& why)
             std::size_t len = 0;
             if (newFormat) {
                 if (pos >= size)
-                    return stop(kPGPError_TruncatedData);
+                    return kPGPError_TruncatedData;
                 const unsigned l0 = d[pos++];
                 if (l0 < 192) {
                     len = l0;
                 } else if (l0 < 224) {
                     if (pos >= size)
-                        return stop(kPGPError_TruncatedData);
+                        return kPGPError_TruncatedData;
                     len = ((l0 - 192) << 8) + d[pos++] + 192;
                 } else if (l0 < 255) {
                     len = std::size_t {1} << (l0 & 0x1f);
                     partial = true;
                 } else {
                     if (pos + 4 > size)
-                        return stop(kPGPError_TruncatedData);
+                        return kPGPError_TruncatedData;
                     len = (std::size_t {d[pos]} << 24) | (d[pos + 1] << 16) | (d[pos + 2] << 8) | d[pos + 3];
                     pos += 4;
                 }
             } else if (oldLengthType == 3) {
-                return size;  // runs to the end of the data
+                return kPGPError_NoErr;  // runs to the end of the data
             } else {
                 const std::size_t n = std::size_t {1} << oldLengthType;
                 if (pos + n > size)
-                    return stop(kPGPError_TruncatedData);
+                    return kPGPError_TruncatedData;
                 for (std::size_t i = 0; i < n; ++i)
                     len = (len << 8) | d[pos + i];
                 pos += n;
             }
             if (len > size - pos)
-                return stop(kPGPError_TruncatedData);
+                return kPGPError_TruncatedData;
             pos += len;
         }
-        whole = pos;
     }
-    return whole;
+    return kPGPError_NoErr;
 }
 
-PGPError packetDamage(const unsigned char* d, std::size_t size)
-{
-    PGPError why = kPGPError_NoErr;
-    walkPackets(d, size, why);
-    return why;
-}
 
 // The base64 text between the armour's header lines and its end line (or
 // the end of the text), without the checksum line.
 std::string_view armourBody(std::string_view text)
 {
     const auto begin = text.find("-----BEGIN PGP ");
-    auto bodyStart = text.find("\n\n", begin);
-    const auto crlf = text.find("\r\n\r\n", begin);
-    bodyStart = crlf < bodyStart ? crlf + 4 : (bodyStart == std::string_view::npos ? bodyStart : bodyStart + 2);
-    if (begin == std::string_view::npos || bodyStart == std::string_view::npos)
+    const auto bodyStart = begin == std::string_view::npos ? begin : armourBodyStart(text, begin);
+    if (bodyStart == std::string_view::npos)
         return {};
     const auto end = std::min(text.find("-----END PGP ", bodyStart), text.size());
     std::string_view body = text.substr(bodyStart, end - bodyStart);
@@ -166,12 +163,6 @@ std::string_view armourBody(std::string_view text)
 }
 
 }  // namespace
-
-std::size_t wholePacketsPrefix(const unsigned char* data, std::size_t size)
-{
-    PGPError why = kPGPError_NoErr;
-    return walkPackets(data, size, why);
-}
 
 PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size)
 {

@@ -17,7 +17,4 @@ PGPError messageDamage(const unsigned char* data, std::size_t size);
 // tried: kPGPError_CorruptData.
 PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size);
 
-// How many bytes at the start of binary data are whole packets.
-std::size_t wholePacketsPrefix(const unsigned char* data, std::size_t size);
-
 }  // namespace pgpsdk

@@ -36,7 +36,7 @@ std::size_t publicPartLength(const unsigned char* b, std::size_t size)
         if (pos < size)
             pos += 1 + b[pos];
     };
-    if (algorithm <= 3)
+    if (algorithm >= 1 && algorithm <= 3)  // RSA
         mpis(2);
     else if (algorithm == 16)
         mpis(3);
