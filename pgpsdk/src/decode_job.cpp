@@ -1,5 +1,6 @@
-// PGPDecode on librnp: decrypts and verifies a message in memory, reports its
-// recipients and signatures as events, and hands out the plain data.
+// PGPDecode on librnp: decrypts and verifies a message (in memory or in a
+// file), reports its recipients and signatures as events, and hands out the
+// plain data.
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +11,8 @@
 #include "job_support.h"
 #include "key_model.h"
 #include "message_damage.h"
-#include "output_block.h"
+#include "job_input.h"
+#include "job_output.h"
 #include "rnp_handles.h"
 
 namespace pgpsdk {
@@ -19,11 +21,10 @@ namespace {
 
 const std::string kHiddenKeyId(16, '0');
 
-// One pass of librnp's verify over a message in memory. Members are
-// destroyed in reverse order: the operation before its output and block.
+// One pass of librnp's verify. Members are destroyed in reverse order: the
+// operation before its output, and the output before its sink.
 struct VerifyRun {
-    VerifyRun(std::size_t capacity, std::size_t maxSize) : block(capacity, maxSize) {}
-    OutputBlock block;
+    std::unique_ptr<JobOutput> sink;
     InputHandle input;
     OutputHandle output;
     VerifyHandle op;
@@ -31,26 +32,19 @@ struct VerifyRun {
     rnp_result_t result = RNP_ERROR_GENERIC;
 };
 
-std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
-                                     const SecretText* passphrase, ProgressInput* progress = nullptr)
+// Runs librnp's verify from rawIn (taken over) into sink; null when librnp
+// could not set it up.
+std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, rnp_input_t rawIn, std::unique_ptr<JobOutput> sink,
+                                     const SecretText* passphrase)
 {
-    // About the message's size; decompressed output that is larger grows
-    // the block by moving its pages, never by copying them.
-    auto run = std::make_unique<VerifyRun>(size <= SIZE_MAX / 2 ? size + size / 8 + 65536 : size, maxSize);
-    rnp_input_t rawIn = nullptr;
-    rnp_output_t rawOut = nullptr;
-    rnp_op_verify_t rawOp = nullptr;
-    if (progress)
-        rawIn = progress->make();
-    else if (rnp_input_from_memory(&rawIn, data, size, false) != RNP_SUCCESS)
-        rawIn = nullptr;
-    if (!rawIn)
-        return nullptr;
+    auto run = std::make_unique<VerifyRun>();
+    run->sink = std::move(sink);
     run->input.reset(rawIn);
-    if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &run->block) != RNP_SUCCESS)
+    if (!run->input || !run->sink)
         return nullptr;
-    run->output.reset(rawOut);
-    if (rnp_op_verify_create(&rawOp, ffi, run->input.get(), run->output.get()) != RNP_SUCCESS)
+    run->output.reset(rnpOutputTo(*run->sink));
+    rnp_op_verify_t rawOp = nullptr;
+    if (!run->output || rnp_op_verify_create(&rawOp, ffi, run->input.get(), run->output.get()) != RNP_SUCCESS)
         return nullptr;
     run->op.reset(rawOp);
     run->source.text = passphrase;
@@ -58,6 +52,15 @@ std::unique_ptr<VerifyRun> runVerify(rnp_ffi_t ffi, const unsigned char* data, s
     run->result = rnp_op_verify_execute(run->op.get());
     return run;
 }
+
+// Where a run writes: the job's output, sized about the message; larger
+// decompressed output grows a block by moving its pages, never by copying.
+struct OutputPlan {
+    const Option* option = nullptr;
+    std::size_t sizeHint = 0;
+    std::size_t maxSize = 0;
+    std::unique_ptr<JobOutput> make(PGPError& why) const { return makeOutput(*option, sizeHint, maxSize, why); }
+};
 
 std::string recipientKeyId(rnp_op_verify_t op, std::size_t i)
 {
@@ -118,11 +121,14 @@ struct HiddenMatch {
     int passphraseAsks = 0;
 };
 
-HiddenMatch tryHiddenRecipients(rnp_ffi_t ffi, const unsigned char* data, std::size_t size, std::size_t maxSize,
+HiddenMatch tryHiddenRecipients(rnp_ffi_t ffi, JobInput& input, const OutputPlan& plan,
                                 const std::vector<KeyRef>& keys, const SecretText* passphrase)
 {
     HiddenMatch match;
-    std::vector<unsigned char> message = binaryMessage(data, size);
+    const unsigned char* data = input.whole();
+    if (!data)
+        return match;
+    std::vector<unsigned char> message = binaryMessage(data, input.size());
     const auto packets = sessionKeyPackets(message.data(), message.size());
     for (std::size_t p = 0; p < packets.size(); ++p) {
         if (!packets[p].hidden)
@@ -134,7 +140,11 @@ HiddenMatch tryHiddenRecipients(rnp_ffi_t ffi, const unsigned char* data, std::s
             ids.push_back(key->keyIdHex);
             for (const std::string& id : ids) {
                 writeKeyId(message, packets[p].keyIdOffset, id);
-                auto run = runVerify(ffi, message.data(), message.size(), maxSize, passphrase);
+                rnp_input_t in = nullptr;
+                PGPError why = kPGPError_NoErr;
+                if (rnp_input_from_memory(&in, message.data(), message.size(), false) != RNP_SUCCESS)
+                    in = nullptr;
+                auto run = runVerify(ffi, in, plan.make(why), passphrase);
                 if (!run)
                     continue;
                 match.passphraseAsks += run->source.asked;
@@ -252,11 +262,17 @@ PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_v
 
 // The message that was decoded, and what it was decoded with.
 struct DecodeInput {
-    const unsigned char* data = nullptr;
-    std::size_t size = 0;
+    JobInput* message = nullptr;
     const std::vector<KeyRef>* keys = nullptr;
     const SecretText* passphrase = nullptr;
+    bool readFailed = false;  // reading the message's file failed
 };
+
+PGPError formDamage(JobInput& message)
+{
+    const unsigned char* data = message.whole();
+    return data ? messageDamage(data, message.size()) : kPGPError_NoErr;
+}
 
 // Whether the passphrase unlocks one of the secret keys the message names:
 // then a refused session key means a damaged message, not a wrong passphrase.
@@ -293,9 +309,11 @@ PGPError failureOf(VerifyRun& run, int passphraseAsks, const DecodeInput& in)
     rnp_op_verify_get_signature_count(op, &sigCount);
     if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
         return kPGPError_NotPGPMessage;
-    if (run.block.tooLarge())
+    if (run.sink->tooLarge())
         return kPGPError_OutputTooLarge;
-    if (PGPError damage = messageDamage(in.data, in.size))
+    if (in.readFailed)
+        return kPGPError_ReadFailed;
+    if (PGPError damage = formDamage(*in.message))
         return damage;
     if (sessionKeyObtained(op))
         return r == RNP_ERROR_NOT_ENOUGH_DATA || r == RNP_ERROR_EOF ? kPGPError_TruncatedData
@@ -315,7 +333,7 @@ PGPError failureOf(VerifyRun& run, int passphraseAsks, const DecodeInput& in)
     if (r == RNP_ERROR_DECRYPT_FAILED && !run.source.text)
         return kPGPError_MissingPassphrase;
     if (r == RNP_ERROR_READ)
-        return kPGPError_CorruptData;  // the input is in memory: no I/O failed
+        return kPGPError_CorruptData;  // the input was read: librnp's read error is damage
     return mapRnpError(r);
 }
 
@@ -339,63 +357,96 @@ PGPError runError(VerifyRun& run, bool signatureTrouble, int passphraseAsks, con
     return kPGPError_NoErr;
 }
 
-}  // namespace
-
-// The most a decode may put out, whatever the caller allows: half the
-// physical memory, and no more than 1,100 times the message (above what
-// deflate can reach, 1,032:1), but at least 64 MiB. A compression bomb stops
-// with "Output too large" before it endangers the machine.
-std::size_t outputCap(std::size_t inputSize, std::size_t callerMax)
+// The most a decode may put out, whatever the caller allows: no more than
+// 1,100 times the message (above what deflate can reach, 1,032:1) but at
+// least 64 MiB, and in memory no more than half the physical memory. A
+// compression bomb stops with "Output too large" before it endangers the
+// machine or fills its disk.
+std::size_t outputCap(std::size_t inputSize, std::size_t callerMax, bool inMemory)
 {
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
-    const std::size_t halfMemory = pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) / 2 * pageSize : SIZE_MAX;
+    const bool known = inMemory && pages > 0 && pageSize > 0;
+    const std::size_t halfMemory = known ? static_cast<std::size_t>(pages) / 2 * pageSize : SIZE_MAX;
     constexpr std::size_t kRatio = 1100, kFloor = 64u << 20;
     const std::size_t byRatio = inputSize > SIZE_MAX / kRatio ? SIZE_MAX : std::max(inputSize * kRatio, kFloor);
     return std::min({callerMax, halfMemory, byRatio});
 }
+
+// The checks made before a message is decoded, on its start.
+PGPError refusedAtOnce(JobInput& message)
+{
+    if (message.size() == 0)
+        return kPGPError_NotPGPMessage;
+    constexpr std::size_t kHead = 1u << 20;  // the session keys come first
+    const ByteView head = message.inMemory() ? ByteView(message.whole(), message.size()) : message.head(kHead);
+    return sessionKeyPacketsRefused(head.data(), head.size());
+}
+
+// The first run, reading the message as it goes; with a hidden recipient
+// the message is tried with each secret key.
+struct DecodeRuns {
+    std::unique_ptr<VerifyRun> run;
+    HiddenMatch hidden;
+    int passphraseAsks = 0;
+};
+
+PGPError runDecode(PGPContextRef context, rnp_ffi_t ffi, JobOptions& job, JobInput& message, DecodeInput& in,
+                   DecodeRuns& runs)
+{
+    OutputPlan plan;
+    plan.option = job.output;
+    plan.sizeHint = message.size() <= SIZE_MAX / 2 ? message.size() + message.size() / 8 + 65536 : message.size();
+    plan.maxSize = outputCap(message.size(), job.output->maxSize, job.output->kind == OptionKind::AllocatedOutput);
+    PGPError why = kPGPError_NoErr;
+    std::unique_ptr<JobOutput> sink = plan.make(why);
+    if (!sink)
+        return why;
+    ProgressInput progress(job, context, message);
+    runs.run = runVerify(ffi, progress.make(), std::move(sink), in.passphrase);
+    if (!runs.run)
+        return kPGPError_OutOfMemory;
+    if (progress.stopped())
+        return kPGPError_UserAbort;  // the handler stopped it: no output
+    in.readFailed = progress.readFailed();
+    runs.passphraseAsks = runs.run->source.asked;
+    if (wrongKey(runs.run->result) && job.keySet && hasHiddenRecipient(runs.run->op.get())) {
+        runs.hidden = tryHiddenRecipients(ffi, message, plan, job.keySet->keys, in.passphrase);
+        runs.passphraseAsks += runs.hidden.passphraseAsks;
+        if (runs.hidden.run)
+            runs.run = std::move(runs.hidden.run);
+    }
+    return kPGPError_NoErr;
+}
+
+}  // namespace
 
 PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
 {
     if (!job.input || !job.output)
         return kPGPError_BadParams;
     StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
-    rnp_ffi_t ffi = store->ffi.get();
-    const auto* data = static_cast<const unsigned char*>(job.input->input);
-    const std::size_t size = job.input->inputSize;
-    if (size == 0)
-        return kPGPError_NotPGPMessage;
-    const SecretText* passphrase = job.passphrase ? &job.passphrase->passphrase : nullptr;
-    if (PGPError e = sessionKeyPacketsRefused(data, size))
+    JobInput message;
+    if (PGPError e = message.open(*job.input))
         return e;
-    const std::size_t maxSize = outputCap(size, job.output->maxSize);
-    ProgressInput progress(job, context, data, size);
-    std::unique_ptr<VerifyRun> run = runVerify(ffi, data, size, maxSize, passphrase, &progress);
-    if (!run)
-        return kPGPError_OutOfMemory;
-    if (progress.stopped())
-        return kPGPError_UserAbort;  // the handler stopped it: no output
-    int passphraseAsks = run->source.asked;
-    HiddenMatch hidden;
-    if (wrongKey(run->result) && job.keySet && hasHiddenRecipient(run->op.get())) {
-        hidden = tryHiddenRecipients(ffi, data, size, maxSize, job.keySet->keys, passphrase);
-        passphraseAsks += hidden.passphraseAsks;
-        if (hidden.run)
-            run = std::move(hidden.run);
-    }
-    PGPError result = reportRecipients(context, ctx, job, store, run->op.get(), hidden.key, hidden.packetIndex);
+    if (PGPError e = refusedAtOnce(message))
+        return e;
+    DecodeInput in {&message, job.keySet ? &job.keySet->keys : nullptr,
+                    job.passphrase ? &job.passphrase->passphrase : nullptr};
+    DecodeRuns runs;
+    if (PGPError e = runDecode(context, store->ffi.get(), job, message, in, runs))
+        return e;
+    VerifyRun& run = *runs.run;
+    PGPError result = reportRecipients(context, ctx, job, store, run.op.get(), runs.hidden.key, runs.hidden.packetIndex);
     bool signatureTrouble = false;
     if (!result)
-        result = reportSignatures(context, job, run->op.get(), signatureTrouble);
+        result = reportSignatures(context, job, run.op.get(), signatureTrouble);
     if (result)
-        return result;  // the handler stopped the job; the block is wiped with it
-    const DecodeInput in {data, size, job.keySet ? &job.keySet->keys : nullptr, passphrase};
-    if (PGPError e = runError(*run, signatureTrouble, passphraseAsks, in))
+        return result;  // the handler stopped the job; the output goes with it
+    if (PGPError e = runError(run, signatureTrouble, runs.passphraseAsks, in))
         return e;
-    run->op.reset();
-    run->output.reset();
-    *job.output->outSize = run->block.size();
-    *job.output->outBuffer = run->block.release();
-    return kPGPError_NoErr;
+    run.op.reset();
+    run.output.reset();
+    return run.sink->deliver();
 }
 
 }  // namespace pgpsdk

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "output_block.h"
 
 namespace pgpsdk {
 
@@ -38,10 +37,6 @@ PassphraseScope::PassphraseScope(rnp_ffi_t ffi, PassphraseSource& src) : ffi_(ff
 
 PassphraseScope::~PassphraseScope() { rnp_ffi_set_pass_provider(ffi_, nullptr, nullptr); }
 
-bool writeToBlock(void* ctx, const void* buf, size_t len) { return static_cast<OutputBlock*>(ctx)->append(buf, len); }
-
-void closeBlock(void*, bool) {}
-
 PGPError mapRnpError(rnp_result_t r)
 {
     switch (r) {
@@ -74,49 +69,6 @@ PGPError sendEvent(const JobOptions& job, PGPContextRef context, PGPEvent& event
         return kPGPError_NoErr;
     PGPError r = job.handler->handler(context, &event, job.handler->userValue);
     return r ? kPGPError_UserAbort : kPGPError_NoErr;
-}
-
-rnp_input_t ProgressInput::make()
-{
-    rnp_input_t input = nullptr;
-    if (!job_.nullEvents)
-        return rnp_input_from_memory(&input, data_, size_, false) == RNP_SUCCESS ? input : nullptr;
-    return rnp_input_from_callback(&input, &ProgressInput::read, nullptr, this) == RNP_SUCCESS ? input : nullptr;
-}
-
-bool ProgressInput::read(void* self, void* buf, size_t len, size_t* got)
-{
-    auto* p = static_cast<ProgressInput*>(self);
-    *got = 0;
-    if (!p->tell(!p->started_))
-        return false;
-    p->started_ = true;
-    const std::size_t n = std::min(len, p->size_ - p->done_);
-    std::memcpy(buf, p->data_ + p->done_, n);
-    p->done_ += n;
-    *got = n;
-    if (p->done_ < p->size_ || p->finished_)
-        return true;
-    p->finished_ = true;
-    return p->tell(true);
-}
-
-// Sends a null event when forced or when the interval has passed; false
-// once the handler asked to stop.
-bool ProgressInput::tell(bool force)
-{
-    if (stopped_)
-        return false;
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && now - last_ < std::chrono::milliseconds(job_.nullEvents->intervalMs))
-        return true;
-    last_ = now;
-    PGPEvent event {};
-    event.type = kPGPEvent_NullEvent;
-    event.data.nullData.bytesWritten = done_;
-    event.data.nullData.bytesTotal = size_;
-    stopped_ = sendEvent(job_, context_, event) != kPGPError_NoErr;
-    return !stopped_;
 }
 
 KeyRef findKeyById(const std::vector<KeyRef>& keys, const std::string& idHex)

@@ -4,7 +4,6 @@
 // events.
 #include <rnp/rnp.h>
 
-#include <chrono>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,34 +26,6 @@ struct JobOptions {
     bool armor = false;
 };
 
-// librnp's input over a job's memory input. With null events asked for, it
-// tells the event handler how far it got (at the start, at most once per
-// interval, and at the end), and stops reading when the handler says so.
-class ProgressInput {
-public:
-    ProgressInput(const JobOptions& job, PGPContextRef context, const unsigned char* data, std::size_t size)
-        : job_(job), context_(context), data_(data), size_(size)
-    {
-    }
-    // Null when librnp could not make it.
-    rnp_input_t make();
-    bool stopped() const { return stopped_; }
-
-private:
-    static bool read(void* self, void* buf, size_t len, size_t* got);
-    bool tell(bool force);
-
-    const JobOptions& job_;
-    PGPContextRef context_;
-    const unsigned char* data_;
-    std::size_t size_;
-    std::size_t done_ = 0;
-    bool started_ = false;
-    bool finished_ = false;
-    bool stopped_ = false;
-    std::chrono::steady_clock::time_point last_ {};
-};
-
 // librnp asks for passphrases through a callback on the key store; it is
 // pointed at the job's passphrase for the length of one job.
 struct PassphraseSource {
@@ -73,10 +44,6 @@ public:
 private:
     rnp_ffi_t ffi_;
 };
-
-// rnp output callbacks that append to an OutputBlock given as the context.
-bool writeToBlock(void* ctx, const void* buf, size_t len);
-void closeBlock(void*, bool);
 
 PGPError mapRnpError(rnp_result_t r);
 bool keyUsable(const Key& k);

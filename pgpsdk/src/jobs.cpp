@@ -10,7 +10,8 @@
 #include "job_support.h"
 #include "key_model.h"
 #include "options.h"
-#include "output_block.h"
+#include "job_input.h"
+#include "job_output.h"
 
 using namespace pgpsdk;
 
@@ -25,8 +26,10 @@ bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
     for (const Option& o : job.holder.options) {
         switch (o.kind) {
         case OptionKind::EventHandler: job.handler = &o; break;
-        case OptionKind::InputBuffer: job.input = &o; break;
-        case OptionKind::AllocatedOutput: job.output = &o; break;
+        case OptionKind::InputBuffer:
+        case OptionKind::InputFile: job.input = &o; break;
+        case OptionKind::AllocatedOutput:
+        case OptionKind::OutputFile: job.output = &o; break;
         case OptionKind::Armor: job.armor = o.armor; break;
         case OptionKind::Passphrase: job.passphrase = &o; break;
         case OptionKind::SignWithKey: job.sign = &o; break;
@@ -39,28 +42,22 @@ bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
     return ok;
 }
 
-// An input with no bytes (librnp takes no empty memory input).
-bool readNothing(void*, void*, size_t, size_t* read)
-{
-    *read = 0;
-    return true;
-}
-
 // Whether compressing pays for this input: a few samples are deflated and
 // compression is skipped when they barely shrink (random or already
 // compressed data), which saves most of the time such data costs.
-bool compressionPays(const unsigned char* data, std::size_t size)
+bool compressionPays(const JobInput& input)
 {
+    const std::size_t size = input.size();
     if (size < 256)
         return false;
     constexpr std::size_t kSample = 16 * 1024;
     const std::size_t starts[3] = {0, size / 2, size > kSample ? size - kSample : 0};
     std::size_t in = 0, out = 0;
-    std::vector<unsigned char> buf(compressBound(kSample));
+    std::vector<unsigned char> sample(kSample), buf(compressBound(kSample));
     for (std::size_t start : starts) {
-        std::size_t n = std::min(kSample, size - start);
+        const std::ptrdiff_t n = input.readAt(start, sample.data(), kSample);
         uLongf destLen = static_cast<uLongf>(buf.size());
-        if (compress2(buf.data(), &destLen, data + start, static_cast<uLong>(n), 1) != Z_OK)
+        if (n <= 0 || compress2(buf.data(), &destLen, sample.data(), static_cast<uLong>(n), 1) != Z_OK)
             return true;
         in += n;
         out += destLen;
@@ -101,7 +98,7 @@ StoreRef encodeKeys(Context& ctx, JobOptions& job, std::vector<KeyRef>& recipien
 
 // Recipients, password, signer and the algorithms of the message.
 PGPError setUpEncryption(rnp_op_encrypt_t op, JobOptions& job, const std::vector<KeyRef>& recipients,
-                         const unsigned char* data, std::size_t size)
+                         const JobInput& input)
 {
     for (const auto& k : recipients)
         if (rnp_op_encrypt_add_recipient(op, k->handle) != RNP_SUCCESS)
@@ -115,7 +112,7 @@ PGPError setUpEncryption(rnp_op_encrypt_t op, JobOptions& job, const std::vector
     rnp_op_encrypt_set_cipher(op, "AES256");
     rnp_op_encrypt_set_hash(op, "SHA256");
     rnp_op_encrypt_set_aead(op, "None");
-    if (compressionPays(data, size))
+    if (compressionPays(input))
         rnp_op_encrypt_set_compression(op, "ZLIB", 6);
     else
         rnp_op_encrypt_set_compression(op, "Uncompressed", 0);
@@ -148,48 +145,43 @@ PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
         return why;
     rnp_ffi_t ffi = store->ffi.get();
 
-    const auto* data = static_cast<const unsigned char*>(job.input->input);
-    const std::size_t size = job.input->inputSize;
-    ProgressInput progress(job, context, data, size);
-    rnp_input_t rawIn = nullptr;
-    if (size || job.nullEvents)
-        rawIn = progress.make();
-    else if (rnp_input_from_callback(&rawIn, readNothing, nullptr, nullptr) != RNP_SUCCESS)
-        rawIn = nullptr;
-    if (!rawIn)
-        return kPGPError_OutOfMemory;
-    InputHandle input(rawIn);
-    // Sized from the input so the block rarely has to grow.
-    OutputBlock block(size + size / (job.armor ? 2 : 32) + 8192, job.output->maxSize);
-    rnp_output_t rawOut = nullptr;
-    if (rnp_output_to_callback(&rawOut, writeToBlock, closeBlock, &block) != RNP_SUCCESS)
-        return kPGPError_OutOfMemory;
-    OutputHandle output(rawOut);
+    JobInput source;
+    if (PGPError e = source.open(*job.input))
+        return e;
+    const std::size_t size = source.size();
+    // Sized from the input so that a block rarely has to grow.
+    std::unique_ptr<JobOutput> sink = makeOutput(*job.output, size + size / (job.armor ? 2 : 32) + 8192,
+                                                 job.output->maxSize, why);
+    if (!sink)
+        return why;
+    ProgressInput progress(job, context, source);
+    InputHandle input(progress.make());
+    OutputHandle output(rnpOutputTo(*sink));
     rnp_op_encrypt_t rawOp = nullptr;
-    if (rnp_op_encrypt_create(&rawOp, ffi, input.get(), output.get()) != RNP_SUCCESS)
+    if (!input || !output || rnp_op_encrypt_create(&rawOp, ffi, input.get(), output.get()) != RNP_SUCCESS)
         return kPGPError_OutOfMemory;
     EncryptHandle op(rawOp);
-    if (PGPError e = setUpEncryption(op.get(), job, recipients, data, size))
+    if (PGPError e = setUpEncryption(op.get(), job, recipients, source))
         return e;
 
-    PassphraseSource source;
-    source.text = job.sign && job.sign->hasPassphrase ? &job.sign->passphrase : nullptr;
+    PassphraseSource passphrase;
+    passphrase.text = job.sign && job.sign->hasPassphrase ? &job.sign->passphrase : nullptr;
     rnp_result_t r;
     {
-        PassphraseScope scope(ffi, source);
+        PassphraseScope scope(ffi, passphrase);
         r = rnp_op_encrypt_execute(op.get());
     }
     op.reset();
     output.reset();
     if (progress.stopped())
         return kPGPError_UserAbort;  // the handler stopped it: no output
-    if (block.tooLarge())
+    if (progress.readFailed())
+        return kPGPError_ReadFailed;
+    if (sink->tooLarge())
         return kPGPError_OutputTooLarge;
     if (r != RNP_SUCCESS)
-        return encodeFailure(job, source, r);
-    *job.output->outSize = block.size();
-    *job.output->outBuffer = block.release();
-    return kPGPError_NoErr;
+        return encodeFailure(job, passphrase, r);
+    return sink->deliver();
 }
 
 // Runs a job under the context's lock with the options of the call.

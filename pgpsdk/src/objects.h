@@ -190,7 +190,9 @@ enum class OptionKind {
     Invalid,
     EventHandler,
     InputBuffer,
+    InputFile,
     AllocatedOutput,
+    OutputFile,
     Armor,
     Passphrase,
     SignWithKey,
@@ -208,6 +210,7 @@ struct Option {
     void** outBuffer = nullptr;
     PGPSize maxSize = 0;
     PGPSize* outSize = nullptr;
+    std::string path;           // InputFile / OutputFile
     bool armor = false;
     SecretText passphrase;
     KeyRef key;                 // SignWithKey

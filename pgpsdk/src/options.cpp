@@ -63,6 +63,21 @@ bool takeList(OptionList* list, std::vector<Option>& out)
     return valid;
 }
 
+// An option naming the file of a file spec (the path is copied).
+PGPOptionListRef fileOption(PGPContextRef context, PGPFileSpecRef fileSpec, OptionKind kind)
+{
+    try {
+        Option o;
+        auto* spec = as<FileSpec>(fileSpec, Tag::FileSpec);
+        o.kind = spec ? kind : OptionKind::Invalid;
+        if (spec)
+            o.path = spec->path;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 bool consumeOptions(PGPOptionListRef first, va_list args, std::vector<Option>& out)
@@ -130,6 +145,16 @@ PGPOptionListRef PGPOInputBuffer(PGPContextRef context, const void* buffer, PGPS
     } catch (...) {
         return nullptr;
     }
+}
+
+PGPOptionListRef PGPOInputFile(PGPContextRef context, PGPFileSpecRef fileSpec)
+{
+    return fileOption(context, fileSpec, OptionKind::InputFile);
+}
+
+PGPOptionListRef PGPOOutputFile(PGPContextRef context, PGPFileSpecRef fileSpec)
+{
+    return fileOption(context, fileSpec, OptionKind::OutputFile);
 }
 
 PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef context, void** buffer, PGPSize maximumSize,

@@ -393,6 +393,8 @@ PGPOptionListRef PGPOLastOption(PGPContextRef)
     return reinterpret_cast<PGPOptionListRef>(make("option"));
 PGPOptionListRef PGPOEventHandler(PGPContextRef, PGPEventHandlerProcPtr, void*) { FAKE_OPTION(PGPOEventHandler) }
 PGPOptionListRef PGPOInputBuffer(PGPContextRef, const void*, PGPSize) { FAKE_OPTION(PGPOInputBuffer) }
+PGPOptionListRef PGPOInputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOInputFile) }
+PGPOptionListRef PGPOOutputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOOutputFile) }
 static void** pendingOutput = nullptr;
 static PGPSize* pendingOutputSize = nullptr;
 PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef, void** buffer, PGPSize, PGPSize* size)

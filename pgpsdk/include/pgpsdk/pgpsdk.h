@@ -311,6 +311,13 @@ PGPSDK_API PGPOptionListRef PGPOInputBuffer(PGPContextRef context, const void *b
  * (PGPSize)-1 means no limit. */
 PGPSDK_API PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef context, void **buffer, PGPSize maximumSize,
                                                       PGPSize *actualSize);
+/* Files, read and written as the job goes: memory stays small whatever
+ * their size. The input must be a regular file. The output is written
+ * beside its target and takes the target's name (replacing a regular file,
+ * whose mode it keeps) only when the job succeeds; a failed or stopped job
+ * leaves no file. The file spec may be freed once the option is made. */
+PGPSDK_API PGPOptionListRef PGPOInputFile(PGPContextRef context, PGPFileSpecRef fileSpec);
+PGPSDK_API PGPOptionListRef PGPOOutputFile(PGPContextRef context, PGPFileSpecRef fileSpec);
 PGPSDK_API PGPOptionListRef PGPOArmorOutput(PGPContextRef context, PGPBoolean armor);
 /* The text is copied; the copy is wiped when the option is released. */
 PGPSDK_API PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char *passphrase);

@@ -215,7 +215,7 @@
     UNAVAILABLE(PGPOHashAlgorithm) \
     UNAVAILABLE(PGPOImportKeysTo) \
     REAL(PGPOInputBuffer) \
-    UNAVAILABLE(PGPOInputFile) \
+    REAL(PGPOInputFile) \
     UNAVAILABLE(PGPOKeyGenFast) \
     UNAVAILABLE(PGPOKeyGenMasterKey) \
     UNAVAILABLE(PGPOKeyGenName) \
@@ -226,7 +226,7 @@
     UNAVAILABLE(PGPONullOption) \
     UNAVAILABLE(PGPOOmitMIMEVersion) \
     UNAVAILABLE(PGPOOutputBuffer) \
-    UNAVAILABLE(PGPOOutputFile) \
+    REAL(PGPOOutputFile) \
     UNAVAILABLE(PGPOOutputLineEndType) \
     UNAVAILABLE(PGPOPGPMIMEEncoding) \
     UNAVAILABLE(PGPOPassThroughIfUnrecognized) \

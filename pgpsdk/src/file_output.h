@@ -1,0 +1,36 @@
+#pragma once
+// A job's output file. It is written unnamed (or under a temporary name) in
+// the target's folder and renamed over the target only when the job
+// succeeds, so a failed, stopped or interrupted job leaves no file and never
+// harms the one that was there.
+#include <string>
+
+#include "job_output.h"
+
+namespace pgpsdk {
+
+class FileOutput : public JobOutput {
+public:
+    FileOutput(std::string target, std::size_t maxSize) : target_(std::move(target)), maxSize_(maxSize) {}
+    ~FileOutput() override;
+    FileOutput(const FileOutput&) = delete;
+    FileOutput& operator=(const FileOutput&) = delete;
+
+    // Creates the temporary file: kPGPError_CantOpenFile (or
+    // kPGPError_FilePermissions) when the folder takes none.
+    PGPError open();
+    bool append(const void* data, std::size_t size) override;
+    bool tooLarge() const override { return tooLarge_; }
+    PGPError deliver() override;
+
+private:
+    PGPError giveName();
+    std::string target_;
+    std::string tempName_;  // empty for an unnamed file
+    std::size_t maxSize_;
+    std::size_t size_ = 0;
+    int fd_ = -1;
+    bool tooLarge_ = false;
+};
+
+}  // namespace pgpsdk

@@ -1,0 +1,53 @@
+#include "job_output.h"
+
+#include "file_output.h"
+#include "output_block.h"
+
+namespace pgpsdk {
+
+namespace {
+
+// An SDK block that the caller receives through the option's pointers.
+class BlockOutput : public JobOutput {
+public:
+    BlockOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize)
+        : option_(option), block_(sizeHint, maxSize)
+    {
+    }
+    bool append(const void* data, std::size_t size) override { return block_.append(data, size); }
+    bool tooLarge() const override { return block_.tooLarge(); }
+    PGPError deliver() override
+    {
+        *option_.outSize = block_.size();
+        *option_.outBuffer = block_.release();
+        return kPGPError_NoErr;
+    }
+
+private:
+    const Option& option_;
+    OutputBlock block_;
+};
+
+bool writeToOutput(void* ctx, const void* buf, size_t len) { return static_cast<JobOutput*>(ctx)->append(buf, len); }
+
+void closeOutput(void*, bool) {}
+
+}  // namespace
+
+std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why)
+{
+    why = kPGPError_NoErr;
+    if (option.kind == OptionKind::AllocatedOutput)
+        return std::make_unique<BlockOutput>(option, sizeHint, maxSize);
+    auto file = std::make_unique<FileOutput>(option.path, maxSize);
+    why = file->open();
+    return why ? nullptr : std::move(file);
+}
+
+rnp_output_t rnpOutputTo(JobOutput& output)
+{
+    rnp_output_t out = nullptr;
+    return rnp_output_to_callback(&out, writeToOutput, closeOutput, &output) == RNP_SUCCESS ? out : nullptr;
+}
+
+}  // namespace pgpsdk

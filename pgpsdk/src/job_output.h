@@ -1,0 +1,30 @@
+#pragma once
+// Where a job's result goes: a block handed to the caller, or a file that
+// takes its name only when the job succeeds.
+#include <rnp/rnp.h>
+
+#include <memory>
+
+#include "objects.h"
+
+namespace pgpsdk {
+
+class JobOutput {
+public:
+    virtual ~JobOutput() = default;
+    // False when the output would pass its maximum size or cannot be written.
+    virtual bool append(const void* data, std::size_t size) = 0;
+    virtual bool tooLarge() const = 0;
+    // Hands the finished result over: the block through the option's
+    // pointers, or the file under its name. Until then nothing is visible.
+    virtual PGPError deliver() = 0;
+};
+
+// The output the job's option asks for, sized for about sizeHint bytes and
+// holding at most maxSize; null with the reason in why when it cannot be made.
+std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why);
+
+// librnp's output into a JobOutput; null when librnp could not make it.
+rnp_output_t rnpOutputTo(JobOutput& output);
+
+}  // namespace pgpsdk
