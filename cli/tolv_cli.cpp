@@ -26,6 +26,7 @@
 #include "cli/cli_options.h"
 #include "core/file_io.h"
 #include "core/path_text.h"
+#include "cli/cli_files.h"
 #include "cli/cli_frontend.h"
 #include "core/ini_scan.h"
 #include "core/shared_passphrase.h"
@@ -247,42 +248,11 @@ bool jobInterrupted()
     return true;
 }
 
-struct Input {
-    ByteBuffer block;
-    std::int64_t length = 0;
-};
-
-// Reads the input file; a missing one is an error here (the loader would create it).
-bool loadInput(const std::string& path, Input& in)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        frontend::notify({"Load_AllFile", pathToQString("Error CreateFile " + path + "|FILE NOT FOUND"),
-                          frontend::Icon::Stop, frontend::Failure::Io});
-        return false;
-    }
-    std::int64_t size = 0;
-    in.block = Load_AllFile(path, size);
-    if (!in.block)
-        return false;
-    in.length = size - 1;  // without the loader's closing zero byte
-    return true;
-}
-
-bool save(const std::string& path, const char* data, std::int64_t size)
-{
-    QString name = pathToQString(path);  // every byte of the name kept
-    cli.setNextFile(name);
-    const int before = cli.failureCount();
-    SaveOnDiskFile(name, data, size);
-    return cli.failureCount() == before;
-}
-
 int encodeCommand(const std::string& signer, const std::string& recipient, bool armor, const std::string& in,
                   const std::string& out)
 {
-    Input input;
-    if (!loadInput(in, input))
+    JobFiles files;
+    if (!prepareJobFiles(cli, in, out, files))
         return IoFailure;
     if (loadRings() != 0)
         return IoFailure;
@@ -293,14 +263,18 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
     bool ok = false;
     {
         InterruptScope ctrlC;
-        ok = sdk::Encode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, armor,
-                                 SharedPassphrase::instance(), recipient, signer, &eventReport);
+        PassphraseBuffer& pass = SharedPassphrase::instance();
+        ok = files.streamed ? sdk::Encode_PGPFile(files.input, files.output, armor, pass, recipient, signer, &eventReport)
+                            : sdk::Encode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
+                                                  armor, pass, recipient, signer, &eventReport);
     }
     if (jobInterrupted())
         return Interrupted;
     if (!ok)
         return exitCodeFromFailure();
-    return save(out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
+    if (files.streamed)
+        return Ok;
+    return saveWhole(cli, out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
 }
 
 // A decoded message whose signatures do not all hold ends with its own code,
@@ -336,8 +310,8 @@ void printDecodeReport(const sdk::DecodeReport& report, PGPError outcome)
 
 int decodeCommand(const std::string& in, const std::string& out)
 {
-    Input input;
-    if (!loadInput(in, input))
+    JobFiles files;
+    if (!prepareJobFiles(cli, in, out, files))
         return IoFailure;
     if (loadRings() != 0)
         return IoFailure;
@@ -349,8 +323,10 @@ int decodeCommand(const std::string& in, const std::string& out)
     bool ok = false;
     {
         InterruptScope ctrlC;
-        ok = sdk::Decode_PGPBuff(input.block.data(), static_cast<std::uint64_t>(input.length), output, report.data,
-                                 SharedPassphrase::instance(), &outcome);
+        PassphraseBuffer& pass = SharedPassphrase::instance();
+        ok = files.streamed ? sdk::Decode_PGPFile(files.input, files.output, report.data, pass, &outcome)
+                            : sdk::Decode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
+                                                  report.data, pass, &outcome);
     }
     if (jobInterrupted())
         return Interrupted;
@@ -358,7 +334,7 @@ int decodeCommand(const std::string& in, const std::string& out)
     std::fflush(stdout);
     if (!ok)
         return exitCodeFromFailure();
-    if (!save(out, output.data(), static_cast<std::int64_t>(output.size())))
+    if (!files.streamed && !saveWhole(cli, out, output.data(), static_cast<std::int64_t>(output.size())))
         return IoFailure;
     return signatureExitCode(report.signatures);
 }

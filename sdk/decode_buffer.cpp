@@ -8,8 +8,10 @@
 
 namespace sdk {
 
-bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, PGPData& report,
-                    PassphraseBuffer& passphrase, PGPError* outcome)
+namespace {
+
+// One decoding from io's input to its output, its messages under caption.
+bool decodeRun(JobIo& io, const char* caption, PGPData& report, PassphraseBuffer& passphrase, PGPError* outcome)
 {
     SdkUse use;  // counts this run; unloading the library waits for its end
     // Asked before every decoding with an empty buffer, encrypted message or not.
@@ -18,19 +20,8 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     const SecretText pass = passphrase.get();
     const PGPContextRef c = use.context();
     OptionListHolder optionList;
-    void* outData = nullptr;
-    PGPSize outSize = 0;
-    auto fail = [&](StepFailure f) {
-        // No plaintext of a failed decode is shown or kept.
-        if (outData)
-            call::PGPFreeData(outData);
-        setOutcome(outcome, f.code);
-        forgetWrongPassphrase(passphrase, f.code);
-        if (f.code != kPGPError_UserAbort)  // cancelled by the user, who knows it
-            reportSdkFailure("Decode_PGPBuff", f.label, f.code);
-        return false;
-    };
-    if (StepFailure f = startOptions(c, &report, input, inputSize, outData, outSize, optionList); f.label)
+    auto fail = [&](StepFailure f) { return failRun(io, caption, f, passphrase, outcome); };
+    if (StepFailure f = startOptions(c, &report, io, optionList); f.label)
         return fail(f);
     PGPOptionListRef option = call::PGPOPassphrase(c, pass.c_str());
     if (PGPError e = call::PGPAppendOptionList(c, optionList.get(), option, last(c)))
@@ -39,10 +30,32 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     option = call::PGPOKeySetRef(c, use.keySet());
     if (PGPError e = call::PGPDecode(c, optionList.get(), option, last(c)))
         return fail({"PGPDecode ", e});
-    output.adopt(outData, outSize);
     optionList.reset();
     setOutcome(outcome, kPGPError_NoErr);
     return true;
+}
+
+}  // namespace
+
+bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, PGPData& report,
+                    PassphraseBuffer& passphrase, PGPError* outcome)
+{
+    JobIo io;
+    io.input = input;
+    io.inputSize = inputSize;
+    if (!decodeRun(io, "Decode_PGPBuff", report, passphrase, outcome))
+        return false;
+    output.adopt(io.outData, io.outSize);
+    return true;
+}
+
+bool Decode_PGPFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
+                    PGPError* outcome)
+{
+    JobIo io;
+    io.inputFile = &input;
+    io.outputFile = &output;
+    return decodeRun(io, "Decode_PGPFile", report, passphrase, outcome);
 }
 
 }  // namespace sdk

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "core/shared_passphrase.h"
 #include "sdk/pgp_data.h"
@@ -14,5 +15,11 @@ namespace sdk {
 // SDK's result, or kPGPError_UserAbort when the passphrase was refused.
 bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, PGPData& report,
                     PassphraseBuffer& passphrase, PGPError* outcome = nullptr);
+
+// The same from one file into another, read and written as it goes: memory
+// stays small whatever the file's size. The output file appears only when
+// the message decoded whole and its integrity check held.
+bool Decode_PGPFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
+                    PGPError* outcome = nullptr);
 
 }  // namespace sdk

@@ -11,11 +11,10 @@ namespace sdk {
 
 namespace {
 
-const char* const kCaption = "Encode_PGPBuff";
-
 // The SDK objects of one run. Members are freed from the last to the
 // first: option list, recipient set, filter, filtered set.
 struct EncodeHandles {
+    const char* caption;  // of the messages
     KeySetHolder filteredSet;
     FilterHolder filter;
     KeySetHolder recipientSet;
@@ -28,9 +27,9 @@ struct FindSteps {
     const char* count;
 };
 
-bool reportKeyChoice(const QString& text)
+bool reportKeyChoice(const char* caption, const QString& text)
 {
-    frontend::notify({kCaption, text, frontend::Icon::Exclamation, frontend::Failure::KeyChoice});
+    frontend::notify({caption, text, frontend::Icon::Exclamation, frontend::Failure::KeyChoice});
     return false;
 }
 
@@ -42,22 +41,22 @@ bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string
     PGPError e = call::PGPNewUserIDStringFilter(context, text.c_str(), static_cast<PGPUInt32>(kPGPMatchSubString),
                                                 &filter);
     if (e)
-        return reportSdkFailure(kCaption, steps.filter, e), false;
+        return reportSdkFailure(h.caption, steps.filter, e), false;
     h.filter.reset(filter);
     PGPKeySetRef filtered = nullptr;
     e = call::PGPFilterKeySet(keySet, h.filter.get(), &filtered);
     if (e)
-        return reportSdkFailure(kCaption, steps.search, e), false;
+        return reportSdkFailure(h.caption, steps.search, e), false;
     h.filteredSet.reset(filtered);
     h.filter.reset();
     PGPUInt32 count = 0;
     e = call::PGPCountKeys(h.filteredSet.get(), &count);
     if (e)
-        return reportSdkFailure(kCaption, steps.count, e), false;
+        return reportSdkFailure(h.caption, steps.count, e), false;
     if (count < 1)
-        return reportKeyChoice("Unable to find a key for " + QString::fromStdString(text));
+        return reportKeyChoice(h.caption, "Unable to find a key for " + QString::fromStdString(text));
     if (count > 1)
-        return reportKeyChoice("Ambiguous key choice: " + QString::fromStdString(text));
+        return reportKeyChoice(h.caption, "Ambiguous key choice: " + QString::fromStdString(text));
     return true;
 }
 
@@ -99,31 +98,18 @@ StepFailure signAndEncrypt(PGPContextRef c, PGPKeyRef signingKey, const SecretTe
     return {};
 }
 
-}  // namespace
-
-bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
-                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, void* report,
-                    PGPError* outcome)
+// One encoding from io's input to its output, its messages under caption.
+bool encodeRun(JobIo& io, const char* caption, bool armour, PassphraseBuffer& passphrase, const std::string& recipient,
+               const std::string& signer, void* report, PGPError* outcome)
 {
     SdkUse use;  // counts this run; unloading the library waits for its end
     if (!readyToRun(use, passphrase, outcome))
         return false;
     const SecretText pass = passphrase.get();
     const PGPContextRef c = use.context();
-    EncodeHandles h;
-    void* outData = nullptr;
-    PGPSize outSize = 0;
-    auto fail = [&](StepFailure f) {
-        // Whatever the SDK left is not a result.
-        if (outData)
-            call::PGPFreeData(outData);
-        setOutcome(outcome, f.code);
-        forgetWrongPassphrase(passphrase, f.code);
-        if (f.code != kPGPError_UserAbort)  // cancelled by the user, who knows it
-            reportSdkFailure(kCaption, f.label, f.code);
-        return false;
-    };
-    if (StepFailure f = startOptions(c, report, input, inputSize, outData, outSize, h.optionList); f.label)
+    EncodeHandles h {caption, {}, {}, {}, {}};
+    auto fail = [&](StepFailure f) { return failRun(io, caption, f, passphrase, outcome); };
+    if (StepFailure f = startOptions(c, report, io, h.optionList); f.label)
         return fail(f);
     if (StepFailure f = addArmourOption(c, armour, h); f.label)
         return fail(f);
@@ -142,9 +128,32 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     h.filteredSet.reset();
     if (StepFailure f = signAndEncrypt(c, signingKey, pass, h); f.label)
         return fail(f);
-    output.adopt(outData, outSize);
     setOutcome(outcome, kPGPError_NoErr);
     return true;
+}
+
+}  // namespace
+
+bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
+                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, void* report,
+                    PGPError* outcome)
+{
+    JobIo io;
+    io.input = input;
+    io.inputSize = inputSize;
+    if (!encodeRun(io, "Encode_PGPBuff", armour, passphrase, recipient, signer, report, outcome))
+        return false;
+    output.adopt(io.outData, io.outSize);
+    return true;
+}
+
+bool Encode_PGPFile(const std::string& input, const std::string& output, bool armour, PassphraseBuffer& passphrase,
+                    const std::string& recipient, const std::string& signer, void* report, PGPError* outcome)
+{
+    JobIo io;
+    io.inputFile = &input;
+    io.outputFile = &output;
+    return encodeRun(io, "Encode_PGPFile", armour, passphrase, recipient, signer, report, outcome);
 }
 
 }  // namespace sdk

@@ -24,8 +24,43 @@ bool readyToRun(SdkUse& use, PassphraseBuffer& passphrase, PGPError* outcome)
     return true;
 }
 
-StepFailure startOptions(PGPContextRef c, void* report, const char* input, std::uint64_t inputSize, void*& outData,
-                         PGPSize& outSize, OptionListHolder& list)
+namespace {
+
+// An option naming a file (the SDK copies its path).
+PGPOptionListRef fileOption(PGPContextRef c, const std::string& path, bool input)
+{
+    PGPFileSpecRef spec = nullptr;
+    if (call::PGPNewFileSpecFromFullPath(c, path.c_str(), &spec))
+        return nullptr;
+    PGPOptionListRef option = input ? call::PGPOInputFile(c, spec) : call::PGPOOutputFile(c, spec);
+    call::PGPFreeFileSpec(spec);
+    return option;
+}
+
+StepFailure addInputOutput(PGPContextRef c, JobIo& io, PGPOptionListRef list)
+{
+    PGPError e = kPGPError_NoErr;
+    if (io.files()) {
+        PGPOptionListRef option = fileOption(c, *io.inputFile, true);
+        if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+            return {"PGPAppendOptionList InFile ", e};
+        option = fileOption(c, *io.outputFile, false);
+        if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+            return {"PGPAppendOptionList OutFile ", e};
+        return {};
+    }
+    PGPOptionListRef option = call::PGPOInputBuffer(c, static_cast<const void*>(io.input), static_cast<PGPSize>(io.inputSize));
+    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+        return {"PGPAppendOptionList InBuff ", e};
+    option = call::PGPOAllocatedOutputBuffer(c, &io.outData, static_cast<PGPSize>(-1), &io.outSize);
+    if ((e = call::PGPAppendOptionList(c, list, option, last(c))))
+        return {"PGPAppendOptionList OutPut ", e};
+    return {};
+}
+
+}  // namespace
+
+StepFailure startOptions(PGPContextRef c, void* report, JobIo& io, OptionListHolder& list)
 {
     // Each option is made before the call that takes it, in a fixed order.
     PGPOptionListRef raw = nullptr;
@@ -34,18 +69,26 @@ StepFailure startOptions(PGPContextRef c, void* report, const char* input, std::
     if (e)
         return {"PGPBuildOptionList ", e};
     list.reset(raw);
-    option = call::PGPOInputBuffer(c, static_cast<const void*>(input), static_cast<PGPSize>(inputSize));
-    if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
-        return {"PGPAppendOptionList InBuff ", e};
-    option = call::PGPOAllocatedOutputBuffer(c, &outData, static_cast<PGPSize>(-1), &outSize);
-    if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
-        return {"PGPAppendOptionList OutPut ", e};
+    if (StepFailure f = addInputOutput(c, io, raw); f.label)
+        return f;
     if (report && static_cast<PGPData*>(report)->progress) {
         option = call::PGPOSendNullEvents(c, kProgressIntervalMs);
         if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
             return {"PGPAppendOptionList NullEvents ", e};
     }
     return {};
+}
+
+bool failRun(JobIo& io, const char* caption, StepFailure f, PassphraseBuffer& passphrase, PGPError* outcome)
+{
+    if (io.outData)
+        call::PGPFreeData(io.outData);
+    io.outData = nullptr;
+    setOutcome(outcome, f.code);
+    forgetWrongPassphrase(passphrase, f.code);
+    if (f.code != kPGPError_UserAbort)  // cancelled by the user, who knows it
+        reportSdkFailure(caption, f.label, f.code);
+    return false;
 }
 
 }  // namespace sdk

@@ -3,6 +3,7 @@
 // rings open, a passphrase in the buffer) and the options every run starts
 // with (event handler, input, output block).
 #include <cstdint>
+#include <string>
 
 #include "core/shared_passphrase.h"
 #include "sdk/sdk_holders.h"
@@ -20,10 +21,27 @@ struct StepFailure {
 // the buffer is empty; false with the outcome set when either fails.
 bool readyToRun(SdkUse& use, PassphraseBuffer& passphrase, PGPError* outcome);
 
+// What a run reads and where it writes: a buffer into a block the SDK
+// allocates, or one file into another, read and written as the run goes
+// (the output file appears only when the run succeeds).
+struct JobIo {
+    const char* input = nullptr;
+    std::uint64_t inputSize = 0;
+    const std::string* inputFile = nullptr;  // both set: files, not buffers
+    const std::string* outputFile = nullptr;
+    void* outData = nullptr;  // the block the SDK hands out
+    PGPSize outSize = 0;
+    bool files() const { return inputFile && outputFile; }
+};
+
 // Builds the option list with the event handler (report, a PGPData, as its
-// user value), the input, an output block the SDK allocates into outData,
-// and null events when the report follows the job's progress.
-StepFailure startOptions(PGPContextRef c, void* report, const char* input, std::uint64_t inputSize, void*& outData,
-                         PGPSize& outSize, OptionListHolder& list);
+// user value), the input and output of io, and null events when the report
+// follows the job's progress.
+StepFailure startOptions(PGPContextRef c, void* report, JobIo& io, OptionListHolder& list);
+
+// A failed run: whatever output the SDK left is freed (no plaintext of a
+// failed decode is shown or kept), the outcome set, a wrong passphrase
+// forgotten and the failure reported unless the user cancelled. False.
+bool failRun(JobIo& io, const char* caption, StepFailure f, PassphraseBuffer& passphrase, PGPError* outcome);
 
 }  // namespace sdk

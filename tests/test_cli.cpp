@@ -70,7 +70,7 @@ TEST_F(Cli, ExitCodes)
                       " " + f("o.pgp"),
                   nullptr, &err),
               3);
-    EXPECT_NE(err.find("Encode_PGPBuff: PGPEncode -11992"), std::string::npos);
+    EXPECT_NE(err.find("Encode_PGPFile: PGPEncode -11992"), std::string::npos);
     EXPECT_EQ(cli("encode --signer nobody --recipient bob@ --passphrase-file " + f("alice.pass") + " " + f("in.txt") + " " +
                   f("o.pgp")),
               4);

@@ -2,7 +2,12 @@
 // Sequoia, bad input and threads.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <random>
+#include <sstream>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 #include "tests/pgpsdk_harness.h"
@@ -176,16 +181,12 @@ PGPError onNullEvent(PGPContextRef, PGPEvent* event, void* user)
     return p->stop ? kPGPError_UserAbort : 0;
 }
 
-// Encodes (to Bob, unsigned) or decodes input with null events asked for.
-PGPError runWithProgress(Session& s, bool encoding, const std::string& input, Progress& p, std::string& output)
+// Encodes (to Bob, unsigned) or decodes with null events asked for; list
+// holds the input and output options and is freed here.
+PGPError runWithProgress(Session& s, bool encoding, PGPOptionListRef list, Progress& p)
 {
     PGPContextRef c = s.context;
-    void* out = nullptr;
-    PGPSize outSize = 0;
-    PGPOptionListRef list = nullptr;
-    PGPBuildOptionList(c, &list, PGPOEventHandler(c, onNullEvent, &p), PGPOSendNullEvents(c, 0),
-                       PGPOInputBuffer(c, input.data(), input.size()),
-                       PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize), PGPOLastOption(c));
+    PGPAppendOptionList(c, list, PGPOEventHandler(c, onNullEvent, &p), PGPOSendNullEvents(c, 0), PGPOLastOption(c));
     PGPKeySetRef bob = nullptr;
     PGPFilterRef filter = nullptr;
     PGPNewUserIDStringFilter(c, "bob@", kPGPMatchSubString, &filter);
@@ -193,11 +194,48 @@ PGPError runWithProgress(Session& s, bool encoding, const std::string& input, Pr
     PGPFreeFilter(filter);
     const PGPError e = encoding ? PGPEncode(c, list, PGPOEncryptToKeySet(c, bob), PGPOLastOption(c))
                                 : PGPDecode(c, list, PGPOPassphrase(c, "bob"), PGPOKeySetRef(c, s.keys), PGPOLastOption(c));
-    output = out ? std::string(static_cast<const char*>(out), outSize) : std::string();
-    PGPFreeData(out);
     PGPFreeKeySet(bob);
     PGPFreeOptionList(list);
     return e;
+}
+
+PGPError runWithProgress(Session& s, bool encoding, const std::string& input, Progress& p, std::string& output)
+{
+    PGPContextRef c = s.context;
+    void* out = nullptr;
+    PGPSize outSize = 0;
+    PGPOptionListRef list = nullptr;
+    PGPBuildOptionList(c, &list, PGPOInputBuffer(c, input.data(), input.size()),
+                       PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize), PGPOLastOption(c));
+    const PGPError e = runWithProgress(s, encoding, list, p);
+    output = out ? std::string(static_cast<const char*>(out), outSize) : std::string();
+    PGPFreeData(out);
+    return e;
+}
+
+// The same from the file in into the file out.
+PGPError runOnFiles(Session& s, bool encoding, const std::string& in, const std::string& out, Progress& p)
+{
+    PGPContextRef c = s.context;
+    PGPFileSpecRef inSpec = nullptr, outSpec = nullptr;
+    PGPNewFileSpecFromFullPath(c, in.c_str(), &inSpec);
+    PGPNewFileSpecFromFullPath(c, out.c_str(), &outSpec);
+    PGPOptionListRef list = nullptr;
+    PGPBuildOptionList(c, &list, PGPOInputFile(c, inSpec), PGPOOutputFile(c, outSpec), PGPOLastOption(c));
+    PGPFreeFileSpec(inSpec);
+    PGPFreeFileSpec(outSpec);
+    return runWithProgress(s, encoding, list, p);
+}
+
+std::vector<std::string> filesIn(const ScratchDir& dir)
+{
+    std::string listing;
+    run("ls -A '" + dir.path() + "'", &listing);
+    std::vector<std::string> names;
+    std::istringstream lines(listing);
+    for (std::string name; std::getline(lines, name);)
+        names.push_back(name);
+    return names;
 }
 
 }  // namespace
@@ -229,6 +267,53 @@ TEST_F(Jobs, NullEventsTellProgressAndAHandlerCanStopTheJob)
         EXPECT_TRUE(output.empty());
         EXPECT_EQ(p.events.size(), 1u);
     }
+}
+
+TEST_F(Jobs, FilesStreamAndOnlyASuccessfulJobLeavesAFile)
+{
+    ScratchDir dir;
+    const std::string data = randomBytes(3 << 20, 6), plain = dir.file("plain"), msg = dir.file("msg"), out = dir.file("out");
+    writeFile(plain, data);
+    Progress p;
+    ASSERT_EQ(runOnFiles(s, true, plain, msg, p), 0);
+    EXPECT_EQ(p.events.back(), std::make_pair(data.size(), data.size()));
+    // An existing output is replaced only by a good result, and keeps its mode.
+    writeFile(out, "old");
+    ::chmod(out.c_str(), 0640);
+    std::string bad = readFile(msg);
+    bad[bad.size() / 2] ^= 1;
+    writeFile(dir.file("bad"), bad);
+    EXPECT_EQ(runOnFiles(s, false, dir.file("bad"), out, p), kPGPError_IntegrityCheckFailed);
+    EXPECT_EQ(readFile(out), "old");
+    p.stop = true;
+    EXPECT_EQ(runOnFiles(s, false, msg, out, p), kPGPError_UserAbort);
+    EXPECT_EQ(readFile(out), "old");
+    p.stop = false;
+    ASSERT_EQ(runOnFiles(s, false, msg, out, p), 0);
+    EXPECT_TRUE(readFile(out) == data);
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"bad", "msg", "out", "plain"}));  // no temporary file left
+
+    // A full disk (here a file size limit) stops the job and leaves nothing.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const PGPError full = runOnFiles(s, false, msg, dir.file("full"), p);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(full, kPGPError_WriteFailed);
+    EXPECT_EQ(filesIn(dir).size(), 4u);
+
+    ::mkfifo(dir.file("fifo").c_str(), 0600);
+    EXPECT_EQ(runOnFiles(s, false, dir.file("missing"), out, p), kPGPError_FileNotFound);
+    EXPECT_EQ(runOnFiles(s, false, dir.file("fifo"), out, p), kPGPError_CantOpenFile);  // never waited on
+    EXPECT_EQ(runOnFiles(s, false, msg, dir.file("no/such/folder"), p), kPGPError_CantOpenFile);
+    EXPECT_EQ(runOnFiles(s, false, msg, dir.file("fifo"), p), kPGPError_CantOpenFile);
 }
 
 TEST_F(Jobs, OptionListMistakesAreRefused)

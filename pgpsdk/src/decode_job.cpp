@@ -309,8 +309,8 @@ PGPError failureOf(VerifyRun& run, int passphraseAsks, const DecodeInput& in)
     rnp_op_verify_get_signature_count(op, &sigCount);
     if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
         return kPGPError_NotPGPMessage;
-    if (run.sink->tooLarge())
-        return kPGPError_OutputTooLarge;
+    if (PGPError e = run.sink->failure())
+        return e;
     if (in.readFailed)
         return kPGPError_ReadFailed;
     if (PGPError damage = formDamage(*in.message))

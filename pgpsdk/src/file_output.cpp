@@ -73,7 +73,7 @@ PGPError FileOutput::open()
 bool FileOutput::append(const void* data, std::size_t size)
 {
     if (size > maxSize_ || size_ > maxSize_ - size) {
-        tooLarge_ = true;
+        failure_ = kPGPError_OutputTooLarge;
         return false;
     }
     const auto* bytes = static_cast<const char*>(data);
@@ -81,8 +81,10 @@ bool FileOutput::append(const void* data, std::size_t size)
         const ssize_t n = ::write(fd_, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;  // a full disk among others: the job fails, the file goes
+        if (n <= 0) {
+            failure_ = kPGPError_WriteFailed;  // a full disk among others: the file goes
+            return false;
+        }
         done += static_cast<std::size_t>(n);
     }
     size_ += size;

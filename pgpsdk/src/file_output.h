@@ -20,7 +20,7 @@ public:
     // kPGPError_FilePermissions) when the folder takes none.
     PGPError open();
     bool append(const void* data, std::size_t size) override;
-    bool tooLarge() const override { return tooLarge_; }
+    PGPError failure() const override { return failure_; }
     PGPError deliver() override;
 
 private:
@@ -30,7 +30,7 @@ private:
     std::size_t maxSize_;
     std::size_t size_ = 0;
     int fd_ = -1;
-    bool tooLarge_ = false;
+    PGPError failure_ = kPGPError_NoErr;
 };
 
 }  // namespace pgpsdk

@@ -14,8 +14,14 @@ public:
         : option_(option), block_(sizeHint, maxSize)
     {
     }
-    bool append(const void* data, std::size_t size) override { return block_.append(data, size); }
-    bool tooLarge() const override { return block_.tooLarge(); }
+    bool append(const void* data, std::size_t size) override
+    {
+        if (block_.append(data, size))
+            return true;
+        failure_ = block_.tooLarge() ? kPGPError_OutputTooLarge : kPGPError_OutOfMemory;
+        return false;
+    }
+    PGPError failure() const override { return failure_; }
     PGPError deliver() override
     {
         *option_.outSize = block_.size();
@@ -26,6 +32,7 @@ public:
 private:
     const Option& option_;
     OutputBlock block_;
+    PGPError failure_ = kPGPError_NoErr;
 };
 
 bool writeToOutput(void* ctx, const void* buf, size_t len) { return static_cast<JobOutput*>(ctx)->append(buf, len); }

@@ -14,7 +14,10 @@ public:
     virtual ~JobOutput() = default;
     // False when the output would pass its maximum size or cannot be written.
     virtual bool append(const void* data, std::size_t size) = 0;
-    virtual bool tooLarge() const = 0;
+    // Why an append failed: kPGPError_OutputTooLarge, kPGPError_WriteFailed
+    // (a full disk among others) or kPGPError_OutOfMemory; kPGPError_NoErr
+    // while none did.
+    virtual PGPError failure() const = 0;
     // Hands the finished result over: the block through the option's
     // pointers, or the file under its name. Until then nothing is visible.
     virtual PGPError deliver() = 0;

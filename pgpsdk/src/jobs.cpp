@@ -177,8 +177,8 @@ PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
         return kPGPError_UserAbort;  // the handler stopped it: no output
     if (progress.readFailed())
         return kPGPError_ReadFailed;
-    if (sink->tooLarge())
-        return kPGPError_OutputTooLarge;
+    if (PGPError e = sink->failure())
+        return e;
     if (r != RNP_SUCCESS)
         return encodeFailure(job, passphrase, r);
     return sink->deliver();

@@ -72,6 +72,7 @@ PGPOptionListRef fileOption(PGPContextRef context, PGPFileSpecRef fileSpec, Opti
         o.kind = spec ? kind : OptionKind::Invalid;
         if (spec)
             o.path = spec->path;
+        o.maxSize = static_cast<PGPSize>(-1);  // a file is limited by its disk
         return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
     } catch (...) {
         return nullptr;
