@@ -1,5 +1,7 @@
 #include "platform/code_page.h"
 
+#include <cstring>
+
 #include <cerrno>
 #include <iconv.h>
 
@@ -81,34 +83,54 @@ bool looksLikeText(const char* data, std::size_t size)
     return true;
 }
 
+namespace {
+
+// Converts CP866 bytes to UTF-8, a piece at a time, handing each piece of
+// output to sink. CP866 maps every byte; iconv is only asked for that.
+template <typename Sink> void convertOemPieces(const char* data, std::size_t size, Sink&& sink)
+{
+    iconv_t cd = ::iconv_open("UTF-8", "CP866");
+    char piece[65536];
+    char* in = const_cast<char*>(data);
+    std::size_t inLeft = size;
+    while (inLeft > 0) {
+        char* o = piece;
+        std::size_t outLeft = sizeof piece;
+        const bool failed = cd == reinterpret_cast<iconv_t>(-1) ||
+                            ::iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1);
+        if (failed && o == piece) {
+            *o++ = *in++;  // a byte iconv cannot take is kept as it is
+            --inLeft;
+        }
+        sink(piece, static_cast<std::size_t>(o - piece));
+    }
+    if (cd != reinterpret_cast<iconv_t>(-1))
+        ::iconv_close(cd);
+}
+
+}  // namespace
+
+std::size_t oemToAnsiLength(const char* data, std::size_t size)
+{
+    std::size_t n = 0;
+    convertOemPieces(data, size, [&](const char*, std::size_t len) { n += len; });
+    return n;
+}
+
+void oemToAnsiInto(const char* data, std::size_t size, char* out)
+{
+    convertOemPieces(data, size, [&](const char* piece, std::size_t len) {
+        std::memcpy(out, piece, len);
+        out += len;
+    });
+}
+
 std::string oemToAnsi(const char* data, std::size_t size)
 {
     if (isValidUtf8(data, size))
         return std::string(data, size);
-    iconv_t cd = ::iconv_open("UTF-8", "CP866");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::string(data, size);
-    std::string out(size * 3 + 4, '\0');
-    char* in = const_cast<char*>(data);
-    std::size_t inLeft = size;
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (::iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
-            if (errno == EILSEQ || errno == EINVAL) {
-                // CP866 maps every byte; keep an unmappable byte as it is.
-                if (outLeft == 0)
-                    break;
-                *o++ = *in++;
-                --inLeft;
-                --outLeft;
-                continue;
-            }
-            break;
-        }
-    }
-    ::iconv_close(cd);
-    out.resize(out.size() - outLeft);
+    std::string out(oemToAnsiLength(data, size), '\0');
+    oemToAnsiInto(data, size, out.data());
     return out;
 }
 

@@ -27,5 +27,9 @@ bool looksLikeText(const char* data, std::size_t size);
 // Converts CP866 bytes to UTF-8. Text that is already valid UTF-8 (including
 // plain ASCII) is returned unchanged.
 std::string oemToAnsi(const char* data, std::size_t size);
+// The same for large texts, without copies: the UTF-8 size, then the
+// conversion into out, which holds that many bytes.
+std::size_t oemToAnsiLength(const char* data, std::size_t size);
+void oemToAnsiInto(const char* data, std::size_t size, char* out);
 
 }  // namespace platform

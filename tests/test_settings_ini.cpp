@@ -128,6 +128,11 @@ TEST(Settings, TextIsStoredInTheOemCodePage)
     // A file written on the original system, Cyrillic paths in CP866.
     writeWholeFile(dir.file("old.ini"), "[PGP]\nPubRing=C:\\\x8a\xab\xee\xe7\xa8\\pub.pgp\n");
     EXPECT_EQ(readSettingsFile(dir.file("old.ini")).PubRing, "C:\\Ключи\\pub.pgp");
+    // Large texts convert in pieces: characters across a piece's end stay whole.
+    std::string oem, utf8;
+    for (int i = 0; i < 30000; ++i)
+        oem += "a\x88\xa2\xb0", utf8 += "aИв░";
+    EXPECT_EQ(platform::oemToAnsi(oem.data(), oem.size()), utf8);
 }
 
 TEST(Settings, DefaultsWhenTheFileIsMissingAndNothingIsCreated)

@@ -11,8 +11,8 @@ class WindowBuffer;
 class BufferView : public QPlainTextEdit {
     Q_OBJECT
 public:
-    static constexpr qint64 kTextLimit = 4 * 1024 * 1024;
-    static constexpr qint64 kHexLimit = 256 * 1024;
+    static constexpr qint64 kTextLimit = 1024 * 1024;
+    static constexpr qint64 kHexLimit = 64 * 1024;
 
     explicit BufferView(QWidget* parent = nullptr);
 

@@ -52,17 +52,8 @@ ByteBuffer oemConvertedOutput(const sdk::SdkBlock& output)
     for (std::size_t i = textLength; i < total; ++i)
         if (out[i] != 0)
             return {};
-    if (!platform::looksLikeText(out, textLength))
-        return {};
-    const std::string text = platform::oemToAnsi(out, textLength);
-    if (text.size() == textLength && std::equal(text.begin(), text.end(), out))
-        return {};
-    ByteBuffer converted = ByteBuffer::allocateZeroed(static_cast<std::int64_t>(text.size() + total - textLength));
-    if (converted) {
-        std::memcpy(converted.data(), text.data(), text.size());
-        std::memcpy(converted.data() + text.size(), out + textLength, total - textLength);
-    }
-    return converted;
+    std::size_t length = 0;
+    return oemTextConverted(out, textLength, total - textLength, length);  // the zero bytes after it stay
 }
 
 }  // namespace
@@ -252,6 +243,8 @@ void DecodeWindow::decode()
             progress.reset();  // held until the job no longer reports
             if (oem && job->output)
                 job->converted = oemConvertedOutput(job->output);
+            if (job->converted)
+                job->output.release();  // only the converted text is kept
         },
         [this, job] { takeResult(*job); });
 }

@@ -32,17 +32,11 @@ namespace {
 // Converts an OEM (CP866) text file's content to UTF-8; the block may grow.
 WindowBuffer convertedFromOem(WindowBuffer loaded)
 {
-    if (!platform::looksLikeText(loaded.data(), static_cast<std::size_t>(loaded.contentLength())))
-        return loaded;  // binary files stay as they are
-    const std::string text = platform::oemToAnsi(loaded.data(), static_cast<std::size_t>(loaded.contentLength()));
-    if (static_cast<std::int64_t>(text.size()) == loaded.contentLength() &&
-        std::equal(text.begin(), text.end(), loaded.data()))
-        return loaded;
-    ByteBuffer block = ByteBuffer::allocateZeroed(static_cast<std::int64_t>(text.size()) + 1);
+    std::size_t length = 0;
+    ByteBuffer block = oemTextConverted(loaded.data(), static_cast<std::size_t>(loaded.contentLength()), 1, length);
     if (!block)
-        return loaded;
-    std::copy(text.begin(), text.end(), block.data());
-    return WindowBuffer::fromFile(std::move(block), static_cast<std::int64_t>(text.size()));
+        return loaded;  // binary or UTF-8 files stay as they are
+    return WindowBuffer::fromFile(std::move(block), static_cast<std::int64_t>(length));
 }
 
 }  // namespace

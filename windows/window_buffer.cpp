@@ -1,5 +1,7 @@
 #include "windows/window_buffer.h"
 
+#include "platform/code_page.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -83,4 +85,18 @@ bool WindowBuffer::reserveContent(std::int64_t n)
         content_ = 0;
     }
     return true;
+}
+
+ByteBuffer oemTextConverted(const char* text, std::size_t size, std::size_t extra, std::size_t& length)
+{
+    length = 0;
+    if (!platform::looksLikeText(text, size) || platform::isValidUtf8(text, size))
+        return {};
+    const std::size_t converted = platform::oemToAnsiLength(text, size);
+    ByteBuffer block = ByteBuffer::allocateZeroed(static_cast<std::int64_t>(converted + extra));
+    if (!block)
+        return {};
+    platform::oemToAnsiInto(text, size, block.data());
+    length = converted;
+    return block;
 }

@@ -41,3 +41,9 @@ private:
     std::int64_t content_ = 0;
     bool allocated_ = false;
 };
+
+// OEM (CP866) text converted to UTF-8 in a new zeroed block, with extra
+// zero bytes after it; length receives the converted text's size. A null
+// block when the text needs no conversion (binary data, or UTF-8 already,
+// which plain ASCII is) or memory runs out. No other copy is made.
+ByteBuffer oemTextConverted(const char* text, std::size_t size, std::size_t extra, std::size_t& length);
