@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Times the same work for Tolv (tolv-cli) and for gpg, sq and rnp on this
-# machine, in one run, with the same keys and data, and writes
-# bench/RESULTS.md. Whole-process wall times (median of RUNS) and peak
-# memory from /usr/bin/time.
-#   bench/run-bench.sh [SIZE_MIB] [RUNS]
+# Times the same work for Tolv (tolv-cli and the windows) and for gpg, sq
+# and rnp on this machine, in one run, with the same keys and data, and
+# writes its section of bench/RESULTS.md (one per size; the rest of the file
+# is kept). Whole-process wall times (median of RUNS) and peak memory from
+# /usr/bin/time.
+#   bench/run-bench.sh [SIZE_MIB] [RUNS] [PEERS] [all|jobs]
+# PEERS is a comma-separated list (default gpg,sq,rnp); "jobs" leaves out
+# the key list and start-up rows, which do not depend on the size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib="${1:-256}"
 runs="${2:-3}"
+peers=",${3:-gpg,sq,rnp},"
+rows="${4:-all}"
+has() { [[ "$peers" == *",$1,"* ]]; }
 bin="$PWD/build/bin"
 [ -x "$bin/tolv-cli" ] || scripts/build.sh
 work="$PWD/bench/work"
@@ -53,6 +59,7 @@ truncate -s "$((size_mib * 1024 * 1024))" "$work/text.txt"
 measure() {
   local times=() peak=0 t m
   for ((r = 0; r < runs; r++)); do
+    [ -z "${fresh:-}" ] || rm -f "$fresh"  # every run writes a new file, as a first run does
     /usr/bin/time -f "%e %M" -o "$work/time.out" "$@" > /dev/null 2> "$work/err.out" || {
       echo "FAILED: $*" >&2; cat "$work/err.out" >&2; echo "nan 0"; return; }
     read -r t m < "$work/time.out"
@@ -73,37 +80,46 @@ sqcert="$work/sq.cert"
 R=(rnp --homedir "$work/rnp" --password x --overwrite --notty)
 
 declare -A T M
-row() {  # row KEY COMMAND...
+row() {  # row KEY COMMAND...  (a peer's row only when that peer is asked for)
   local key="$1"; shift
+  case "$key" in tolv.*) ;; *) has "${key%%.*}" || return 0 ;; esac
   read -r T[$key] M[$key] < <(measure "$@")
   printf '  %-22s %8s s %10s KiB\n' "$key" "${T[$key]}" "${M[$key]}"
 }
 
 echo "== row 1: sign+encrypt random, binary"
-row tolv.enc.bin "${TOLV[@]}" encode --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/random.bin" "$work/r.tolv.pgp"
-row gpg.enc.bin "${GE[@]}" -u "$fpr" -r "$fpr" -se -o "$work/r.gpg.pgp" "$work/random.bin"
-row sq.enc.bin sh -c "sq encrypt --binary --recipient-cert '$sqcert' --signer-key '$sqkey' '$work/random.bin' > '$work/r.sq.pgp'"
-row rnp.enc.bin "${R[@]}" -e -s -r "$fpr" -u "$fpr" --output "$work/r.rnp.pgp" "$work/random.bin"
+fresh="$work/r.tolv.pgp" row tolv.enc.bin "${TOLV[@]}" encode --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/random.bin" "$work/r.tolv.pgp"
+fresh="$work/r.gpg.pgp" row gpg.enc.bin "${GE[@]}" -u "$fpr" -r "$fpr" -se -o "$work/r.gpg.pgp" "$work/random.bin"
+fresh="$work/r.sq.pgp" row sq.enc.bin sh -c "sq encrypt --binary --recipient-cert '$sqcert' --signer-key '$sqkey' '$work/random.bin' > '$work/r.sq.pgp'"
+fresh="$work/r.rnp.pgp" row rnp.enc.bin "${R[@]}" -e -s -r "$fpr" -u "$fpr" --output "$work/r.rnp.pgp" "$work/random.bin"
 
 echo "== row 2: sign+encrypt text, armoured"
-row tolv.enc.txt "${TOLV[@]}" encode --armor --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/text.txt" "$work/t.tolv.asc"
-row gpg.enc.txt "${GE[@]}" --armor -u "$fpr" -r "$fpr" -se -o "$work/t.gpg.asc" "$work/text.txt"
-row sq.enc.txt sh -c "sq encrypt --recipient-cert '$sqcert' --signer-key '$sqkey' '$work/text.txt' > '$work/t.sq.asc'"
-row rnp.enc.txt "${R[@]}" -e -s --armor -r "$fpr" -u "$fpr" --output "$work/t.rnp.asc" "$work/text.txt"
-for f in t.tolv.asc t.gpg.asc t.sq.asc t.rnp.asc; do printf '  size %-12s %12d bytes\n' "$f" "$(stat -c %s "$work/$f")"; done
+fresh="$work/t.tolv.asc" row tolv.enc.txt "${TOLV[@]}" encode --armor --signer bench@ --recipient bench@ --passphrase-file "$work/pass" "$work/text.txt" "$work/t.tolv.asc"
+fresh="$work/t.gpg.asc" row gpg.enc.txt "${GE[@]}" --armor -u "$fpr" -r "$fpr" -se -o "$work/t.gpg.asc" "$work/text.txt"
+fresh="$work/t.sq.asc" row sq.enc.txt sh -c "sq encrypt --recipient-cert '$sqcert' --signer-key '$sqkey' '$work/text.txt' > '$work/t.sq.asc'"
+fresh="$work/t.rnp.asc" row rnp.enc.txt "${R[@]}" -e -s --armor -r "$fpr" -u "$fpr" --output "$work/t.rnp.asc" "$work/text.txt"
+for f in t.tolv.asc t.gpg.asc t.sq.asc t.rnp.asc; do [ -f "$work/$f" ] && printf '  size %-12s %12d bytes\n' "$f" "$(stat -c %s "$work/$f")"; done
 
 echo "== row 3: decrypt+verify"
 for made in tolv gpg; do
   for kind in r t; do
     in="$work/$kind.$made.pgp"; [ "$kind" = t ] && in="$work/$kind.$made.asc"
-    row tolv.dec.$kind.$made "${TOLV[@]}" decode --passphrase-file "$work/pass" "$in" "$work/out.tolv"
-    row gpg.dec.$kind.$made "${GE[@]}" -o "$work/out.gpg" -d "$in"
-    row sq.dec.$kind.$made sh -c "sq decrypt --recipient-key '$sqkey' --signer-cert '$sqcert' '$in' > '$work/out.sq'"
-    row rnp.dec.$kind.$made "${R[@]}" -d --output "$work/out.rnp" "$in"
+    fresh="$work/out.tolv" row tolv.dec.$kind.$made "${TOLV[@]}" decode --passphrase-file "$work/pass" "$in" "$work/out.tolv"
+    fresh="$work/out.gpg" row gpg.dec.$kind.$made "${GE[@]}" -o "$work/out.gpg" -d "$in"
+    fresh="$work/out.sq" row sq.dec.$kind.$made sh -c "sq decrypt --recipient-key '$sqkey' --signer-cert '$sqcert' '$in' > '$work/out.sq'"
+    fresh="$work/out.rnp" row rnp.dec.$kind.$made "${R[@]}" -d --output "$work/out.rnp" "$in"
   done
 done
 cmp -s "$work/out.tolv" "$work/text.txt" && echo "  tolv output matches"
 
+echo "== row 6: the windows (offscreen): longest GUI stall and peak memory per step"
+gui_random=$("$bin/bench_gui_stall" demo/pubring.pgp demo/secring.pgp "$size_mib" random 2>/dev/null)
+echo "$gui_random"
+gui_text=$("$bin/bench_gui_stall" demo/pubring.pgp demo/secring.pgp "$size_mib" text 2>/dev/null)
+echo "$gui_text"
+
+startup="" bigfill=""
+if [ "$rows" = all ]; then
 echo "== row 4: list keys with certifications (10,000 keys)"
 bench/make-big-ring.sh 10000
 big="$PWD/bench/data/big-pubring.pgp"
@@ -124,24 +140,27 @@ startup=$("$bin/bench_sdk_startup" demo/pubring.pgp demo/secring.pgp 9)
 echo "$startup"
 bigfill=$("$bin/bench_sdk_startup" "$big" "$work/empty.pgp" 3)
 echo "$bigfill"
+fi
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.0f", k / 1024 }'; }
+section="$work/section.md"
 {
-  echo "# Benchmark results"
+  echo "## ${size_mib} MiB"
   echo
-  echo "Made by \`bench/run-bench.sh $size_mib $runs\` on $(date -u '+%Y-%m-%d %H:%M UTC')."
+  echo "Made by \`bench/run-bench.sh $*\` on $(date -u '+%Y-%m-%d %H:%M UTC')."
   echo
   echo "- Machine: $(nproc) cores, $(awk -F: '/model name/ {print $2; exit}' /proc/cpuinfo | sed 's/^ //'), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)"
-  echo "- Versions: $(gpg --version | head -1), $(sq --version 2>&1 | head -1), $(rnp --version 2>&1 | head -1), librnp $(dpkg-query -W -f='${Version}' librnp0 2>/dev/null || echo '?')"
+  echo "- Versions: $(gpg --version | head -1), $(sq --version 2>&1 | head -1), $(rnp --version 2>&1 | head -1), Tolv's librnp $(sed -n 's/.*rnp_\([0-9.]*\)\.orig.*/\1/p' third_party/rnp/README* 2>/dev/null | head -1) with its patches"
   echo "- Data: ${size_mib} MiB of random bytes, ${size_mib} MiB of English-like text; one Ed25519/Cv25519 key for every tool."
-  echo "- Times are whole-process wall-clock medians of $runs runs; memory is peak resident size."
+  echo "- Times are whole-process wall-clock medians of $runs runs; memory is peak resident size. tolv-cli streams its files."
   echo
-  echo "| row | work | Tolv s | gpg s | sq s | rnp s | Tolv/gpg | Tolv/sq | Tolv/rnp | Tolv peak MiB |"
+  echo "| row | work | Tolv s | gpg s | sq s | rnp s | gpg/Tolv | sq/Tolv | rnp/Tolv | Tolv peak MiB |"
   echo "|---|---|---|---|---|---|---|---|---|---|"
   line() {  # line ROW WORK KEYSUFFIX
-    local t=${T[tolv.$3]} g=${T[gpg.$3]} s=${T[sq.$3]} r=${T[rnp.$3]}
-    echo "| $1 | $2 | $t | $g | $s | $r | $(ratio "$t" "$g") | $(ratio "$t" "$s") | $(ratio "$t" "$r") | $(mib "${M[tolv.$3]}") |"
+    local t=${T[tolv.$3]:-} g=${T[gpg.$3]:-} s=${T[sq.$3]:-} r=${T[rnp.$3]:-}
+    [ -n "$t" ] || return 0
+    echo "| $1 | $2 | $t | ${g:--} | ${s:--} | ${r:--} | $(ratio "$g" "$t") | $(ratio "$s" "$t") | $(ratio "$r" "$t") | $(mib "${M[tolv.$3]}") |"
   }
   line 1 "sign+encrypt random, binary" enc.bin
   line 2 "sign+encrypt text, armoured" enc.txt
@@ -151,19 +170,43 @@ mib() { awk -v k="$1" 'BEGIN { printf "%.0f", k / 1024 }'; }
   line 3 "decrypt+verify text (gpg's)" dec.t.gpg
   line 4 "list 10,000 keys with certifications" keys
   echo
+  echo "The ratios are how many times faster Tolv is (above 1: faster)."
+  echo
   echo "Armoured text output sizes (row 2):"
   echo
-  for f in t.tolv.asc t.gpg.asc t.sq.asc t.rnp.asc; do echo "- $f: $(stat -c %s "$work/$f") bytes"; done
+  for f in t.tolv.asc t.gpg.asc t.sq.asc t.rnp.asc; do [ -f "$work/$f" ] && echo "- $f: $(stat -c %s "$work/$f") bytes"; done
   echo
-  echo "Memory target for rows 1-3: at most 2.2 x input + 64 MiB = $(awk -v s="$size_mib" 'BEGIN {print 2.2*s+64}') MiB."
-  echo
-  echo "Row 5, start-up: the frame is shown and the program has left again in ${T[tolv.start]} s (offscreen)."
+  echo "Row 6, the windows (offscreen, demo rings; random data is encoded binary, text armoured). Memory target: at most 2.2 x input + 64 MiB = $(awk -v s="$size_mib" 'BEGIN {print 2.2*s+64}') MiB."
   echo
   echo '```'
-  echo "demo rings:"
-  echo "$startup"
-  echo "10,000-key ring:"
-  echo "$bigfill"
+  echo "$gui_random"
+  echo "$gui_text"
   echo '```'
-} > "$results"
-echo "wrote $results"
+  if [ -n "$startup" ]; then
+    echo
+    echo "Row 5, start-up: the frame is shown and the program has left again in ${T[tolv.start]} s (offscreen)."
+    echo
+    echo '```'
+    echo "demo rings:"
+    echo "$startup"
+    echo "10,000-key ring:"
+    echo "$bigfill"
+    echo '```'
+  fi
+} > "$section"
+# The section replaces the one of the same size between its markers; the
+# rest of the file (hand-written analysis) stays.
+python3 - "$results" "$section" "$size_mib" <<'PY'
+import sys, os
+path, section, size = sys.argv[1], open(sys.argv[2]).read(), sys.argv[3]
+begin, end = f"<!-- run-bench {size} MiB: begin -->", f"<!-- run-bench {size} MiB: end -->"
+text = open(path).read() if os.path.exists(path) else "# Benchmark results\n"
+block = f"{begin}\n{section}{end}"
+if begin in text and end in text:
+    text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
+else:
+    head, sep, rest = text.partition("\n\n")
+    text = head + "\n\n" + block + "\n\n" + rest
+open(path, "w").write(text)
+PY
+echo "wrote its section of $results"
