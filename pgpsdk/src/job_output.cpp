@@ -1,5 +1,7 @@
 #include "job_output.h"
 
+#include <cstring>
+
 #include "file_output.h"
 #include "output_block.h"
 
@@ -35,6 +37,30 @@ private:
     PGPError failure_ = kPGPError_NoErr;
 };
 
+// Passes everything on but the CR bytes.
+class UnixLineEnds : public JobOutput {
+public:
+    explicit UnixLineEnds(std::unique_ptr<JobOutput> output) : output_(std::move(output)) {}
+    bool append(const void* data, std::size_t size) override
+    {
+        const char* p = static_cast<const char*>(data);
+        const char* end = p + size;
+        while (p < end) {
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+            const char* stop = cr ? cr : end;
+            if (stop > p && !output_->append(p, static_cast<std::size_t>(stop - p)))
+                return false;
+            p = cr ? cr + 1 : end;
+        }
+        return true;
+    }
+    PGPError failure() const override { return output_->failure(); }
+    PGPError deliver() override { return output_->deliver(); }
+
+private:
+    std::unique_ptr<JobOutput> output_;
+};
+
 bool writeToOutput(void* ctx, const void* buf, size_t len) { return static_cast<JobOutput*>(ctx)->append(buf, len); }
 
 void closeOutput(void*, bool) {}
@@ -49,6 +75,11 @@ std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint
     auto file = std::make_unique<FileOutput>(option.path, maxSize);
     why = file->open();
     return why ? nullptr : std::move(file);
+}
+
+std::unique_ptr<JobOutput> withUnixLineEnds(std::unique_ptr<JobOutput> output)
+{
+    return output ? std::make_unique<UnixLineEnds>(std::move(output)) : nullptr;
 }
 
 rnp_output_t rnpOutputTo(JobOutput& output)

@@ -27,6 +27,11 @@ public:
 // holding at most maxSize; null with the reason in why when it cannot be made.
 std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why);
 
+// The output with its line ends as this system writes text: LF, not CRLF.
+// For ASCII armour, whose only CR bytes are those of its line ends (gpg
+// writes armour the same way; every reader takes either).
+std::unique_ptr<JobOutput> withUnixLineEnds(std::unique_ptr<JobOutput> output);
+
 // librnp's output into a JobOutput; null when librnp could not make it.
 rnp_output_t rnpOutputTo(JobOutput& output);
 

@@ -154,6 +154,8 @@ PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
                                                  job.output->maxSize, why);
     if (!sink)
         return why;
+    if (job.armor)
+        sink = withUnixLineEnds(std::move(sink));
     ProgressInput progress(job, context, source);
     InputHandle input(progress.make());
     OutputHandle output(rnpOutputTo(*sink));
