@@ -331,16 +331,22 @@ TEST_F(Jobs, OptionListMistakesAreRefused)
 TEST_F(Jobs, InteroperatesWithGnuPG)
 {
     GpgScratch g;
-    // Tolv's message decrypts and verifies in gpg.
-    auto e = encode(s, "made by tolv\n", "alice@", {"bob@"}, true, "alice");
+    // Tolv's message decrypts and verifies in gpg; text of several MiB is
+    // deflated in blocks that must join into one stream.
+    std::string text = "made by tolv\n";
+    for (int i = 0; text.size() < (5u << 20) + 12345; ++i)
+        text += "line " + std::to_string(i * 7919 % 100003) + " of the text to compress\n";
+    auto e = encode(s, text, "alice@", {"bob@"}, true, "alice");
     ASSERT_EQ(e.error, 0);
+    EXPECT_LT(e.output.size(), text.size() / 3);
     writeFile(g.dir.file("tolv.asc"), e.output);
     std::string status;
     ASSERT_EQ(run("gpg --homedir '" + g.home + "' --batch --no-tty --pinentry-mode loopback --passphrase bob --status-fd 1 "
                   "--trust-model always -o '" + g.dir.file("tolv.out") + "' -d '" + g.dir.file("tolv.asc") + "' 2>/dev/null",
                   &status),
               0);
-    EXPECT_EQ(readFile(g.dir.file("tolv.out")), "made by tolv\n");
+    EXPECT_TRUE(readFile(g.dir.file("tolv.out")) == text);
+    EXPECT_TRUE(decode(s, e.output, "bob").output == text);
     EXPECT_NE(status.find("GOODSIG"), std::string::npos);
     EXPECT_NE(status.find("Alice Example"), std::string::npos);
 
