@@ -7,6 +7,8 @@
 #   bench/run-bench.sh [SIZE_MIB] [RUNS] [PEERS] [all|jobs]
 # PEERS is a comma-separated list (default gpg,sq,rnp); "jobs" leaves out
 # the key list and start-up rows, which do not depend on the size.
+# KEY=rsa in the environment signs and encrypts with RSA-3072 keys instead
+# of Ed25519/Cv25519; its sections are apart from the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib="${1:-256}"
@@ -25,9 +27,12 @@ trap 'gpgconf --homedir "$work/gnupg" --kill all 2>/dev/null || true; gpgconf --
 echo "== keys"
 mkdir -m 700 "$work/gnupg"
 G=(gpg --homedir "$work/gnupg" --batch --yes --quiet --trust-model always --no-auto-check-trustdb)
-"${G[@]}" --passphrase '' --quick-generate-key "Bench Key <bench@example.org>" ed25519 sign,cert never 2>/dev/null
+key="${KEY:-ed25519}"
+primary=ed25519 subkey=cv25519 keyname="Ed25519/Cv25519"
+[ "$key" = rsa ] && primary=rsa3072 subkey=rsa3072 keyname="RSA-3072"
+"${G[@]}" --passphrase '' --quick-generate-key "Bench Key <bench@example.org>" "$primary" sign,cert never 2>/dev/null
 fpr=$("${G[@]}" --list-keys --with-colons 2>/dev/null | awk -F: '/^fpr/{print $10; exit}')
-"${G[@]}" --passphrase '' --quick-add-key "$fpr" cv25519 encr never 2>/dev/null
+"${G[@]}" --passphrase '' --quick-add-key "$fpr" "$subkey" encr never 2>/dev/null
 "${G[@]}" --export "$fpr" > "$work/pub.pgp"
 "${G[@]}" --export-secret-keys "$fpr" > "$work/sec.pgp"
 printf 'x\n' > "$work/pass"
@@ -146,13 +151,13 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b > 0) printf "%.2f", 
 mib() { awk -v k="$1" 'BEGIN { printf "%.0f", k / 1024 }'; }
 section="$work/section.md"
 {
-  echo "## ${size_mib} MiB"
+  echo "## ${size_mib} MiB, $keyname keys"
   echo
   echo "Made by \`bench/run-bench.sh $*\` on $(date -u '+%Y-%m-%d %H:%M UTC')."
   echo
   echo "- Machine: $(nproc) cores, $(awk -F: '/model name/ {print $2; exit}' /proc/cpuinfo | sed 's/^ //'), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)"
   echo "- Versions: $(gpg --version | head -1), $(sq --version 2>&1 | head -1), $(rnp --version 2>&1 | head -1), Tolv's librnp $(sed -n 's/.*rnp_\([0-9.]*\)\.orig.*/\1/p' third_party/rnp/README* 2>/dev/null | head -1) with its patches"
-  echo "- Data: ${size_mib} MiB of random bytes, ${size_mib} MiB of English-like text; one Ed25519/Cv25519 key for every tool."
+  echo "- Data: ${size_mib} MiB of random bytes, ${size_mib} MiB of English-like text; one $keyname key for every tool."
   echo "- Times are whole-process wall-clock medians of $runs runs; memory is peak resident size. tolv-cli streams its files."
   echo
   echo "| row | work | Tolv s | gpg s | sq s | rnp s | gpg/Tolv | sq/Tolv | rnp/Tolv | Tolv peak MiB |"
@@ -196,17 +201,19 @@ section="$work/section.md"
 } > "$section"
 # The section replaces the one of the same size between its markers; the
 # rest of the file (hand-written analysis) stays.
-python3 - "$results" "$section" "$size_mib" <<'PY'
+python3 - "$results" "$section" "$size_mib MiB $key" <<'PY'
 import sys, os
-path, section, size = sys.argv[1], open(sys.argv[2]).read(), sys.argv[3]
-begin, end = f"<!-- run-bench {size} MiB: begin -->", f"<!-- run-bench {size} MiB: end -->"
-text = open(path).read() if os.path.exists(path) else "# Benchmark results\n"
-block = f"{begin}\n{section}{end}"
+path, section, name = sys.argv[1], open(sys.argv[2]).read(), sys.argv[3]
+begin, end = f"<!-- run-bench {name}: begin -->", f"<!-- run-bench {name}: end -->"
+text = open(path).read() if os.path.exists(path) else "# Benchmark results\n\n"
+block = f"{begin}\n{section}{end}\n\n"
 if begin in text and end in text:
-    text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
+    text = text[:text.index(begin)] + block.rstrip("\n") + text[text.index(end) + len(end):]
 else:
-    head, sep, rest = text.partition("\n\n")
-    text = head + "\n\n" + block + "\n\n" + rest
+    # a new section goes after the others, before the hand-written ones
+    at = text.find("\n## ", text.rfind("-->") if "<!-- run-bench" in text else 0)
+    at = len(text) if at < 0 else at + 1
+    text = text[:at] + block + text[at:]
 open(path, "w").write(text)
 PY
 echo "wrote its section of $results"
