@@ -153,7 +153,7 @@ section="$work/section.md"
 {
   echo "## ${size_mib} MiB, $keyname keys"
   echo
-  echo "Made by \`bench/run-bench.sh $*\` on $(date -u '+%Y-%m-%d %H:%M UTC')."
+  echo "Made by \`KEY=$key bench/run-bench.sh $*\` on $(date -u '+%Y-%m-%d %H:%M UTC')."
   echo
   echo "- Machine: $(nproc) cores, $(awk -F: '/model name/ {print $2; exit}' /proc/cpuinfo | sed 's/^ //'), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)"
   echo "- Versions: $(gpg --version | head -1), $(sq --version 2>&1 | head -1), $(rnp --version 2>&1 | head -1), Tolv's librnp $(sed -n 's/.*rnp_\([0-9.]*\)\.orig.*/\1/p' third_party/rnp/README* 2>/dev/null | head -1) with its patches"
@@ -211,8 +211,8 @@ if begin in text and end in text:
     text = text[:text.index(begin)] + block.rstrip("\n") + text[text.index(end) + len(end):]
 else:
     # a new section goes after the others, before the hand-written ones
-    at = text.find("\n## ", text.rfind("-->") if "<!-- run-bench" in text else 0)
-    at = len(text) if at < 0 else at + 1
+    last = text.rfind(": end -->")
+    at = text.find("\n", last) + 2 if last >= 0 else text.find("\n\n") + 2
     text = text[:at] + block + text[at:]
 open(path, "w").write(text)
 PY

@@ -5,16 +5,9 @@
 
 #include "core/file_io.h"
 #include "core/path_text.h"
+#include "platform/parent_folder.h"
 
 namespace {
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 bool streamable(const std::string& in, const std::string& out)
 {
@@ -22,7 +15,7 @@ bool streamable(const std::string& in, const std::string& out)
     if (::stat(in.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 || ::access(in.c_str(), R_OK) != 0)
         return false;
     if (::stat(out.c_str(), &st) == 0)
-        return S_ISREG(st.st_mode) && st.st_nlink == 1 && ::access(folderOf(out).c_str(), W_OK) == 0;
+        return S_ISREG(st.st_mode) && st.st_nlink == 1 && ::access(platform::parentFolder(out).c_str(), W_OK) == 0;
     return true;  // a new file; a folder that takes none is told by the job
 }
 

@@ -8,17 +8,11 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/parent_folder.h"
+
 namespace pgpsdk {
 
 namespace {
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // The process's umask, read without changing it (umask() would race with
 // other threads creating files).
@@ -59,7 +53,7 @@ PGPError FileOutput::open()
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return kPGPError_CantOpenFile;  // a folder, device or pipe is never replaced
-    fd_ = ::open(folderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    fd_ = ::open(platform::parentFolder(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         // A file system without unnamed files: a temporary name instead.
         tempName_ = target_ + ".tolv-XXXXXX";
