@@ -41,8 +41,9 @@ TEST_F(Jobs, RoundTripsArmouredAndBinaryRsaAndEcc)
         auto toBob = encode(s, text, "alice@", {"bob@"}, armor, "alice");
         ASSERT_EQ(toBob.error, 0);
         EXPECT_EQ(toBob.output.rfind("-----BEGIN PGP MESSAGE-----\n", 0) == 0, armor);
-        if (armor)  // armour lines end as text files do here
+        if (armor) {  // armour lines end as text files do here
             EXPECT_EQ(toBob.output.find('\r'), std::string::npos);
+        }
         auto d = decode(s, toBob.output, "bob");
         ASSERT_EQ(d.error, 0);
         EXPECT_EQ(d.output, text);

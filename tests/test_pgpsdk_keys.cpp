@@ -400,3 +400,73 @@ TEST_F(Rings, KeySetsAddAndCount)
     PGPCountKeys(s.keys, &n);
     EXPECT_EQ(n, 12u);
 }
+
+namespace {
+
+// Exports the one key userIdText selects; the error, and the bytes in out.
+PGPError exportKey(Session& s, const std::string& userIdText, bool armor, bool secret, std::string& out)
+{
+    PGPContextRef c = s.context;
+    PGPKeySetRef one = nullptr;
+    PGPNewKeySet(c, &one);
+    PGPKeySetRef found = nullptr;
+    PGPFilterRef filter = nullptr;
+    PGPNewUserIDStringFilter(c, userIdText.c_str(), kPGPMatchSubString, &filter);
+    PGPFilterKeySet(s.keys, filter, &found);
+    PGPFreeFilter(filter);
+    PGPAddKeys(found, one);
+    PGPFreeKeySet(found);
+    void* data = nullptr;
+    PGPSize size = 0;
+    const PGPError e = PGPExportKeySet(one, PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
+                                       PGPOArmorOutput(c, armor), PGPOExportPrivateKeys(c, secret), PGPOLastOption(c));
+    out = data ? std::string(static_cast<const char*>(data), size) : std::string();
+    PGPFreeData(data);
+    PGPFreeKeySet(one);
+    return e;
+}
+
+}  // namespace
+
+TEST_F(Rings, ExportedKeysAndFingerprintsAreGnuPGs)
+{
+    ScratchDir dir;
+    GpgHome gnupg(dir.file("gnupg"), false);
+    std::string bob, alice;
+    ASSERT_EQ(exportKey(s, "bob@", true, false, bob), 0);
+    EXPECT_EQ(bob.rfind("-----BEGIN PGP PUBLIC KEY BLOCK-----\n", 0), 0u);
+    EXPECT_EQ(bob.find('\r'), std::string::npos);
+    writeFile(dir.file("bob.asc"), bob);
+    ASSERT_EQ(gnupg.gpg("--import '" + dir.file("bob.asc") + "'"), 0);
+    std::string listing;
+    ASSERT_EQ(gnupg.gpg("--with-colons --list-keys bob@example.org", &listing), 0);
+    unsigned char fpr[32];
+    PGPSize length = 0;
+    ASSERT_EQ(PGPGetKeyPropertyBuffer(s.key("bob@"), kPGPKeyPropFingerprint, sizeof fpr, fpr, &length), 0);
+    ASSERT_EQ(length, 20u);
+    char hex[41];
+    for (int i = 0; i < 20; ++i)
+        std::snprintf(hex + 2 * i, 3, "%02X", fpr[i]);
+    EXPECT_NE(listing.find(std::string("fpr:::::::::") + hex + ":"), std::string::npos) << listing;
+    EXPECT_EQ(PGPGetKeyPropertyBuffer(s.key("bob@"), kPGPKeyPropFingerprint, 19, fpr, &length), kPGPError_BufferTooSmall);
+
+    // A secret key, binary and still protected: gpg signs with it, Tolv verifies.
+    ASSERT_EQ(exportKey(s, "alice@", false, true, alice), 0);
+    EXPECT_EQ(alice.rfind("-----BEGIN", 0), std::string::npos);
+    writeFile(dir.file("alice.sec"), alice);
+    ASSERT_EQ(gnupg.gpg("--passphrase alice --import '" + dir.file("alice.sec") + "'"), 0);
+    writeFile(dir.file("note"), "signed by gpg with Tolv's key\n");
+    EXPECT_NE(gnupg.gpg("--passphrase wrong -u alice@example.org -s -o /dev/null '" + dir.file("note") + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase alice -u alice@example.org -s -o '" + dir.file("note.pgp") + "' '" +
+                        dir.file("note") + "'"),
+              0);
+    auto d = decode(s, readFile(dir.file("note.pgp")), "");
+    ASSERT_EQ(d.error, 0);
+    ASSERT_EQ(d.signatures.size(), 1u);
+    EXPECT_TRUE(d.signatures[0].data.verified);
+
+    std::string none;
+    EXPECT_EQ(exportKey(s, "carol@", true, true, none), kPGPError_ItemNotFound);  // no secret part
+    EXPECT_EQ(exportKey(s, "nobody@", true, false, none), kPGPError_ItemNotFound);
+    EXPECT_TRUE(none.empty());
+}

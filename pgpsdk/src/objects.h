@@ -199,6 +199,7 @@ enum class OptionKind {
     EncryptToKeySet,
     KeySetRef,
     NullEvents,
+    ExportPrivate,
 };
 
 struct Option {

@@ -185,6 +185,18 @@ PGPOptionListRef PGPOArmorOutput(PGPContextRef context, PGPBoolean armor)
     }
 }
 
+PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef context, PGPBoolean exportKeys)
+{
+    try {
+        Option o;
+        o.kind = OptionKind::ExportPrivate;
+        o.armor = exportKeys != 0;  // the flag's value
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs)
 {
     try {

@@ -394,6 +394,7 @@ PGPOptionListRef PGPOLastOption(PGPContextRef)
 PGPOptionListRef PGPOEventHandler(PGPContextRef, PGPEventHandlerProcPtr, void*) { FAKE_OPTION(PGPOEventHandler) }
 PGPOptionListRef PGPOInputBuffer(PGPContextRef, const void*, PGPSize) { FAKE_OPTION(PGPOInputBuffer) }
 PGPOptionListRef PGPOInputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOInputFile) }
+PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef, PGPBoolean) { FAKE_OPTION(PGPOExportPrivateKeys) }
 PGPOptionListRef PGPOOutputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOOutputFile) }
 static void** pendingOutput = nullptr;
 static PGPSize* pendingOutputSize = nullptr;
@@ -466,6 +467,22 @@ PGPError PGPEncode(PGPContextRef, PGPOptionListRef first, ...)
     PGPError e = job("PGPEncode", first, args);
     va_end(args);
     return e;
+}
+PGPError PGPExportKeySet(PGPKeySetRef, PGPOptionListRef first, ...)
+{
+    va_list args;
+    va_start(args, first);
+    PGPError e = job("PGPExportKeySet", first, args);
+    va_end(args);
+    return e;
+}
+// The fake has no keys: it has no fingerprint to give.
+PGPError PGPGetKeyPropertyBuffer(PGPKeyRef, PGPInt32, PGPSize, void*, PGPSize* length)
+{
+    if (PGPError e = enter("PGPGetKeyPropertyBuffer"))
+        return e;
+    *length = 0;
+    return kPGPError_FeatureNotAvailable;
 }
 PGPError PGPDecode(PGPContextRef, PGPOptionListRef first, ...)
 {

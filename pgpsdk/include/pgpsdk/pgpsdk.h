@@ -110,6 +110,7 @@ enum {
 
 /* Key properties */
 enum {
+    kPGPKeyPropFingerprint = 10,  /* buffer: the fingerprint's bytes (20 for a v4 key) */
     kPGPKeyPropAlgID = 20,        /* number: OpenPGP public-key algorithm ID */
     kPGPKeyPropBits = 21,         /* number: key size in bits */
     kPGPKeyPropCreation = 30,     /* time */
@@ -278,6 +279,11 @@ PGPSDK_API PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef *outSig);
 /* ---- properties ---- */
 PGPSDK_API PGPError PGPGetKeyBoolean(PGPKeyRef key, PGPInt32 property, PGPBoolean *value);
 PGPSDK_API PGPError PGPGetKeyNumber(PGPKeyRef key, PGPInt32 property, PGPInt32 *value);
+/* Binary properties (kPGPKeyPropFingerprint): at most bufferSize bytes are
+ * written and *length receives the property's size; kPGPError_BufferTooSmall
+ * when it does not fit. */
+PGPSDK_API PGPError PGPGetKeyPropertyBuffer(PGPKeyRef key, PGPInt32 property, PGPSize bufferSize, void *buffer,
+                                            PGPSize *length);
 PGPSDK_API PGPError PGPGetKeyTime(PGPKeyRef key, PGPInt32 property, PGPTime *value);
 PGPSDK_API PGPError PGPGetKeyIDFromKey(PGPKeyRef key, PGPKeyID *keyID);
 /* The key of keySet whose primary key or one of whose subkeys has keyID;
@@ -327,6 +333,9 @@ PGPSDK_API PGPOptionListRef PGPOKeySetRef(PGPContextRef context, PGPKeySetRef ke
 /* Asks for null events (progress) about every approxIntervalMs, at most
  * 20 a second; a handler that answers one with an error stops the job with
  * kPGPError_UserAbort and no output. */
+/* Export: also the secret parts of the keys that have them (still
+ * protected by their passphrases). */
+PGPSDK_API PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef context, PGPBoolean exportKeys);
 PGPSDK_API PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs);
 
 PGPSDK_API PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef *outList, PGPOptionListRef firstOption,
@@ -343,6 +352,13 @@ PGPSDK_API PGPError PGPEncode(PGPContextRef context, PGPOptionListRef firstOptio
  * PGPOKeySetRef set, sending the recipients event and one signature event
  * per signature to the handler. On failure no output block is handed out. */
 PGPSDK_API PGPError PGPDecode(PGPContextRef context, PGPOptionListRef firstOption, ...);
+
+/* Writes the keys of the set, each with its user IDs, certifications and
+ * subkeys, as transferable keys into the output option (a block or a file),
+ * binary or ASCII-armoured (PGPOArmorOutput). With PGPOExportPrivateKeys
+ * the secret keys are written instead; kPGPError_ItemNotFound when a key
+ * of the set has no secret part. An empty set is kPGPError_ItemNotFound. */
+PGPSDK_API PGPError PGPExportKeySet(PGPKeySetRef keys, PGPOptionListRef firstOption, ...);
 
 /* Releases a block the SDK handed out (wiped first). Null is ignored. */
 PGPSDK_API PGPError PGPFreeData(void *data);

@@ -45,7 +45,7 @@
     UNAVAILABLE(PGPEnableKey) \
     REAL(PGPEncode) \
     UNAVAILABLE(PGPExportKeyID) \
-    UNAVAILABLE(PGPExportKeySet) \
+    REAL(PGPExportKeySet) \
     REAL(PGPFilterKeySet) \
     UNAVAILABLE(PGPFinalizeHash) \
     UNAVAILABLE(PGPFreeCBCContext) \
@@ -87,7 +87,7 @@
     UNAVAILABLE(PGPGetKeyIterContext) \
     UNAVAILABLE(PGPGetKeyListContext) \
     REAL(PGPGetKeyNumber) \
-    UNAVAILABLE(PGPGetKeyPropertyBuffer) \
+    REAL(PGPGetKeyPropertyBuffer) \
     UNAVAILABLE(PGPGetKeySetContext) \
     REAL(PGPGetKeyTime) \
     UNAVAILABLE(PGPGetKeyUserVal) \
@@ -208,7 +208,7 @@
     UNAVAILABLE(PGPOEncryptToUserID) \
     REAL(PGPOEventHandler) \
     UNAVAILABLE(PGPOExpiration) \
-    UNAVAILABLE(PGPOExportPrivateKeys) \
+    REAL(PGPOExportPrivateKeys) \
     UNAVAILABLE(PGPOExportable) \
     UNAVAILABLE(PGPOFailBelowValidity) \
     UNAVAILABLE(PGPOForYourEyesOnly) \

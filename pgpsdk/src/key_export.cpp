@@ -1,0 +1,136 @@
+// PGPExportKeySet on librnp: the keys of a set as transferable keys, and
+// the fingerprint of a key as bytes.
+#include <cstdarg>
+#include <cstdint>
+
+#include "boundary.h"
+#include "job_output.h"
+#include "options.h"
+
+using namespace pgpsdk;
+
+namespace {
+
+struct ExportOptions {
+    OptionList holder;  // owns the options
+    const Option* output = nullptr;
+    bool armor = false;
+    bool secret = false;
+};
+
+bool gatherExport(PGPOptionListRef first, va_list args, ExportOptions& out)
+{
+    std::vector<Option> options;
+    bool ok = consumeOptions(first, args, options);
+    out.holder.options = std::move(options);
+    for (const Option& o : out.holder.options) {
+        switch (o.kind) {
+        case OptionKind::AllocatedOutput:
+        case OptionKind::OutputFile: out.output = &o; break;
+        case OptionKind::Armor: out.armor = o.armor; break;
+        case OptionKind::ExportPrivate: out.secret = o.armor; break;
+        default: ok = false; break;
+        }
+    }
+    return ok && out.output;
+}
+
+// Each key with its subkeys into target, one after the other.
+PGPError writeKeys(const KeySet& set, bool secret, rnp_output_t target)
+{
+    const std::uint32_t flags = RNP_KEY_EXPORT_SUBKEYS | (secret ? RNP_KEY_EXPORT_SECRET : RNP_KEY_EXPORT_PUBLIC);
+    for (const KeyRef& key : set.keys) {
+        if (secret && !key->secret)
+            return kPGPError_ItemNotFound;
+        if (rnp_key_export(key->handle, target, flags) != RNP_SUCCESS)
+            return kPGPError_CorruptKeyRing;
+    }
+    return kPGPError_NoErr;
+}
+
+// Secret key material goes from librnp to the output without a copy of its
+// own; armour is added on the way.
+PGPError exportKeys(const KeySet& set, const ExportOptions& o)
+{
+    if (set.keys.empty())
+        return kPGPError_ItemNotFound;
+    PGPError why = kPGPError_NoErr;
+    std::unique_ptr<JobOutput> sink = makeOutput(*o.output, 65536, o.output->maxSize, why);
+    if (!sink)
+        return why;
+    if (o.armor)
+        sink = withUnixLineEnds(std::move(sink));
+    OutputHandle base(rnpOutputTo(*sink));
+    OutputHandle armored;  // destroyed before base
+    if (!base)
+        return kPGPError_OutOfMemory;
+    rnp_output_t target = base.get();
+    if (o.armor) {
+        rnp_output_t raw = nullptr;
+        if (rnp_output_to_armor(base.get(), &raw, o.secret ? "secret key" : "public key") != RNP_SUCCESS)
+            return kPGPError_OutOfMemory;
+        armored.reset(raw);
+        target = raw;
+    }
+    if (PGPError e = writeKeys(set, o.secret, target))
+        return e;
+    if (armored && rnp_output_finish(armored.get()) != RNP_SUCCESS)
+        return sink->failure() ? sink->failure() : kPGPError_WriteFailed;
+    armored.reset();
+    base.reset();
+    if (PGPError e = sink->failure())
+        return e;
+    return sink->deliver();
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPError PGPExportKeySet(PGPKeySetRef keys, PGPOptionListRef firstOption, ...)
+{
+    va_list args;
+    va_start(args, firstOption);
+    const PGPError result = guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keys, Tag::KeySet);
+        std::unique_lock<std::recursive_mutex> lock;
+        if (set)
+            lock = std::unique_lock(set->core->mutex);
+        ExportOptions options;
+        const bool ok = gatherExport(firstOption, args, options);
+        if (!set || !ok)
+            return kPGPError_BadParams;
+        return exportKeys(*set, options);
+    });
+    va_end(args);
+    return result;
+}
+
+PGPError PGPGetKeyPropertyBuffer(PGPKeyRef keyRef, PGPInt32 property, PGPSize bufferSize, void* buffer, PGPSize* length)
+{
+    return guarded([&]() -> PGPError {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        if (!key || !length || (!buffer && bufferSize) || property != kPGPKeyPropFingerprint)
+            return kPGPError_BadParams;
+        std::lock_guard lock(key->core->mutex);
+        const std::string& hex = key->fingerprint;
+        *length = hex.size() / 2;
+        if (bufferSize < *length)
+            return kPGPError_BufferTooSmall;
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        for (std::size_t i = 0; i < *length; ++i)
+            out[i] = static_cast<std::uint8_t>(hexValue(hex[2 * i]) << 4 | hexValue(hex[2 * i + 1]));
+        return kPGPError_NoErr;
+    });
+}
+
+}  // extern "C"
