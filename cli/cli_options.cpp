@@ -39,6 +39,8 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
                 return "--recipient needs a text";
         } else if (a == "--armor") {
             opts.armor = true;
+        } else if (a == "--secret") {
+            opts.secret = true;
         } else if (a == "--passphrase-fd") {
             if (!value(v) || !parseNumber(v, opts.passphraseFd))
                 return "--passphrase-fd needs a file descriptor number";

@@ -8,7 +8,7 @@ struct CliOptions {
     std::string ini, command, signer, recipient, passphraseFile;
     int passphraseFd = -1;
     int order = 2;  // by user ID
-    bool armor = false, passphraseGiven = false, help = false;
+    bool armor = false, secret = false, passphraseGiven = false, help = false;
     std::vector<std::string> positional;
 };
 

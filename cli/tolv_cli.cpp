@@ -36,6 +36,7 @@
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
+#include "sdk/key_commands.h"
 #include "sdk/key_tree.h"
 
 namespace {
@@ -57,6 +58,8 @@ const char* const kHelp = R"(Usage:
   tolv-cli [--ini FILE] encode --signer TEXT --recipient TEXT [--armor] [PASS] IN OUT
   tolv-cli [--ini FILE] decode [PASS] IN OUT
   tolv-cli [--ini FILE] keys [--order N]
+  tolv-cli [--ini FILE] fingerprint TEXT
+  tolv-cli [--ini FILE] export [--armor] [--secret] TEXT OUT
   tolv-cli --help
 
 Signs and encrypts, or decrypts and verifies, with the key rings and the SDK
@@ -69,6 +72,7 @@ library named in the settings file (default: tolv.ini in the current folder).
   --signer TEXT          part of the signing key pair's user ID (one key must match)
   --recipient TEXT       part of the recipient key's user ID (one key must match)
   --armor                ASCII-armoured output
+  --secret               export the secret key (still protected by its passphrase)
   --passphrase-fd N      read the passphrase from file descriptor N (first
                          line, at most 1024 bytes)
   --passphrase-file F    read the passphrase from file F (the same)
@@ -83,7 +87,9 @@ per line: "Signed by", "checked",
 "keyMeetsValidityThreshold", "keyValidity", then one "Encrypted to" line
 per recipient key ID (with the key's user ID when the rings hold it) and one "Encrypted to key we have" line per
 recipient key the rings hold. keys prints one line per row, tab-separated:
-level, keys, size, description, key ID, creation.
+level, keys, size, description, key ID, creation. fingerprint prints the
+40 hex digits of the key that TEXT selects; export writes that key (TEXT
+as for --recipient: one key must match).
 
 Messages go to standard error with their caption. Exit codes:
   0 success   1 other failure   2 usage   3 bad or missing passphrase
@@ -353,6 +359,24 @@ int keysCommand(int order)
     return Ok;
 }
 
+int fingerprintCommand(const std::string& text)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    const std::string fingerprint = sdk::keyFingerprint(text);
+    if (fingerprint.empty())
+        return exitCodeFromFailure();
+    std::printf("%s\n", fingerprint.c_str());
+    return Ok;
+}
+
+int exportCommand(const std::string& text, const std::string& out, bool armor, bool secret)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    return sdk::exportKeyToFile(text, out, armor, secret) ? Ok : exitCodeFromFailure();
+}
+
 // Reads the passphrase the options name into the shared passphrase; the
 // exit code of a failure (told on standard error), or Ok.
 int loadPassphrase(const CliOptions& opts)
@@ -396,6 +420,16 @@ int runCommand(const CliOptions& o, std::string& misuse)
         if (files.size() != 2)
             return misuse = "decode needs IN and OUT", Usage;
         return decodeCommand(files[0], files[1]);
+    }
+    if (o.command == "fingerprint") {
+        if (files.size() != 1)
+            return misuse = "fingerprint needs TEXT", Usage;
+        return fingerprintCommand(files[0]);
+    }
+    if (o.command == "export") {
+        if (files.size() != 2)
+            return misuse = "export needs TEXT and OUT", Usage;
+        return exportCommand(files[0], files[1], o.armor, o.secret);
     }
     if (o.command == "keys") {
         if (!files.empty())

@@ -1,6 +1,7 @@
 #include "sdk/encode_buffer.h"
 
 #include "core/frontend.h"
+#include "sdk/key_lookup.h"
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/run_steps.h"
@@ -21,45 +22,6 @@ struct EncodeHandles {
     OptionListHolder optionList;
 };
 
-struct FindSteps {
-    const char* filter;
-    const char* search;
-    const char* count;
-};
-
-bool reportKeyChoice(const char* caption, const QString& text)
-{
-    frontend::notify({caption, text, frontend::Icon::Exclamation, frontend::Failure::KeyChoice});
-    return false;
-}
-
-// Leaves a filtered set holding exactly one key, or reports and fails.
-bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string& text, const FindSteps& steps,
-                   EncodeHandles& h)
-{
-    PGPFilterRef filter = nullptr;
-    PGPError e = call::PGPNewUserIDStringFilter(context, text.c_str(), static_cast<PGPUInt32>(kPGPMatchSubString),
-                                                &filter);
-    if (e)
-        return reportSdkFailure(h.caption, steps.filter, e), false;
-    h.filter.reset(filter);
-    PGPKeySetRef filtered = nullptr;
-    e = call::PGPFilterKeySet(keySet, h.filter.get(), &filtered);
-    if (e)
-        return reportSdkFailure(h.caption, steps.search, e), false;
-    h.filteredSet.reset(filtered);
-    h.filter.reset();
-    PGPUInt32 count = 0;
-    e = call::PGPCountKeys(h.filteredSet.get(), &count);
-    if (e)
-        return reportSdkFailure(h.caption, steps.count, e), false;
-    if (count < 1)
-        return reportKeyChoice(h.caption, "Unable to find a key for " + QString::fromStdString(text));
-    if (count > 1)
-        return reportKeyChoice(h.caption, "Ambiguous key choice: " + QString::fromStdString(text));
-    return true;
-}
-
 // The options after the common start: (the recipient set made
 // meanwhile), armour.
 StepFailure addArmourOption(PGPContextRef c, bool armour, EncodeHandles& h)
@@ -73,12 +35,6 @@ StepFailure addArmourOption(PGPContextRef c, bool armour, EncodeHandles& h)
     if ((e = call::PGPAppendOptionList(c, h.optionList.get(), option, last(c))))
         return {"PGPAppendOptionList ArmorOuput ", e};
     return {};
-}
-
-// The first key of the set (it holds one).
-PGPKeyRef onlyKey(PGPKeySetRef set)
-{
-    return KeyWalk(set, static_cast<PGPInt32>(kPGPAnyOrdering)).next();
 }
 
 // The signing and encryption options, then the encoding itself.
@@ -117,11 +73,11 @@ bool encodeRun(JobIo& io, const char* caption, bool armour, PassphraseBuffer& pa
     const FindSteps signerSteps {"PGPNewUserIDStringFilter signKey ", "PGPFilterKeySet signKey ", "PGPCountKeys signKey "};
     const FindSteps recipientSteps {"PGPNewUserIDStringFilter UserName ", "PGPFilterKeySet UserName ",
                                     "PGPCountKeys UserName "};
-    if (!FindSingleKey(c, use.keySet(), signer, signerSteps, h))
+    if (!FindSingleKey(c, use.keySet(), signer, signerSteps, caption, h.filteredSet, h.filter))
         return setOutcome(outcome, kPGPError_ItemNotFound), false;
     PGPKeyRef signingKey = onlyKey(h.filteredSet.get());
     h.filteredSet.reset();
-    if (!FindSingleKey(c, use.keySet(), recipient, recipientSteps, h))
+    if (!FindSingleKey(c, use.keySet(), recipient, recipientSteps, caption, h.filteredSet, h.filter))
         return setOutcome(outcome, kPGPError_ItemNotFound), false;
     if (PGPError e = call::PGPAddKeys(h.filteredSet.get(), h.recipientSet.get()))
         return fail({"PGPAddKeys UserName ", e});

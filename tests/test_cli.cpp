@@ -309,3 +309,23 @@ TEST_F(Cli, CtrlCStopsALongDecodeAndWritesNothing)
     EXPECT_EQ(WEXITSTATUS(status), 130) << seen;
     EXPECT_NE(access(dir.file("never.bin").c_str(), F_OK), 0);
 }
+
+TEST_F(Cli, FingerprintAndExportOfOneKey)
+{
+    std::string fingerprint, err;
+    ASSERT_EQ(cli("fingerprint bob@", &fingerprint), 0);
+    ASSERT_EQ(fingerprint.size(), 41u);
+    ASSERT_EQ(cli("export --armor bob@ " + f("bob.asc")), 0);
+    GpgHome gnupg(dir.file("gnupg"), false);
+    ASSERT_EQ(gnupg.gpg("--import '" + dir.file("bob.asc") + "'"), 0);
+    std::string listing;
+    ASSERT_EQ(gnupg.gpg("--with-colons --list-keys bob@example.org", &listing), 0);
+    EXPECT_NE(listing.find(":" + fingerprint.substr(0, 40) + ":"), std::string::npos) << listing;
+
+    EXPECT_EQ(cli("fingerprint Example", nullptr, &err), 4);  // more than one key
+    EXPECT_NE(err.find("Fingerprint: Ambiguous key choice: Example"), std::string::npos) << err;
+    EXPECT_EQ(cli("export --secret carol@ " + f("carol.sec")), 4);  // no secret part
+    EXPECT_NE(access(dir.file("carol.sec").c_str(), F_OK), 0);
+    EXPECT_EQ(cli("export bob@ /nonexistent-dir/bob.pgp"), 6);
+    EXPECT_EQ(cli("export bob@"), 2);
+}
