@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sdk/key_lookup.h"
+#include "sdk/run_steps.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
 #include "sdk/sdk_session.h"
@@ -22,17 +23,6 @@ KeySetHolder selectKey(SdkUse& use, const std::string& text, const char* caption
     if (!use.loadKeys() || !FindSingleKey(use.context(), use.keySet(), text, kSteps, caption, found, filter))
         return {};
     return found;
-}
-
-// An output-file option for path (the SDK copies the path).
-PGPOptionListRef outputFileOption(PGPContextRef c, const std::string& path)
-{
-    PGPFileSpecRef spec = nullptr;
-    if (call::PGPNewFileSpecFromFullPath(c, path.c_str(), &spec))
-        return nullptr;
-    PGPOptionListRef option = call::PGPOOutputFile(c, spec);
-    call::PGPFreeFileSpec(spec);
-    return option;
 }
 
 }  // namespace
@@ -68,7 +58,7 @@ bool exportKeyToFile(const std::string& text, const std::string& path, bool armo
     if (!found)
         return false;
     const PGPContextRef c = use.context();
-    const PGPError e = call::PGPExportKeySet(found.get(), outputFileOption(c, path),
+    const PGPError e = call::PGPExportKeySet(found.get(), fileOption(c, path, false),
                                              call::PGPOArmorOutput(c, static_cast<PGPBoolean>(armour ? 1 : 0)),
                                              call::PGPOExportPrivateKeys(c, static_cast<PGPBoolean>(secret ? 1 : 0)),
                                              last(c));

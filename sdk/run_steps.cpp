@@ -26,17 +26,6 @@ bool readyToRun(SdkUse& use, PassphraseBuffer& passphrase, PGPError* outcome)
 
 namespace {
 
-// An option naming a file (the SDK copies its path).
-PGPOptionListRef fileOption(PGPContextRef c, const std::string& path, bool input)
-{
-    PGPFileSpecRef spec = nullptr;
-    if (call::PGPNewFileSpecFromFullPath(c, path.c_str(), &spec))
-        return nullptr;
-    PGPOptionListRef option = input ? call::PGPOInputFile(c, spec) : call::PGPOOutputFile(c, spec);
-    call::PGPFreeFileSpec(spec);
-    return option;
-}
-
 StepFailure addInputOutput(PGPContextRef c, JobIo& io, PGPOptionListRef list)
 {
     PGPError e = kPGPError_NoErr;
@@ -59,6 +48,16 @@ StepFailure addInputOutput(PGPContextRef c, JobIo& io, PGPOptionListRef list)
 }
 
 }  // namespace
+
+PGPOptionListRef fileOption(PGPContextRef c, const std::string& path, bool input)
+{
+    PGPFileSpecRef spec = nullptr;
+    if (call::PGPNewFileSpecFromFullPath(c, path.c_str(), &spec))
+        return nullptr;
+    PGPOptionListRef option = input ? call::PGPOInputFile(c, spec) : call::PGPOOutputFile(c, spec);
+    call::PGPFreeFileSpec(spec);
+    return option;
+}
 
 StepFailure startOptions(PGPContextRef c, void* report, JobIo& io, OptionListHolder& list)
 {

@@ -34,6 +34,10 @@ struct JobIo {
     bool files() const { return inputFile && outputFile; }
 };
 
+// An input (or output) file option for path, the SDK copying the path;
+// null when no file spec could be made.
+PGPOptionListRef fileOption(PGPContextRef c, const std::string& path, bool input);
+
 // Builds the option list with the event handler (report, a PGPData, as its
 // user value), the input and output of io, and null events when the report
 // follows the job's progress.

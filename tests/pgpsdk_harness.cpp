@@ -82,22 +82,28 @@ std::string userIdOf(PGPKeyRef key)
     return std::string(buf, len);
 }
 
+PGPKeySetRef keySetOf(Session& s, const std::vector<std::string>& userIdTexts)
+{
+    PGPKeySetRef set = nullptr;
+    PGPNewKeySet(s.context, &set);
+    for (const auto& text : userIdTexts) {
+        PGPFilterRef f = nullptr;
+        PGPKeySetRef found = nullptr;
+        PGPNewUserIDStringFilter(s.context, text.c_str(), kPGPMatchSubString, &f);
+        PGPFilterKeySet(s.keys, f, &found);
+        PGPFreeFilter(f);
+        PGPAddKeys(found, set);
+        PGPFreeKeySet(found);
+    }
+    return set;
+}
+
 EncodeResult encode(Session& s, const std::string& input, const std::string& signer,
                     const std::vector<std::string>& recipients, bool armor, const std::string& passphrase)
 {
     EncodeResult r;
     PGPContextRef c = s.context;
-    PGPKeySetRef to = nullptr;
-    PGPNewKeySet(c, &to);
-    for (const auto& name : recipients) {
-        PGPFilterRef f = nullptr;
-        PGPKeySetRef found = nullptr;
-        PGPNewUserIDStringFilter(c, name.c_str(), kPGPMatchSubString, &f);
-        PGPFilterKeySet(s.keys, f, &found);
-        PGPFreeFilter(f);
-        PGPAddKeys(found, to);
-        PGPFreeKeySet(found);
-    }
+    PGPKeySetRef to = keySetOf(s, recipients);
     void* out = nullptr;
     PGPSize outSize = 0;
     PGPOptionListRef list = nullptr;

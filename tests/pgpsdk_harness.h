@@ -23,6 +23,9 @@ struct Session {
     PGPKeySetRef keys = nullptr;
 };
 
+// A new set of the keys each text selects (a user-ID substring); the caller frees it.
+PGPKeySetRef keySetOf(Session& s, const std::vector<std::string>& userIdTexts);
+
 struct EncodeResult {
     PGPError error = 0;
     std::string output;

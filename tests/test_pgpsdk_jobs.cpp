@@ -190,11 +190,7 @@ PGPError runWithProgress(Session& s, bool encoding, PGPOptionListRef list, Progr
 {
     PGPContextRef c = s.context;
     PGPAppendOptionList(c, list, PGPOEventHandler(c, onNullEvent, &p), PGPOSendNullEvents(c, 0), PGPOLastOption(c));
-    PGPKeySetRef bob = nullptr;
-    PGPFilterRef filter = nullptr;
-    PGPNewUserIDStringFilter(c, "bob@", kPGPMatchSubString, &filter);
-    PGPFilterKeySet(s.keys, filter, &bob);
-    PGPFreeFilter(filter);
+    PGPKeySetRef bob = keySetOf(s, {"bob@"});
     const PGPError e = encoding ? PGPEncode(c, list, PGPOEncryptToKeySet(c, bob), PGPOLastOption(c))
                                 : PGPDecode(c, list, PGPOPassphrase(c, "bob"), PGPOKeySetRef(c, s.keys), PGPOLastOption(c));
     PGPFreeKeySet(bob);

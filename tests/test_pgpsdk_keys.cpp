@@ -407,15 +407,7 @@ namespace {
 PGPError exportKey(Session& s, const std::string& userIdText, bool armor, bool secret, std::string& out)
 {
     PGPContextRef c = s.context;
-    PGPKeySetRef one = nullptr;
-    PGPNewKeySet(c, &one);
-    PGPKeySetRef found = nullptr;
-    PGPFilterRef filter = nullptr;
-    PGPNewUserIDStringFilter(c, userIdText.c_str(), kPGPMatchSubString, &filter);
-    PGPFilterKeySet(s.keys, filter, &found);
-    PGPFreeFilter(filter);
-    PGPAddKeys(found, one);
-    PGPFreeKeySet(found);
+    PGPKeySetRef one = keySetOf(s, {userIdText});
     void* data = nullptr;
     PGPSize size = 0;
     const PGPError e = PGPExportKeySet(one, PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
