@@ -87,6 +87,13 @@ bool FileOutput::append(const void* data, std::size_t size)
 
 PGPError FileOutput::deliver()
 {
+    if (PGPError e = prepare(false))
+        return e;
+    return publish();
+}
+
+PGPError FileOutput::prepare(bool alwaysSync)
+{
     if (fd_ < 0)
         return kPGPError_WriteFailed;
     // A replaced file keeps its mode, and its owner where that is allowed;
@@ -98,13 +105,8 @@ PGPError FileOutput::deliver()
         // not the owner: the file becomes the user's own
     }
     const mode_t mode = replacing ? old.st_mode & 07777 : 0666 & ~currentUmask();
-    if (::fchmod(fd_, mode) != 0 || (replacing && ::fsync(fd_) != 0))
+    if (::fchmod(fd_, mode) != 0 || ((replacing || alwaysSync) && ::fsync(fd_) != 0))
         return kPGPError_WriteFailed;
-    return giveName();
-}
-
-PGPError FileOutput::giveName()
-{
     if (tempName_.empty()) {
         // An unnamed file gets a fresh name beside the target first.
         const std::string self = "/proc/self/fd/" + std::to_string(fd_);
@@ -118,7 +120,12 @@ PGPError FileOutput::giveName()
         if (tempName_.empty())
             return kPGPError_WriteFailed;
     }
-    if (!closeChecked(fd_) || ::rename(tempName_.c_str(), target_.c_str()) != 0)
+    return closeChecked(fd_) ? kPGPError_NoErr : kPGPError_WriteFailed;
+}
+
+PGPError FileOutput::publish()
+{
+    if (tempName_.empty() || ::rename(tempName_.c_str(), target_.c_str()) != 0)
         return kPGPError_WriteFailed;  // the temporary name goes with the object
     tempName_.clear();
     return kPGPError_NoErr;

@@ -23,8 +23,14 @@ public:
     PGPError failure() const override { return failure_; }
     PGPError deliver() override;
 
+    // deliver() in two steps, for files that must all be written before
+    // any of them replaces its target (a key ring pair): prepare flushes
+    // the file to disk and gives it a temporary name; publish renames it
+    // over the target.
+    PGPError prepare(bool alwaysSync);
+    PGPError publish();
+
 private:
-    PGPError giveName();
     std::string target_;
     std::string tempName_;  // empty for an unnamed file
     std::size_t maxSize_;

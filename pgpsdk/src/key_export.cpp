@@ -40,8 +40,8 @@ PGPError writeKeys(const KeySet& set, bool secret, rnp_output_t target)
 {
     const std::uint32_t flags = RNP_KEY_EXPORT_SUBKEYS | (secret ? RNP_KEY_EXPORT_SECRET : RNP_KEY_EXPORT_PUBLIC);
     for (const KeyRef& key : set.keys) {
-        if (secret && !key->secret)
-            return kPGPError_ItemNotFound;
+        if (!key->handle || (secret && !key->secret))
+            return kPGPError_ItemNotFound;  // removed, or no secret part
         if (rnp_key_export(key->handle, target, flags) != RNP_SUCCESS)
             return kPGPError_CorruptKeyRing;
     }

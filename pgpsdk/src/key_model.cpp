@@ -107,6 +107,7 @@ void buildUserIds(Key& key)
             continue;
         UidHandle uid(raw);
         auto u = std::make_unique<UserID>();
+        u->key = &key;
         void* data = nullptr;
         size_t size = 0;
         std::uint32_t type = RNP_USER_ID;
@@ -154,9 +155,17 @@ bool hasUnverifiedRevocation(Key& key)
     return false;
 }
 
+}  // namespace
+
 KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t handle)
 {
     auto key = std::make_shared<Key>();
+    // Keeps the list of issued objects from growing without bound.
+    auto& issued = store->issued;
+    if (issued.size() >= 64 && issued.size() == issued.capacity())
+        issued.erase(std::remove_if(issued.begin(), issued.end(), [](const auto& w) { return w.expired(); }),
+                     issued.end());
+    issued.push_back(key);
     key->core = core;
     key->store = store;
     key->handle = handle;
@@ -206,8 +215,6 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
     return key;
 }
 
-}  // namespace
-
 void UserID::evaluate()
 {
     if (evaluated)
@@ -246,7 +253,12 @@ std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store)
         keys.push_back(buildKey(core, store, handle));
     }
     rnp_identifier_iterator_destroy(it);
+    assignValidity(keys);
+    return keys;
+}
 
+void assignValidity(std::vector<KeyRef>& keys)
+{
     // Validity: a usable key with its secret part, or one certified by a
     // usable key pair of the same ring, is complete; a revoked or expired
     // key is invalid; any other key is unknown.
@@ -274,7 +286,6 @@ std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store)
                 }
         k->validity = certified ? kPGPValidity_Complete : kPGPValidity_Unknown;
     }
-    return keys;
 }
 
 std::string upperHex(std::string s)

@@ -12,6 +12,12 @@ namespace pgpsdk {
 // validity worked out against the other keys of the same store.
 std::vector<KeyRef> buildKeys(const CoreRef& core, const StoreRef& store);
 
+// The object of one primary key (it takes over handle).
+KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t handle);
+
+// Works out each key's validity against the usable key pairs among keys.
+void assignValidity(std::vector<KeyRef>& keys);
+
 // Hex digits in upper case, as key IDs are compared here.
 std::string upperHex(std::string s);
 

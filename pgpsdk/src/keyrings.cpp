@@ -8,15 +8,15 @@
 
 #include "boundary.h"
 #include "ring_import.h"
+#include "ring_files.h"
 #include "key_model.h"
 #include "objects.h"
 
 using namespace pgpsdk;
 
-namespace {
+namespace pgpsdk {
 
-// Reads a ring file whole. Errors map to the SDK's file error codes.
-PGPError readRingFile(const std::string& path, std::vector<char>& out)
+PGPError readKeyFile(const std::string& path, std::vector<char>& out)
 {
     // Never blocks on a pipe: anything but a regular file is refused below.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -52,7 +52,35 @@ PGPError readRingFile(const std::string& path, std::vector<char>& out)
     return longer ? kPGPError_CantOpenFile : kPGPError_NoErr;
 }
 
-}  // namespace
+PGPError loadRingPair(const std::string& pubPath, const std::string& secPath, LoadedRings& out)
+{
+    std::vector<char> pubBytes, secBytes;
+    if (PGPError e = readKeyFile(pubPath, pubBytes))
+        return e;
+    if (PGPError e = readKeyFile(secPath, secBytes))
+        return e;
+    FfiHandle ownedFfi = newFfi();
+    if (!ownedFfi)
+        return kPGPError_OutOfMemory;
+    rnp_ffi_t ffi = ownedFfi.get();
+    auto store = std::make_shared<KeyStore>(std::move(ownedFfi));
+    store->pubPath = pubPath;
+    store->secPath = secPath;
+    const RingImport pubImport = importRing(ffi, pubBytes, RNP_LOAD_SAVE_PUBLIC_KEYS);
+    RingImport secImport;
+    if (!pubImport.error)
+        secImport = importRing(ffi, secBytes, RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS);
+    // The secret ring's bytes are wiped: they hold (protected) key material.
+    wipeMemory(secBytes.data(), secBytes.size());
+    if (PGPError e = pubImport.error ? pubImport.error : secImport.error)
+        return e;
+    out.store = store;
+    out.skippedPublic = pubImport.skipped;
+    out.skippedSecret = secImport.skipped;
+    return kPGPError_NoErr;
+}
+
+}  // namespace pgpsdk
 
 extern "C" {
 
@@ -95,34 +123,17 @@ PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecR
             return kPGPError_BadParams;
         *keySet = nullptr;
         std::lock_guard lock(ctx->core->mutex);
-
-        std::vector<char> pubBytes, secBytes;
-        if (PGPError e = readRingFile(pub->path, pubBytes))
+        LoadedRings loaded;
+        if (PGPError e = loadRingPair(pub->path, sec->path, loaded))
             return e;
-        if (PGPError e = readRingFile(sec->path, secBytes))
-            return e;
-
-        FfiHandle ownedFfi = newFfi();
-        if (!ownedFfi)
-            return kPGPError_OutOfMemory;
-        rnp_ffi_t ffi = ownedFfi.get();
-        auto store = std::make_shared<KeyStore>(std::move(ownedFfi));
-        const RingImport pubImport = importRing(ffi, pubBytes, RNP_LOAD_SAVE_PUBLIC_KEYS);
-        RingImport secImport;
-        if (!pubImport.error)
-            secImport = importRing(ffi, secBytes, RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS);
-        // The secret ring's bytes are wiped: they hold (protected) key material.
-        wipeMemory(secBytes.data(), secBytes.size());
-        if (PGPError e = pubImport.error ? pubImport.error : secImport.error)
-            return e;
-
         auto set = std::make_unique<KeySet>();
         set->core = ctx->core;
-        set->store = store;
-        set->keys = buildKeys(ctx->core, store);
+        set->store = loaded.store;
+        set->keys = buildKeys(ctx->core, loaded.store);
         set->isMutable = (flags & kPGPKeyRingOpenFlags_Mutable) != 0;
-        set->skippedPublic = pubImport.skipped;
-        set->skippedSecret = secImport.skipped;
+        set->skippedPublic = loaded.skippedPublic;
+        set->skippedSecret = loaded.skippedSecret;
+        loaded.store->ring = set.get();
         *keySet = reinterpret_cast<PGPKeySetRef>(set.release());
         return kPGPError_NoErr;
     });

@@ -49,14 +49,23 @@ struct ContextCore {
 };
 using CoreRef = std::shared_ptr<ContextCore>;
 
+struct Key;
+struct KeySet;
+
 // One loaded key ring pair: an rnp_ffi_t that holds its keys.
 struct KeyStore {
     explicit KeyStore(FfiHandle f) : ffi(std::move(f)) {}
     FfiHandle ffi;
+    // For a ring pair opened from files: where a commit writes them, and
+    // the key set that lists the ring (it follows every change).
+    std::string pubPath, secPath;
+    KeySet* ring = nullptr;
+    bool dirty = false;  // changed since opened or last committed
+    // Every key object made from this store, so that a change can retire
+    // the objects of the keys it touches (see retireKeys).
+    std::vector<std::weak_ptr<Key>> issued;
 };
 using StoreRef = std::shared_ptr<KeyStore>;
-
-struct Key;
 
 struct UserID;
 
@@ -82,6 +91,7 @@ struct Sig : Tagged {
 
 struct UserID : Tagged {
     UserID() : Tagged(Tag::UserID) {}
+    Key* key = nullptr;  // the key it belongs to
     std::string text;
     bool isPhoto = false;  // a user attribute (photo ID)
     bool revoked = false;
@@ -115,6 +125,9 @@ struct Key : Tagged, std::enable_shared_from_this<Key> {
     bool valid = false;
     bool unverifiedRevocation = false;
     int validity = kPGPValidity_Unknown;
+    // Replaced by a newer object after a change to the key; a removed
+    // key's object has no handle.
+    bool retired = false;
 
     std::vector<std::unique_ptr<UserID>> userIds;
 };
@@ -134,13 +147,24 @@ struct FileSpec : Tagged {
 
 struct KeySet : Tagged {
     KeySet() : Tagged(Tag::KeySet) {}
+    ~KeySet()
+    {
+        if (store && store->ring == this)
+            store->ring = nullptr;
+    }
     CoreRef core;
     StoreRef store;  // the ring the keys come from (may be null for an empty new set)
     std::vector<KeyRef> keys;
+    // The ring's objects that changes replaced: references callers took
+    // stay valid as long as the set lives.
+    std::vector<KeyRef> retired;
     bool isMutable = true;
     int refCount = 1;
     PGPUInt32 skippedPublic = 0;  // damaged keys left out of the rings it was opened from
     PGPUInt32 skippedSecret = 0;
+    PGPUInt32 importedNew = 0;  // for a set PGPImportKeySet made
+    PGPUInt32 importedUpdated = 0;
+    PGPUInt32 importedUnchanged = 0;
     // Keys by the hex ID of the key and of each subkey, made on first use.
     std::unordered_map<std::string, Key*> byKeyId;
     bool indexed = false;
@@ -200,6 +224,11 @@ enum class OptionKind {
     KeySetRef,
     NullEvents,
     ExportPrivate,
+    KeyGenParams,
+    KeyGenName,
+    KeyGenMasterKey,
+    Expiration,
+    ImportKeysTo,
 };
 
 struct Option {
@@ -214,10 +243,14 @@ struct Option {
     std::string path;           // InputFile / OutputFile
     bool armor = false;
     SecretText passphrase;
-    KeyRef key;                 // SignWithKey
+    KeyRef key;                 // SignWithKey, KeyGenMasterKey
     KeySet* keySet = nullptr;   // EncryptToKeySet / KeySetRef (reference held)
     bool hasPassphrase = false;
     PGPUInt32 intervalMs = 0;   // NullEvents
+    PGPInt32 algorithm = 0;     // KeyGenParams
+    PGPUInt32 bits = 0;
+    std::string name;           // KeyGenName
+    PGPUInt32 days = 0;         // Expiration: 0 for never
 };
 
 struct OptionList : Tagged {

@@ -351,3 +351,65 @@ PGPError PGPFreeOptionList(PGPOptionListRef listRef)
 }
 
 }  // extern "C"
+
+namespace {
+
+template <typename Fill> PGPOptionListRef makeFilled(PGPContextRef context, Fill fill)
+{
+    try {
+        Option o;
+        fill(o);
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPOptionListRef PGPOImportKeysTo(PGPContextRef context, PGPKeySetRef keySet)
+{
+    return keySetOption(context, keySet, OptionKind::ImportKeysTo);
+}
+
+PGPOptionListRef PGPOKeyGenParams(PGPContextRef context, PGPInt32 algorithm, PGPUInt32 bits)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = OptionKind::KeyGenParams;
+        o.algorithm = algorithm;
+        o.bits = bits;
+    });
+}
+
+PGPOptionListRef PGPOKeyGenName(PGPContextRef context, const void* name, PGPSize nameLength)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = name && nameLength ? OptionKind::KeyGenName : OptionKind::Invalid;
+        if (name)
+            o.name.assign(static_cast<const char*>(name), nameLength);
+    });
+}
+
+PGPOptionListRef PGPOKeyGenMasterKey(PGPContextRef context, PGPKeyRef masterKey)
+{
+    return makeFilled(context, [&](Option& o) {
+        auto* key = as<Key>(masterKey, Tag::Key);
+        o.kind = key ? OptionKind::KeyGenMasterKey : OptionKind::Invalid;
+        if (key) {
+            std::lock_guard lock(key->core->mutex);
+            o.key = key->shared_from_this();
+        }
+    });
+}
+
+PGPOptionListRef PGPOExpiration(PGPContextRef context, PGPUInt32 expirationDays)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = OptionKind::Expiration;
+        o.days = expirationDays;
+    });
+}
+
+}  // extern "C"

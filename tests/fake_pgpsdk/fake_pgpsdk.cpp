@@ -396,6 +396,11 @@ PGPOptionListRef PGPOInputBuffer(PGPContextRef, const void*, PGPSize) { FAKE_OPT
 PGPOptionListRef PGPOInputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOInputFile) }
 PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef, PGPBoolean) { FAKE_OPTION(PGPOExportPrivateKeys) }
 PGPOptionListRef PGPOOutputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOOutputFile) }
+PGPOptionListRef PGPOImportKeysTo(PGPContextRef, PGPKeySetRef) { FAKE_OPTION(PGPOImportKeysTo) }
+PGPOptionListRef PGPOKeyGenParams(PGPContextRef, PGPInt32, PGPUInt32) { FAKE_OPTION(PGPOKeyGenParams) }
+PGPOptionListRef PGPOKeyGenName(PGPContextRef, const void*, PGPSize) { FAKE_OPTION(PGPOKeyGenName) }
+PGPOptionListRef PGPOKeyGenMasterKey(PGPContextRef, PGPKeyRef) { FAKE_OPTION(PGPOKeyGenMasterKey) }
+PGPOptionListRef PGPOExpiration(PGPContextRef, PGPUInt32) { FAKE_OPTION(PGPOExpiration) }
 static void** pendingOutput = nullptr;
 static PGPSize* pendingOutputSize = nullptr;
 PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef, void** buffer, PGPSize, PGPSize* size)
@@ -492,6 +497,19 @@ PGPError PGPDecode(PGPContextRef, PGPOptionListRef first, ...)
     va_end(args);
     return e;
 }
+// The fake keeps no keys: key changes are not available.
+#define FAKE_KEY_CHANGE(name, ...) \
+    PGPError name(__VA_ARGS__) { return enter(#name) ? enter(#name) : kPGPError_FeatureNotAvailable; }
+FAKE_KEY_CHANGE(PGPGenerateKey, PGPContextRef, PGPKeyRef*, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPGenerateSubKey, PGPContextRef, PGPKeyRef*, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPImportKeySet, PGPContextRef, PGPKeySetRef*, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPRemoveKeys, PGPKeySetRef, PGPKeySetRef)
+FAKE_KEY_CHANGE(PGPChangePassphrase, PGPKeyRef, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPSignUserID, PGPUserIDRef, PGPKeyRef, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPRevokeKey, PGPKeyRef, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPCommitKeyRingChanges, PGPKeySetRef)
+FAKE_KEY_CHANGE(PGPRevertKeyRingChanges, PGPKeySetRef)
+PGPBoolean PGPKeySetNeedsCommit(PGPKeySetRef) { return 0; }
 PGPError PGPFreeData(void* data)
 {
     enter("PGPFreeData");

@@ -337,6 +337,18 @@ PGPSDK_API PGPOptionListRef PGPOKeySetRef(PGPContextRef context, PGPKeySetRef ke
  * protected by their passphrases). */
 PGPSDK_API PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef context, PGPBoolean exportKeys);
 PGPSDK_API PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs);
+/* Key generation: the algorithm (kPGPPublicKeyAlgorithm_EdDSA or _RSA for
+ * a key, _ECDH (Curve25519) or _RSA for a subkey) and, for RSA, the size
+ * in bits (2048 to 4096; 0 for 3072). */
+PGPSDK_API PGPOptionListRef PGPOKeyGenParams(PGPContextRef context, PGPInt32 algorithm, PGPUInt32 bits);
+/* The new key's user ID, UTF-8, usually "Name <e-mail>" (copied). */
+PGPSDK_API PGPOptionListRef PGPOKeyGenName(PGPContextRef context, const void *name, PGPSize nameLength);
+/* The key a new subkey is added to. */
+PGPSDK_API PGPOptionListRef PGPOKeyGenMasterKey(PGPContextRef context, PGPKeyRef masterKey);
+/* Days until a new key expires; 0 for never. */
+PGPSDK_API PGPOptionListRef PGPOExpiration(PGPContextRef context, PGPUInt32 expirationDays);
+/* Import: merge the keys into the ring pair of this (mutable) key set. */
+PGPSDK_API PGPOptionListRef PGPOImportKeysTo(PGPContextRef context, PGPKeySetRef keySet);
 
 PGPSDK_API PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef *outList, PGPOptionListRef firstOption,
                                        ...);
@@ -360,6 +372,63 @@ PGPSDK_API PGPError PGPDecode(PGPContextRef context, PGPOptionListRef firstOptio
  * of the set has no secret part. An empty set is kPGPError_ItemNotFound. */
 PGPSDK_API PGPError PGPExportKeySet(PGPKeySetRef keys, PGPOptionListRef firstOption, ...);
 
+/* ---- changing the key rings ----
+ * A key set opened with kPGPKeyRingOpenFlags_Mutable can be changed. Each
+ * change goes into the set at once (the set lists new keys, loses removed
+ * ones, and gives changed keys new key references); the files change only
+ * with PGPCommitKeyRingChanges. Key references taken before a change stay
+ * valid and show the key as it was; a removed key's reference can no
+ * longer be used for jobs (kPGPError_ItemNotFound). kPGPError_KeySetImmutable
+ * for a set opened read-only. */
+
+/* Generates a key into the ring pair of the PGPOKeySetRef set: options
+ * PGPOKeyGenParams, PGPOKeyGenName, PGPOPassphrase, optionally
+ * PGPOExpiration. The key signs and certifies. Its secret key is protected
+ * with the passphrase (AES-256, iterated and salted S2K); an empty
+ * passphrase leaves it unprotected, which callers should allow only when the
+ * user confirmed it. *key receives the new key (it belongs to the set). */
+PGPSDK_API PGPError PGPGenerateKey(PGPContextRef context, PGPKeyRef *key, PGPOptionListRef firstOption, ...);
+/* Adds an encryption subkey to the key of PGPOKeyGenMasterKey, whose
+ * passphrase (PGPOPassphrase) unlocks it and protects the subkey too;
+ * PGPOKeyGenParams and optionally PGPOExpiration as for PGPGenerateKey.
+ * kPGPError_BadPassphrase when the passphrase is wrong. *key receives the
+ * master key's new reference. */
+PGPSDK_API PGPError PGPGenerateSubKey(PGPContextRef context, PGPKeyRef *key, PGPOptionListRef firstOption, ...);
+/* Reads keys, binary or ASCII-armoured, public or secret, several at once,
+ * from PGPOInputBuffer or PGPOInputFile. With PGPOImportKeysTo they are
+ * merged into that set's ring pair (new user IDs, subkeys, certifications
+ * and revocations join a key already there); without it they form a set
+ * of their own. *importedKeys receives the set of the keys read (the
+ * caller frees it). Data without a single readable key is
+ * kPGPError_CorruptKeyRing and changes nothing. */
+PGPSDK_API PGPError PGPImportKeySet(PGPContextRef context, PGPKeySetRef *importedKeys, PGPOptionListRef firstOption,
+                                    ...);
+/* Removes each key of keysToRemove (public and secret parts, with its
+ * subkeys) from fromSet and its ring pair. */
+PGPSDK_API PGPError PGPRemoveKeys(PGPKeySetRef keysToRemove, PGPKeySetRef fromSet);
+/* Two PGPOPassphrase options: the old passphrase, then the new one (empty
+ * removes the protection). Every secret part of the key is changed, or
+ * none is: kPGPError_BadPassphrase when the old one is wrong,
+ * kPGPError_ItemNotFound for a key without a secret part. */
+PGPSDK_API PGPError PGPChangePassphrase(PGPKeyRef key, PGPOptionListRef firstOption, ...);
+/* Certifies the user ID (an exportable generic certification) with the
+ * secret key certifyingKey of the same ring pair, unlocked with the
+ * PGPOPassphrase option. */
+PGPSDK_API PGPError PGPSignUserID(PGPUserIDRef userID, PGPKeyRef certifyingKey, PGPOptionListRef firstOption, ...);
+/* Revokes the key with its own secret key, unlocked with PGPOPassphrase. */
+PGPSDK_API PGPError PGPRevokeKey(PGPKeyRef key, PGPOptionListRef firstOption, ...);
+/* Writes the ring pair the set belongs to back to its two files: both are
+ * written and flushed under temporary names, each old file is kept as
+ * FILE.bak, and only then do the new ones take the files' names (the
+ * secret ring first). A failure before that leaves both files as they
+ * were and the changes pending. Nothing is written without changes. */
+PGPSDK_API PGPError PGPCommitKeyRingChanges(PGPKeySetRef keySet);
+/* Forgets the changes since the last commit: the set's ring pair is read
+ * from its files again. */
+PGPSDK_API PGPError PGPRevertKeyRingChanges(PGPKeySetRef keySet);
+/* Whether the set's ring pair has changes not yet committed. */
+PGPSDK_API PGPBoolean PGPKeySetNeedsCommit(PGPKeySetRef keySet);
+
 /* Releases a block the SDK handed out (wiped first). Null is ignored. */
 PGPSDK_API PGPError PGPFreeData(void *data);
 
@@ -367,6 +436,11 @@ PGPSDK_API PGPError PGPFreeData(void *data);
  * data after the last key) each ring file of a key set opened with
  * PGPOpenKeyRingPair held that could not be read and were left out. */
 PGPSDK_API PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32 *pubSkipped, PGPUInt32 *secSkipped);
+/* Tolv's extension: what PGPImportKeySet did with the keys of the set it
+ * returned: new to the ring, changed by the import, or already there as
+ * they were (a set made without PGPOImportKeysTo counts all as new). */
+PGPSDK_API PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32 *newKeys, PGPUInt32 *updatedKeys,
+                                        PGPUInt32 *unchangedKeys);
 
 #ifdef __cplusplus
 }

@@ -20,10 +20,10 @@
     UNAVAILABLE(PGPCFBRandomCycle) \
     UNAVAILABLE(PGPCFBRandomWash) \
     UNAVAILABLE(PGPCFBSync) \
-    UNAVAILABLE(PGPChangePassphrase) \
+    REAL(PGPChangePassphrase) \
     UNAVAILABLE(PGPChangeSubKeyPassphrase) \
     UNAVAILABLE(PGPCheckKeyRingSigs) \
-    UNAVAILABLE(PGPCommitKeyRingChanges) \
+    REAL(PGPCommitKeyRingChanges) \
     UNAVAILABLE(PGPCompareKeyIDs) \
     UNAVAILABLE(PGPCompareKeys) \
     UNAVAILABLE(PGPCompareUserIDStrings) \
@@ -62,8 +62,8 @@
     UNAVAILABLE(PGPFreePrivateKeyContext) \
     UNAVAILABLE(PGPFreePublicKeyContext) \
     UNAVAILABLE(PGPFreeSymmetricCipherContext) \
-    UNAVAILABLE(PGPGenerateKey) \
-    UNAVAILABLE(PGPGenerateSubKey) \
+    REAL(PGPGenerateKey) \
+    REAL(PGPGenerateSubKey) \
     UNAVAILABLE(PGPGetContextUserValue) \
     UNAVAILABLE(PGPGetDefaultPrivateKey) \
     REAL(PGPGetErrorString) \
@@ -127,7 +127,7 @@
     UNAVAILABLE(PGPGlobalRandomPoolHasMinimumEntropy) \
     UNAVAILABLE(PGPHKSQueryFromFilter) \
     UNAVAILABLE(PGPImportKeyID) \
-    UNAVAILABLE(PGPImportKeySet) \
+    REAL(PGPImportKeySet) \
     UNAVAILABLE(PGPIncFilterRefCount) \
     UNAVAILABLE(PGPIncKeyListRefCount) \
     UNAVAILABLE(PGPIncKeySetRefCount) \
@@ -156,7 +156,7 @@
     UNAVAILABLE(PGPKeyIterUserID) \
     UNAVAILABLE(PGPKeySetIsMember) \
     UNAVAILABLE(PGPKeySetIsMutable) \
-    UNAVAILABLE(PGPKeySetNeedsCommit) \
+    REAL(PGPKeySetNeedsCommit) \
     UNAVAILABLE(PGPLDAPQueryFromFilter) \
     UNAVAILABLE(PGPMacBinaryToLocal) \
     UNAVAILABLE(PGPNegateFilter) \
@@ -207,19 +207,19 @@
     REAL(PGPOEncryptToKeySet) \
     UNAVAILABLE(PGPOEncryptToUserID) \
     REAL(PGPOEventHandler) \
-    UNAVAILABLE(PGPOExpiration) \
+    REAL(PGPOExpiration) \
     REAL(PGPOExportPrivateKeys) \
     UNAVAILABLE(PGPOExportable) \
     UNAVAILABLE(PGPOFailBelowValidity) \
     UNAVAILABLE(PGPOForYourEyesOnly) \
     UNAVAILABLE(PGPOHashAlgorithm) \
-    UNAVAILABLE(PGPOImportKeysTo) \
+    REAL(PGPOImportKeysTo) \
     REAL(PGPOInputBuffer) \
     REAL(PGPOInputFile) \
     UNAVAILABLE(PGPOKeyGenFast) \
-    UNAVAILABLE(PGPOKeyGenMasterKey) \
-    UNAVAILABLE(PGPOKeyGenName) \
-    UNAVAILABLE(PGPOKeyGenParams) \
+    REAL(PGPOKeyGenMasterKey) \
+    REAL(PGPOKeyGenName) \
+    REAL(PGPOKeyGenParams) \
     REAL(PGPOKeySetRef) \
     REAL(PGPOLastOption) \
     UNAVAILABLE(PGPOLocalEncoding) \
@@ -252,13 +252,13 @@
     UNAVAILABLE(PGPPublicKeyEncrypt) \
     UNAVAILABLE(PGPPublicKeyVerifySignature) \
     UNAVAILABLE(PGPReloadKeyRings) \
-    UNAVAILABLE(PGPRemoveKeys) \
+    REAL(PGPRemoveKeys) \
     UNAVAILABLE(PGPRemoveSig) \
     UNAVAILABLE(PGPRemoveSubKey) \
     UNAVAILABLE(PGPRemoveUserID) \
     UNAVAILABLE(PGPResetHash) \
-    UNAVAILABLE(PGPRevertKeyRingChanges) \
-    UNAVAILABLE(PGPRevokeKey) \
+    REAL(PGPRevertKeyRingChanges) \
+    REAL(PGPRevokeKey) \
     UNAVAILABLE(PGPRevokeSig) \
     UNAVAILABLE(PGPRevokeSubKey) \
     UNAVAILABLE(PGPSetContextUserValue) \
@@ -270,7 +270,7 @@
     UNAVAILABLE(PGPSetSigUserVal) \
     UNAVAILABLE(PGPSetSubKeyUserVal) \
     UNAVAILABLE(PGPSetUserIDUserVal) \
-    UNAVAILABLE(PGPSignUserID) \
+    REAL(PGPSignUserID) \
     UNAVAILABLE(PGPSymmetricCipherDecrypt) \
     UNAVAILABLE(PGPSymmetricCipherEncrypt) \
     UNAVAILABLE(PGPUnionFilters) \

@@ -1,0 +1,211 @@
+// PGPGenerateKey and PGPGenerateSubKey on librnp.
+#include <cstdarg>
+
+#include "boundary.h"
+#include "options.h"
+#include "ring_edit.h"
+
+using namespace pgpsdk;
+
+namespace {
+
+struct GenerateOptions {
+    OptionList holder;  // owns the options; releases the ring's set
+    const Option* params = nullptr;
+    const Option* name = nullptr;
+    const Option* passphrase = nullptr;
+    const Option* master = nullptr;
+    KeySet* ring = nullptr;
+    PGPUInt32 days = 0;
+};
+
+bool gatherGenerate(PGPOptionListRef first, va_list args, GenerateOptions& out)
+{
+    std::vector<Option> options;
+    bool ok = consumeOptions(first, args, options);
+    out.holder.options = std::move(options);
+    for (const Option& o : out.holder.options) {
+        switch (o.kind) {
+        case OptionKind::KeyGenParams: out.params = &o; break;
+        case OptionKind::KeyGenName: out.name = &o; break;
+        case OptionKind::Passphrase: out.passphrase = &o; break;
+        case OptionKind::KeyGenMasterKey: out.master = &o; break;
+        case OptionKind::KeySetRef: out.ring = o.keySet; break;
+        case OptionKind::Expiration: out.days = o.days; break;
+        default: ok = false; break;
+        }
+    }
+    return ok && out.params && out.passphrase;
+}
+
+struct GenerateDeleter {
+    void operator()(rnp_op_generate_st* op) const { rnp_op_generate_destroy(op); }
+};
+using GenerateHandle = std::unique_ptr<rnp_op_generate_st, GenerateDeleter>;
+
+// librnp's name and settings for the algorithm; false for one not offered.
+// A primary key signs and certifies; a subkey encrypts.
+bool describe(PGPInt32 algorithm, PGPUInt32 bits, bool primary, const char*& name, const char*& curve,
+              PGPUInt32& size)
+{
+    curve = nullptr;
+    size = 0;
+    switch (algorithm) {
+    case kPGPPublicKeyAlgorithm_RSA:
+        name = "RSA";
+        size = bits ? bits : 3072;
+        return size >= 2048 && size <= 4096;
+    case kPGPPublicKeyAlgorithm_EdDSA:
+        name = "EDDSA";
+        return primary;
+    case kPGPPublicKeyAlgorithm_ECDH:
+        name = "ECDH";
+        curve = "Curve25519";
+        return !primary;
+    default:
+        return false;
+    }
+}
+
+// Settings every new key shares: usage, expiry and protection (AES-256
+// with an iterated and salted S2K; none for an empty passphrase).
+PGPError configure(rnp_op_generate_t op, const GenerateOptions& o, bool primary, const char* curve,
+                   PGPUInt32 size)
+{
+    bool ok = true;
+    if (size)
+        ok = ok && rnp_op_generate_set_bits(op, size) == RNP_SUCCESS;
+    if (curve)
+        ok = ok && rnp_op_generate_set_curve(op, curve) == RNP_SUCCESS;
+    if (primary) {
+        ok = ok && rnp_op_generate_add_usage(op, "sign") == RNP_SUCCESS &&
+             rnp_op_generate_add_usage(op, "certify") == RNP_SUCCESS &&
+             rnp_op_generate_set_userid(op, o.name->name.c_str()) == RNP_SUCCESS;
+    } else {
+        ok = ok && rnp_op_generate_add_usage(op, "encrypt") == RNP_SUCCESS;
+    }
+    ok = ok && rnp_op_generate_set_expiration(op, o.days * 86400u) == RNP_SUCCESS;
+    const SecretText& pass = o.passphrase->passphrase;
+    if (!pass.empty())
+        ok = ok && rnp_op_generate_set_protection_password(op, pass.c_str()) == RNP_SUCCESS &&
+             rnp_op_generate_set_protection_cipher(op, "AES256") == RNP_SUCCESS &&
+             rnp_op_generate_set_protection_hash(op, "SHA256") == RNP_SUCCESS;
+    return ok ? kPGPError_NoErr : kPGPError_BadParams;
+}
+
+// Runs a prepared operation; the fingerprint of the key it made.
+PGPError execute(rnp_op_generate_t op, std::string& fingerprint)
+{
+    if (rnp_op_generate_execute(op) != RNP_SUCCESS)
+        return kPGPError_UnknownError;
+    rnp_key_handle_t raw = nullptr;
+    if (rnp_op_generate_get_key(op, &raw) != RNP_SUCCESS || !raw)
+        return kPGPError_UnknownError;
+    KeyHandle made(raw);
+    fingerprint = rnpText(rnp_key_get_fprint, made.get());
+    return kPGPError_NoErr;
+}
+
+PGPError generatePrimary(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
+{
+    StoreRef store;
+    if (!o.ring || !o.name || o.master)
+        return kPGPError_BadParams;
+    if (PGPError e = changeableStore(*o.ring, store))
+        return e;
+    const char *name = nullptr, *curve = nullptr;
+    PGPUInt32 size = 0;
+    if (!describe(o.params->algorithm, o.params->bits, true, name, curve, size))
+        return kPGPError_BadParams;
+    rnp_op_generate_t raw = nullptr;
+    if (rnp_op_generate_create(&raw, store->ffi.get(), name) != RNP_SUCCESS)
+        return kPGPError_BadParams;
+    GenerateHandle op(raw);
+    std::string fingerprint;
+    PGPError e = configure(op.get(), o, true, curve, size);
+    if (!e)
+        e = execute(op.get(), fingerprint);
+    if (e)
+        return e;
+    std::vector<KeyRef> fresh = refreshRing(store, ctx.core, {fingerprint});
+    if (fresh.empty())
+        return kPGPError_UnknownError;
+    if (store->ring != o.ring)
+        o.ring->keys.push_back(fresh.front()), o.ring->indexed = false;
+    *out = reinterpret_cast<PGPKeyRef>(fresh.front().get());
+    return kPGPError_NoErr;
+}
+
+PGPError generateSubkey(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
+{
+    if (!o.master || o.name)
+        return kPGPError_BadParams;
+    Key& master = *o.master->key;
+    StoreRef store;
+    if (PGPError e = storeOfKey(master, store))
+        return e;
+    const char *name = nullptr, *curve = nullptr;
+    PGPUInt32 size = 0;
+    if (!master.secret || !describe(o.params->algorithm, o.params->bits, false, name, curve, size))
+        return kPGPError_BadParams;
+    rnp_key_handle_t handle = master.handle;
+    std::vector<KeyRef> fresh;
+    PGPError e = changeKeys(store, ctx.core, {master.fingerprint}, false, [&]() -> PGPError {
+        UnlockedKey unlocked(handle, o.passphrase->passphrase);
+        if (!unlocked.ok())
+            return kPGPError_BadPassphrase;
+        rnp_op_generate_t raw = nullptr;
+        if (rnp_op_generate_subkey_create(&raw, store->ffi.get(), handle, name) != RNP_SUCCESS)
+            return kPGPError_BadParams;
+        GenerateHandle op(raw);
+        std::string fingerprint;
+        PGPError why = configure(op.get(), o, false, curve, size);
+        return why ? why : execute(op.get(), fingerprint);
+    }, &fresh);
+    if (!e && fresh.empty())
+        e = kPGPError_UnknownError;
+    if (!e)
+        *out = reinterpret_cast<PGPKeyRef>(fresh.front().get());
+    return e;
+}
+
+template <typename Run> PGPError generateCall(PGPContextRef context, PGPKeyRef* key, PGPOptionListRef first,
+                                              va_list args, Run run)
+{
+    return guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        std::unique_lock<std::recursive_mutex> lock;
+        if (ctx)
+            lock = std::unique_lock(ctx->core->mutex);
+        GenerateOptions options;
+        const bool ok = gatherGenerate(first, args, options);
+        if (!ctx || !key || !ok)
+            return kPGPError_BadParams;
+        *key = nullptr;
+        return run(*ctx, options, key);
+    });
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPError PGPGenerateKey(PGPContextRef context, PGPKeyRef* key, PGPOptionListRef firstOption, ...)
+{
+    va_list args;
+    va_start(args, firstOption);
+    const PGPError result = generateCall(context, key, firstOption, args, generatePrimary);
+    va_end(args);
+    return result;
+}
+
+PGPError PGPGenerateSubKey(PGPContextRef context, PGPKeyRef* key, PGPOptionListRef firstOption, ...)
+{
+    va_list args;
+    va_start(args, firstOption);
+    const PGPError result = generateCall(context, key, firstOption, args, generateSubkey);
+    va_end(args);
+    return result;
+}
+
+}  // extern "C"

@@ -1,0 +1,197 @@
+// PGPImportKeySet on librnp: keys from a block or a file, on their own or
+// merged into an open ring pair, with counts of what they changed.
+#include <cstdarg>
+#include <unordered_map>
+
+#include "boundary.h"
+#include "key_model.h"
+#include "options.h"
+#include "ring_changes.h"
+#include "ring_files.h"
+#include "ring_import.h"
+
+using namespace pgpsdk;
+
+namespace {
+
+constexpr std::uint32_t kAllKeys = RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS;
+
+struct ImportOptions {
+    OptionList holder;  // owns the options; releases the target set
+    const Option* input = nullptr;
+    KeySet* target = nullptr;
+};
+
+bool gatherImport(PGPOptionListRef first, va_list args, ImportOptions& out)
+{
+    std::vector<Option> options;
+    bool ok = consumeOptions(first, args, options);
+    out.holder.options = std::move(options);
+    for (const Option& o : out.holder.options) {
+        switch (o.kind) {
+        case OptionKind::InputBuffer:
+        case OptionKind::InputFile: out.input = &o; break;
+        case OptionKind::ImportKeysTo: out.target = o.keySet; break;
+        default: ok = false; break;
+        }
+    }
+    return ok && out.input;
+}
+
+PGPError readInput(const Option& input, std::vector<char>& bytes)
+{
+    if (input.kind == OptionKind::InputFile)
+        return readKeyFile(input.path, bytes);
+    const auto* data = static_cast<const char*>(input.input);
+    bytes.assign(data, data + input.inputSize);
+    return kPGPError_NoErr;
+}
+
+// A key as librnp would write it (public, then secret), to tell whether an
+// import changed it. Wiped when it goes: it may hold secret key packets.
+struct KeyImage {
+    std::vector<std::uint8_t> bytes;
+    KeyImage() = default;
+    KeyImage(KeyImage&&) = default;
+    KeyImage& operator=(KeyImage&&) = default;
+    ~KeyImage() { wipeMemory(bytes.data(), bytes.size()); }
+};
+
+bool imageOf(rnp_ffi_t ffi, const std::string& fingerprint, KeyImage& image)
+{
+    rnp_key_handle_t raw = nullptr;
+    if (rnp_locate_key(ffi, "fingerprint", fingerprint.c_str(), &raw) != RNP_SUCCESS || !raw)
+        return false;
+    KeyHandle key(raw);
+    rnp_output_t rawOut = nullptr;
+    if (rnp_output_to_memory(&rawOut, 0) != RNP_SUCCESS)
+        return false;
+    OutputHandle out(rawOut);
+    bool secret = false;
+    rnp_key_have_secret(key.get(), &secret);
+    rnp_key_export(key.get(), out.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS);
+    if (secret)
+        rnp_key_export(key.get(), out.get(), RNP_KEY_EXPORT_SECRET | RNP_KEY_EXPORT_SUBKEYS);
+    std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    if (rnp_output_memory_get_buf(out.get(), &data, &size, false) != RNP_SUCCESS)
+        return false;
+    image.bytes.assign(data, data + size);
+    wipeMemory(data, size);
+    return true;
+}
+
+std::unique_ptr<KeySet> newSet(const CoreRef& core, const StoreRef& store, std::vector<KeyRef> keys)
+{
+    auto set = std::make_unique<KeySet>();
+    set->core = core;
+    set->store = store;
+    set->keys = std::move(keys);
+    return set;
+}
+
+// Merges the keys into the ring: the objects of keys already there are
+// retired first; the counts compare each key before and after.
+std::unique_ptr<KeySet> mergeInto(const StoreRef& store, const CoreRef& core, const std::vector<char>& bytes,
+                                  const std::vector<std::string>& fingerprints)
+{
+    std::unordered_map<std::string, KeyImage> before;
+    std::vector<std::string> present;
+    for (const std::string& fp : fingerprints) {
+        KeyImage image;
+        if (imageOf(store->ffi.get(), fp, image)) {
+            before.emplace(fp, std::move(image));
+            present.push_back(fp);
+        }
+    }
+    retireKeys(*store, present, false);
+    const bool wasDirty = store->dirty;
+    importRing(store->ffi.get(), bytes, kAllKeys);
+    PGPUInt32 added = 0, updated = 0;
+    for (const std::string& fp : fingerprints) {
+        auto it = before.find(fp);
+        KeyImage after;
+        if (it == before.end())
+            ++added;
+        else if (imageOf(store->ffi.get(), fp, after) && after.bytes != it->second.bytes)
+            ++updated;
+    }
+    auto set = newSet(core, store, refreshRing(store, core, fingerprints));
+    store->dirty = wasDirty || added || updated;
+    set->importedNew = added;
+    set->importedUpdated = updated;
+    set->importedUnchanged = static_cast<PGPUInt32>(fingerprints.size()) - added - updated;
+    return set;
+}
+
+PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
+{
+    StoreRef target;
+    if (o.target)
+        if (PGPError e = changeableStore(*o.target, target))
+            return e;
+    std::vector<char> bytes;
+    if (PGPError e = readInput(*o.input, bytes))
+        return e;
+    // Read on their own first: damaged or foreign data changes nothing.
+    FfiHandle scratch = newFfi();
+    if (!scratch)
+        return kPGPError_OutOfMemory;
+    const RingImport read = importRing(scratch.get(), bytes, kAllKeys);
+    const std::vector<std::string> fingerprints = primaryFingerprints(scratch.get());
+    PGPError why = read.error ? read.error : fingerprints.empty() ? kPGPError_CorruptKeyRing : kPGPError_NoErr;
+    std::unique_ptr<KeySet> set;
+    if (!why && target) {
+        set = mergeInto(target, ctx.core, bytes, fingerprints);
+    } else if (!why) {
+        auto store = std::make_shared<KeyStore>(std::move(scratch));
+        set = newSet(ctx.core, store, buildKeys(ctx.core, store));
+        set->importedNew = static_cast<PGPUInt32>(set->keys.size());
+    }
+    wipeMemory(bytes.data(), bytes.size());
+    if (why)
+        return why;
+    *result = reinterpret_cast<PGPKeySetRef>(set.release());
+    return kPGPError_NoErr;
+}
+
+}  // namespace
+
+extern "C" {
+
+PGPError PGPImportKeySet(PGPContextRef context, PGPKeySetRef* importedKeys, PGPOptionListRef firstOption, ...)
+{
+    va_list args;
+    va_start(args, firstOption);
+    const PGPError result = guarded([&]() -> PGPError {
+        auto* ctx = as<Context>(context, Tag::Context);
+        std::unique_lock<std::recursive_mutex> lock;
+        if (ctx)
+            lock = std::unique_lock(ctx->core->mutex);
+        ImportOptions options;
+        const bool ok = gatherImport(firstOption, args, options);
+        if (!ctx || !importedKeys || !ok)
+            return kPGPError_BadParams;
+        *importedKeys = nullptr;
+        return importKeys(*ctx, options, importedKeys);
+    });
+    va_end(args);
+    return result;
+}
+
+PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32* newKeys, PGPUInt32* updatedKeys,
+                             PGPUInt32* unchangedKeys)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(imported, Tag::KeySet);
+        if (!set || !newKeys || !updatedKeys || !unchangedKeys)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        *newKeys = set->importedNew;
+        *updatedKeys = set->importedUpdated;
+        *unchangedKeys = set->importedUnchanged;
+        return kPGPError_NoErr;
+    });
+}
+
+}  // extern "C"

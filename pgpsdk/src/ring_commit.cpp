@@ -1,0 +1,155 @@
+// Committing and reverting the changes to an open key ring pair.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <limits>
+
+#include "boundary.h"
+#include "file_output.h"
+#include "key_model.h"
+#include "ring_changes.h"
+#include "ring_files.h"
+#include "platform/parent_folder.h"
+
+namespace pgpsdk {
+
+namespace {
+
+// One ring file written under a temporary name in its folder.
+PGPError writeRing(rnp_ffi_t ffi, std::uint32_t which, FileOutput& file)
+{
+    if (PGPError e = file.open())
+        return e;
+    OutputHandle out(rnpOutputTo(file));
+    if (!out)
+        return kPGPError_OutOfMemory;
+    const rnp_result_t saved = rnp_save_keys(ffi, "GPG", out.get(), which);
+    out.reset();
+    if (PGPError e = file.failure())
+        return e;
+    if (saved != RNP_SUCCESS)
+        return kPGPError_WriteFailed;
+    return file.prepare(true);
+}
+
+// The file as it is now, kept as FILE.bak: a second name for the same
+// file where the file system allows it, else a copy.
+PGPError keepBackup(const std::string& target)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_regular_file(target, ec))
+        return kPGPError_NoErr;  // nothing to keep yet
+    const std::string backup = target + ".bak";
+    const std::string temp = backup + ".tolv-" + std::to_string(::getpid());
+    fs::remove(temp, ec);
+    if (::link(target.c_str(), temp.c_str()) != 0 &&
+        !fs::copy_file(target, temp, fs::copy_options::overwrite_existing, ec))
+        return kPGPError_WriteFailed;
+    if (::rename(temp.c_str(), backup.c_str()) != 0) {
+        fs::remove(temp, ec);
+        return kPGPError_WriteFailed;
+    }
+    return kPGPError_NoErr;
+}
+
+void syncFolder(const std::string& file)
+{
+    const int fd = ::open(platform::parentFolder(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+PGPError commitRingPair(KeyStore& store)
+{
+    constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
+    FileOutput sec(store.secPath, kNoLimit), pub(store.pubPath, kNoLimit);
+    if (PGPError e = writeRing(store.ffi.get(), RNP_LOAD_SAVE_SECRET_KEYS, sec))
+        return e;
+    if (PGPError e = writeRing(store.ffi.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, pub))
+        return e;
+    if (PGPError e = keepBackup(store.secPath))
+        return e;
+    if (PGPError e = keepBackup(store.pubPath))
+        return e;
+    // The secret ring first: were the second rename to fail, a new key
+    // pair would still be whole in it (its public part included).
+    if (PGPError e = sec.publish())
+        return e;
+    if (PGPError e = pub.publish())
+        return e;
+    syncFolder(store.pubPath);
+    if (platform::parentFolder(store.secPath) != platform::parentFolder(store.pubPath))
+        syncFolder(store.secPath);
+    store.dirty = false;
+    return kPGPError_NoErr;
+}
+
+}  // namespace pgpsdk
+
+using namespace pgpsdk;
+
+extern "C" {
+
+PGPError PGPCommitKeyRingChanges(PGPKeySetRef keySet)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        StoreRef store;
+        if (PGPError e = changeableStore(*set, store))
+            return e;
+        return store->dirty ? commitRingPair(*store) : kPGPError_NoErr;
+    });
+}
+
+PGPError PGPRevertKeyRingChanges(PGPKeySetRef keySet)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        StoreRef store;
+        if (PGPError e = changeableStore(*set, store))
+            return e;
+        if (!store->dirty)
+            return kPGPError_NoErr;
+        // A new store from the files; objects of the old one keep it alive.
+        LoadedRings loaded;
+        if (PGPError e = loadRingPair(store->pubPath, store->secPath, loaded))
+            return e;
+        KeySet* ring = store->ring;
+        store->ring = nullptr;
+        if (ring) {
+            ring->store = loaded.store;
+            ring->retired.insert(ring->retired.end(), ring->keys.begin(), ring->keys.end());
+            ring->keys = buildKeys(ring->core, loaded.store);
+            ring->indexed = false;
+            loaded.store->ring = ring;
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPBoolean PGPKeySetNeedsCommit(PGPKeySetRef keySet)
+{
+    const PGPError e = guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        return set->store && set->store->dirty ? kPGPError_NoErr : kPGPError_ItemNotFound;
+    });
+    return e == kPGPError_NoErr ? 1 : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,239 @@
+// The SDK library: generating, importing, removing and changing keys, and
+// writing the rings back, checked against gpg.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/pgpsdk_harness.h"
+#include "tests/test_support.h"
+
+using namespace harness;
+
+namespace {
+
+// The fixture rings copied into a scratch folder, opened for changes.
+struct KeyChanges : ::testing::Test {
+    void SetUp() override
+    {
+        writeFile(pub, readFile(fixture("pubring.pgp")));
+        writeFile(sec, readFile(fixture("secring.pgp")));
+        ASSERT_EQ(s.open(pub, sec), 0);
+    }
+    PGPUInt32 count(PGPKeySetRef set)
+    {
+        PGPUInt32 n = 0;
+        PGPCountKeys(set, &n);
+        return n;
+    }
+    PGPError importText(const std::string& bytes, PGPUInt32 counts[3])
+    {
+        PGPContextRef c = s.context;
+        PGPKeySetRef imported = nullptr;
+        const PGPError e = PGPImportKeySet(c, &imported, PGPOInputBuffer(c, bytes.data(), bytes.size()),
+                                           PGPOImportKeysTo(c, s.keys), PGPOLastOption(c));
+        if (imported)
+            tolvGetImportCounts(imported, &counts[0], &counts[1], &counts[2]);
+        PGPFreeKeySet(imported);
+        return e;
+    }
+    ScratchDir dir;
+    std::string pub = dir.file("pubring.pgp"), sec = dir.file("secring.pgp");
+    Session s;
+};
+
+PGPKeyRef generate(Session& s, const std::string& userId, const std::string& pass)
+{
+    PGPContextRef c = s.context;
+    PGPKeyRef key = nullptr, withSubkey = nullptr;
+    EXPECT_EQ(PGPGenerateKey(c, &key, PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_EdDSA, 0),
+                             PGPOKeyGenName(c, userId.data(), userId.size()), PGPOPassphrase(c, pass.c_str()),
+                             PGPOExpiration(c, 1095), PGPOKeySetRef(c, s.keys), PGPOLastOption(c)),
+              0);
+    EXPECT_EQ(PGPGenerateSubKey(c, &withSubkey, PGPOKeyGenMasterKey(c, key), PGPOPassphrase(c, "wrong"),
+                                PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_ECDH, 0), PGPOLastOption(c)),
+              kPGPError_BadPassphrase);
+    EXPECT_EQ(PGPGenerateSubKey(c, &withSubkey, PGPOKeyGenMasterKey(c, key), PGPOPassphrase(c, pass.c_str()),
+                                PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_ECDH, 0), PGPOExpiration(c, 1095),
+                                PGPOLastOption(c)),
+              0);
+    return withSubkey;
+}
+
+}  // namespace
+
+TEST_F(KeyChanges, GeneratedKeyIsCommittedAndWorksWithGnuPG)
+{
+    PGPKeyRef key = generate(s, "Nina <nina@example.org>", "nina pass");
+    ASSERT_NE(key, nullptr);
+    PGPTime created = 0, expires = 0;
+    PGPGetKeyTime(key, kPGPKeyPropCreation, &created);
+    PGPGetKeyTime(key, kPGPKeyPropExpiration, &expires);
+    EXPECT_EQ(expires - created, 1095 * 86400);
+    EXPECT_EQ(count(s.keys), 13u);
+    EXPECT_TRUE(PGPKeySetNeedsCommit(s.keys));
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    EXPECT_FALSE(PGPKeySetNeedsCommit(s.keys));
+    EXPECT_EQ(readFile(pub + ".bak"), readFile(fixture("pubring.pgp")));
+    EXPECT_EQ(readFile(sec + ".bak"), readFile(fixture("secring.pgp")));
+
+    // Both rings as written are gpg's to read: it encrypts to the new key
+    // and signs with it (protected: the passphrase is needed).
+    GpgHome gnupg(dir.file("gnupg"), false);
+    ASSERT_EQ(gnupg.gpg("--import '" + pub + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase 'nina pass' --import '" + sec + "'"), 0);
+    writeFile(dir.file("note"), "to nina\n");
+    ASSERT_EQ(gnupg.gpg("-r nina@example.org -e -o '" + dir.file("note.pgp") + "' '" + dir.file("note") + "'"), 0);
+    EXPECT_NE(gnupg.gpg("--passphrase wrong -u nina@example.org -s -o /dev/null '" + dir.file("note") + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase 'nina pass' -u nina@example.org -s -o '" + dir.file("note.sig") + "' '" +
+                        dir.file("note") + "'"),
+              0);
+    Session reopened;
+    ASSERT_EQ(reopened.open(pub, sec), 0);
+    auto d = decode(reopened, readFile(dir.file("note.pgp")), "nina pass");
+    ASSERT_EQ(d.error, 0);
+    EXPECT_EQ(d.output, "to nina\n");
+    d = decode(reopened, readFile(dir.file("note.sig")), "");
+    ASSERT_EQ(d.signatures.size(), 1u);
+    EXPECT_TRUE(d.signatures[0].data.verified);
+}
+
+TEST_F(KeyChanges, ImportMergesCountsAndRefusesGarbage)
+{
+    // gpg makes a key, then gives it a second user ID and revokes it.
+    GpgHome gnupg(dir.file("gnupg"), false);
+    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-gen-key 'Gus <gus@example.org>' ed25519 sign,cert never"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-add-key $(" "gpg --homedir '" + gnupg.home +
+                        "' --with-colons -k gus@ | awk -F: '/^fpr/{print $10; exit}') cv25519 encr never"),
+              0);
+    std::string first, second;
+    ASSERT_EQ(gnupg.gpg("-a --export gus@example.org", &first), 0);
+    PGPUInt32 counts[3] = {9, 9, 9};
+    ASSERT_EQ(importText(first + first, counts), 0);  // the same key twice is one key
+    EXPECT_EQ(std::vector<PGPUInt32>(counts, counts + 3), (std::vector<PGPUInt32> {1, 0, 0}));
+    ASSERT_EQ(importText(first, counts), 0);
+    EXPECT_EQ(std::vector<PGPUInt32>(counts, counts + 3), (std::vector<PGPUInt32> {0, 0, 1}));
+
+    // Used as a recipient at once; gpg reads the message.
+    auto e = encode(s, "for gus\n", "", {"gus@"}, true, "");
+    ASSERT_EQ(e.error, 0);
+    writeFile(dir.file("m.asc"), e.output);
+    std::string plain;
+    ASSERT_EQ(gnupg.gpg("-d '" + dir.file("m.asc") + "'", &plain), 0);
+    EXPECT_EQ(plain, "for gus\n");
+
+    // Then gpg adds a user ID and revokes the key with the certificate it
+    // made at generation.
+    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-add-uid gus@example.org 'Gus W <gus@work.example>'"), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(gnupg.home + "/openpgp-revocs.d")) {
+        std::string cert = readFile(entry.path().string());
+        cert.erase(cert.find(":-----BEGIN"), 1);
+        writeFile(dir.file("gus.rev"), cert);
+    }
+    ASSERT_EQ(gnupg.gpg("--import '" + dir.file("gus.rev") + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("-a --export gus@example.org", &second), 0);
+    ASSERT_EQ(importText(second, counts), 0);
+    EXPECT_EQ(std::vector<PGPUInt32>(counts, counts + 3), (std::vector<PGPUInt32> {0, 1, 0}));
+    EXPECT_NE(s.key("gus@work.example"), nullptr);
+    PGPBoolean revoked = 0;
+    PGPGetKeyBoolean(s.key("gus@example.org"), kPGPKeyPropIsRevoked, &revoked);
+    EXPECT_TRUE(revoked);
+
+    // Garbage changes nothing.
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    const PGPUInt32 before = count(s.keys);
+    for (const std::string& junk : {std::string("not a key at all\n"), randomBytes(4096, 7),
+                                    std::string("-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nAAAA\n")})
+        EXPECT_EQ(importText(junk, counts), kPGPError_CorruptKeyRing);
+    EXPECT_EQ(count(s.keys), before);
+    EXPECT_FALSE(PGPKeySetNeedsCommit(s.keys));
+}
+
+TEST_F(KeyChanges, RemoveRepassCertifyRevokeAndRevert)
+{
+    PGPContextRef c = s.context;
+    // Alice certifies Carol's user ID: her key becomes valid.
+    PGPKeyIterRef it = nullptr;
+    PGPKeyListRef list = nullptr;
+    PGPKeySetRef carolSet = keySetOf(s, {"carol@"});
+    PGPOrderKeySet(carolSet, kPGPAnyOrdering, &list);
+    PGPNewKeyIter(list, &it);
+    PGPKeyRef k = nullptr;
+    PGPUserIDRef uid = nullptr;
+    PGPKeyIterNext(it, &k);
+    PGPKeyIterNextUserID(it, &uid);
+    PGPInt32 validity = -1;
+    PGPGetKeyNumber(k, kPGPKeyPropValidity, &validity);
+    EXPECT_NE(validity, kPGPValidity_Complete);
+    EXPECT_EQ(PGPSignUserID(uid, s.key("alice@"), PGPOPassphrase(c, "wrong"), PGPOLastOption(c)),
+              kPGPError_BadPassphrase);
+    const PGPError certified = PGPSignUserID(uid, s.key("alice@"), PGPOPassphrase(c, "alice"), PGPOLastOption(c));
+    PGPFreeKeyIter(it);
+    PGPFreeKeyList(list);
+    PGPFreeKeySet(carolSet);
+    if (certified != kPGPError_FeatureNotAvailable) {  // the system's librnp cannot certify
+        ASSERT_EQ(certified, 0);
+        PGPGetKeyNumber(s.key("carol@"), kPGPKeyPropValidity, &validity);
+        EXPECT_EQ(validity, kPGPValidity_Complete);
+    }
+
+    PGPKeyRef carolBefore = s.key("carol@");
+    PGPKeySetRef carol = keySetOf(s, {"carol@"});
+    ASSERT_EQ(PGPRemoveKeys(carol, s.keys), 0);
+    EXPECT_EQ(count(s.keys), 11u);
+    EXPECT_EQ(s.key("carol@"), nullptr);
+    // A reference taken before still reads, but no job uses it.
+    EXPECT_EQ(userIdOf(carolBefore).find("Carol"), 0u);
+    void* data = nullptr;
+    PGPSize size = 0;
+    EXPECT_EQ(PGPExportKeySet(carol, PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
+                              PGPOLastOption(c)),
+              kPGPError_ItemNotFound);
+    EXPECT_EQ(data, nullptr);
+
+    EXPECT_EQ(PGPChangePassphrase(s.key("bob@"), PGPOPassphrase(c, "wrong"), PGPOPassphrase(c, "new bob"),
+                                  PGPOLastOption(c)),
+              kPGPError_BadPassphrase);
+    ASSERT_EQ(PGPChangePassphrase(s.key("bob@"), PGPOPassphrase(c, "bob"), PGPOPassphrase(c, "new bob"),
+                                  PGPOLastOption(c)),
+              0);
+    auto toBob = encode(s, "hello bob\n", "", {"bob@"}, false, "");
+    ASSERT_EQ(toBob.error, 0);
+    EXPECT_NE(decode(s, toBob.output, "bob").error, 0);
+    EXPECT_EQ(decode(s, toBob.output, "new bob").output, "hello bob\n");
+
+    EXPECT_EQ(PGPRevokeKey(s.key("bob@"), PGPOPassphrase(c, "bob"), PGPOLastOption(c)), kPGPError_BadPassphrase);
+    ASSERT_EQ(PGPRevokeKey(s.key("bob@"), PGPOPassphrase(c, "new bob"), PGPOLastOption(c)), 0);
+    PGPBoolean revoked = 0;
+    PGPGetKeyBoolean(s.key("bob@"), kPGPKeyPropIsRevoked, &revoked);
+    EXPECT_TRUE(revoked);
+
+    ASSERT_EQ(PGPRevertKeyRingChanges(s.keys), 0);
+    EXPECT_EQ(count(s.keys), 12u);
+    PGPGetKeyBoolean(s.key("bob@"), kPGPKeyPropIsRevoked, &revoked);
+    EXPECT_FALSE(revoked);
+    EXPECT_EQ(decode(s, toBob.output, "bob").output, "hello bob\n");
+    PGPFreeKeySet(carol);
+}
+
+TEST_F(KeyChanges, CommitThatFailsHalfwayLeavesBothRings)
+{
+    PGPKeySetRef carol = keySetOf(s, {"carol@"});
+    ASSERT_EQ(PGPRemoveKeys(carol, s.keys), 0);
+    PGPFreeKeySet(carol);
+    // The public ring's name is taken by a folder: the secret ring is
+    // written, the public one cannot be, and neither file changes.
+    std::filesystem::rename(pub, pub + ".moved");
+    std::filesystem::create_directory(pub);
+    EXPECT_NE(PGPCommitKeyRingChanges(s.keys), 0);
+    EXPECT_EQ(readFile(sec), readFile(fixture("secring.pgp")));
+    EXPECT_TRUE(PGPKeySetNeedsCommit(s.keys));
+    std::filesystem::remove(pub);
+    std::filesystem::rename(pub + ".moved", pub);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tolv-"), std::string::npos) << entry.path();
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    Session reopened;
+    ASSERT_EQ(reopened.open(pub, sec), 0);
+    EXPECT_EQ(reopened.key("carol@"), nullptr);
+    EXPECT_NE(reopened.key("alice@"), nullptr);
+}
