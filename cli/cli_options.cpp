@@ -10,6 +10,14 @@ bool parseNumber(const std::string& text, int& out)
     return true;
 }
 
+// Days until a new key expires: a number (1 to 36500) or "never".
+bool parseExpiry(const std::string& text, int& days)
+{
+    if (text == "never")
+        return days = 0, true;
+    return parseNumber(text, days) && days >= 1 && days <= 36500;
+}
+
 // The SDK's key orderings: 1 (any), and the even numbers 2 (user ID) to 16 (expiration).
 bool validOrder(int order) { return order == 1 || (order >= 2 && order <= 16 && order % 2 == 0); }
 
@@ -37,6 +45,24 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
         } else if (a == "--recipient") {
             if (!value(opts.recipient))
                 return "--recipient needs a text";
+        } else if (a == "--name") {
+            if (!value(opts.name) || opts.name.empty())
+                return "--name needs a name";
+        } else if (a == "--email") {
+            if (!value(opts.email))
+                return "--email needs an e-mail address";
+        } else if (a == "--algorithm") {
+            if (!value(opts.algorithm) ||
+                (opts.algorithm != "ed25519" && opts.algorithm != "rsa3072" && opts.algorithm != "rsa4096"))
+                return "--algorithm needs one of ed25519, rsa3072, rsa4096";
+        } else if (a == "--expires") {
+            if (!value(v) || !parseExpiry(v, opts.expiresDays))
+                return "--expires needs a number of days (1 to 36500) or never";
+        } else if (a == "--yes") {
+            opts.yes = true;
+        } else if (a == "--new-passphrase-file") {
+            if (!value(opts.newPassphraseFile))
+                return "--new-passphrase-file needs a file";
         } else if (a == "--armor") {
             opts.armor = true;
         } else if (a == "--secret") {

@@ -6,9 +6,11 @@
 
 struct CliOptions {
     std::string ini, command, signer, recipient, passphraseFile;
+    std::string name, email, algorithm = "ed25519", newPassphraseFile;
+    int expiresDays = 3 * 365;  // 0: never
     int passphraseFd = -1;
     int order = 2;  // by user ID
-    bool armor = false, secret = false, passphraseGiven = false, help = false;
+    bool armor = false, secret = false, passphraseGiven = false, help = false, yes = false;
     std::vector<std::string> positional;
 };
 

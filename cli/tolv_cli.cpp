@@ -36,6 +36,7 @@
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
+#include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
 #include "sdk/key_tree.h"
 
@@ -60,6 +61,11 @@ const char* const kHelp = R"(Usage:
   tolv-cli [--ini FILE] keys [--order N]
   tolv-cli [--ini FILE] fingerprint TEXT
   tolv-cli [--ini FILE] export [--armor] [--secret] TEXT OUT
+  tolv-cli [--ini FILE] generate --name NAME --email EMAIL [--algorithm ed25519|rsa3072|rsa4096]
+                                 [--expires DAYS|never] PASS
+  tolv-cli [--ini FILE] import FILE...
+  tolv-cli [--ini FILE] delete [--secret] --yes TEXT
+  tolv-cli [--ini FILE] passwd TEXT --passphrase-file OLD --new-passphrase-file NEW
   tolv-cli --help
 
 Signs and encrypts, or decrypts and verifies, with the key rings and the SDK
@@ -72,7 +78,14 @@ library named in the settings file (default: tolv.ini in the current folder).
   --signer TEXT          part of the signing key pair's user ID (one key must match)
   --recipient TEXT       part of the recipient key's user ID (one key must match)
   --armor                ASCII-armoured output
-  --secret               export the secret key (still protected by its passphrase)
+  --secret               export the secret key (still protected by its passphrase);
+                         delete a key pair, secret key and all
+  --name NAME, --email EMAIL   the new key's user ID, "NAME <EMAIL>"
+  --algorithm A          ed25519 (default: Ed25519 signing key with a Curve25519
+                         encryption subkey), rsa3072 or rsa4096
+  --expires DAYS|never   the new key's lifetime (default 1095 days)
+  --yes                  confirms delete
+  --new-passphrase-file F  the new passphrase for passwd (first line)
   --passphrase-fd N      read the passphrase from file descriptor N (first
                          line, at most 1024 bytes)
   --passphrase-file F    read the passphrase from file F (the same)
@@ -89,7 +102,12 @@ per recipient key ID (with the key's user ID when the rings hold it) and one "En
 recipient key the rings hold. keys prints one line per row, tab-separated:
 level, keys, size, description, key ID, creation. fingerprint prints the
 40 hex digits of the key that TEXT selects; export writes that key (TEXT
-as for --recipient: one key must match).
+as for --recipient: one key must match, or a 16-digit key ID or 40-digit
+fingerprint). generate prints the new key's fingerprint; its secret key is
+protected with the passphrase (AES-256). import prints one line,
+"imported: N new, M updated, K unchanged"; keys already in the rings are
+merged. delete refuses a key pair without --secret. Every change is written
+to the key ring files at once; the old files are kept as FILE.bak.
 
 Messages go to standard error with their caption. Exit codes:
   0 success   1 other failure   2 usage   3 bad or missing passphrase
@@ -162,7 +180,8 @@ int exitCodeFromFailure()
     case kPGPError_TruncatedData:
     case kPGPError_IntegrityCheckFailed:
     case kPGPError_NoIntegrityProtection:
-    case kPGPError_OutputTooLarge: return BadInput;
+    case kPGPError_OutputTooLarge:
+    case kPGPError_CorruptKeyRing: return BadInput;
     case kPGPError_FileNotFound:
     case kPGPError_CantOpenFile:
     case kPGPError_FilePermissions:
@@ -377,34 +396,126 @@ int exportCommand(const std::string& text, const std::string& out, bool armor, b
     return sdk::exportKeyToFile(text, out, armor, secret) ? Ok : exitCodeFromFailure();
 }
 
-// Reads the passphrase the options name into the shared passphrase; the
-// exit code of a failure (told on standard error), or Ok.
-int loadPassphrase(const CliOptions& opts)
+// Reads a passphrase from file (or from fd when file is empty) into out;
+// the exit code of a failure (told on standard error), or Ok.
+int readPassphraseOption(const std::string& file, int fd, SecretText& out)
 {
-    int fd = opts.passphraseFd;
-    if (!opts.passphraseFile.empty())
-        fd = ::open(opts.passphraseFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!file.empty())
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         std::fprintf(stderr, "tolv-cli: cannot read the passphrase from %s: %s\n",
-                     opts.passphraseFile.empty() ? "its file descriptor" : opts.passphraseFile.c_str(),
-                     std::strerror(errno));
+                     file.empty() ? "its file descriptor" : file.c_str(), std::strerror(errno));
         return IoFailure;
     }
-    SecretText pass;  // wiped when it goes
-    const PassphraseRead read = readPassphrase(fd, pass);
-    if (!opts.passphraseFile.empty())
+    const PassphraseRead read = readPassphrase(fd, out);
+    if (!file.empty())
         ::close(fd);
     const char* problem = read == PassphraseRead::Failed      ? "it cannot be read"
                           : read == PassphraseRead::TooLong   ? "it is longer than 1024 bytes"
                           : read == PassphraseRead::HasZero   ? "it holds a zero byte"
-                          : pass.empty()                       ? "it is empty"
+                          : out.empty()                        ? "it is empty"
                                                                : nullptr;
     if (problem) {
         std::fprintf(stderr, "tolv-cli: the passphrase is refused: %s\n", problem);
         return read == PassphraseRead::Failed ? IoFailure : BadPassphrase;
     }
+    return Ok;
+}
+
+// Reads the passphrase the options name into the shared passphrase.
+int loadPassphrase(const CliOptions& opts)
+{
+    SecretText pass;  // wiped when it goes
+    if (int failed = readPassphraseOption(opts.passphraseFile, opts.passphraseFd, pass))
+        return failed;
     SharedPassphrase::instance().set(pass.str());
     return Ok;
+}
+
+int generateCommand(const CliOptions& o)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    sdk::NewKey key;
+    key.name = o.name;
+    key.email = o.email;
+    key.algorithm = o.algorithm == "rsa3072"   ? sdk::KeyAlgorithm::Rsa3072
+                    : o.algorithm == "rsa4096" ? sdk::KeyAlgorithm::Rsa4096
+                                               : sdk::KeyAlgorithm::Ed25519;
+    key.expiryDays = static_cast<std::uint32_t>(o.expiresDays);
+    key.passphrase = SharedPassphrase::instance().get();
+    const std::string fingerprint = sdk::generateKey(key);
+    if (fingerprint.empty())
+        return exitCodeFromFailure();
+    std::printf("%s\n", fingerprint.c_str());
+    return Ok;
+}
+
+// Every file is imported that can be; one line tells the totals.
+int importCommand(const std::vector<std::string>& files)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    sdk::ImportCounts total;
+    int result = Ok;
+    for (const std::string& file : files) {
+        const auto counts = sdk::importKeyFile(file);
+        if (!counts) {
+            result = exitCodeFromFailure();
+            continue;
+        }
+        total.added += counts->added;
+        total.updated += counts->updated;
+        total.unchanged += counts->unchanged;
+    }
+    std::printf("imported: %u new, %u updated, %u unchanged\n", total.added, total.updated, total.unchanged);
+    return result;
+}
+
+int deleteCommand(const std::string& text, bool pair)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    return sdk::deleteKey(text, pair) ? Ok : exitCodeFromFailure();
+}
+
+int passwdCommand(const CliOptions& o, const std::string& text)
+{
+    SecretText fresh;
+    if (int failed = readPassphraseOption(o.newPassphraseFile, -1, fresh))
+        return failed;
+    if (loadRings() != 0)
+        return IoFailure;
+    return sdk::changeKeyPassphrase(text, SharedPassphrase::instance().get(), fresh) ? Ok : exitCodeFromFailure();
+}
+
+// The key commands; -1 when command is none of them.
+int runKeyCommand(const CliOptions& o, std::string& misuse)
+{
+    const auto& args = o.positional;
+    if (o.command == "generate") {
+        if (!args.empty() || o.name.empty() || o.email.empty() || !o.passphraseGiven)
+            return misuse = "generate needs --name, --email and a passphrase option", Usage;
+        return generateCommand(o);
+    }
+    if (o.command == "import") {
+        if (args.empty())
+            return misuse = "import needs at least one FILE", Usage;
+        return importCommand(args);
+    }
+    if (o.command == "delete") {
+        if (args.size() != 1)
+            return misuse = "delete needs TEXT", Usage;
+        if (!o.yes)
+            return misuse = "delete asks nothing: confirm it with --yes", Usage;
+        return deleteCommand(args[0], o.secret);
+    }
+    if (o.command == "passwd") {
+        if (args.size() != 1 || !o.passphraseGiven || o.newPassphraseFile.empty())
+            return misuse = "passwd needs TEXT, --passphrase-file OLD and --new-passphrase-file NEW", Usage;
+        return passwdCommand(o, args[0]);
+    }
+    return -1;
 }
 
 // Runs the command; a usage error goes to misuse instead.
@@ -436,6 +547,9 @@ int runCommand(const CliOptions& o, std::string& misuse)
             return misuse = "keys takes no files", Usage;
         return keysCommand(o.order);
     }
+    const int keyCommand = runKeyCommand(o, misuse);
+    if (keyCommand >= 0)
+        return keyCommand;
     misuse = "unknown command " + o.command;
     return Usage;
 }

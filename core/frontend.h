@@ -51,6 +51,9 @@ public:
     virtual bool askPassphrase(PassphraseBuffer& buffer) = 0;
     virtual void libraryLoadedChanged(bool /*loaded*/) {}
     virtual void keysLoadedChanged(bool /*loaded*/) {}
+    // Keys were added, removed or changed in the open rings: every list of
+    // keys shown should be read again.
+    virtual void keysChanged() {}
 };
 
 // The front end in use (not owned). Until one is installed, notices go to

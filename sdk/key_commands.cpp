@@ -1,7 +1,5 @@
 #include "sdk/key_commands.h"
 
-#include <cstdio>
-
 #include "sdk/key_lookup.h"
 #include "sdk/run_steps.h"
 #include "sdk/sdk_messages.h"
@@ -10,43 +8,16 @@
 
 namespace sdk {
 
-namespace {
-
-const FindSteps kSteps {"PGPNewUserIDStringFilter ", "PGPFilterKeySet ", "PGPCountKeys "};
-
-// The set of the one key text selects in the open rings; null when there is
-// none (told under caption).
-KeySetHolder selectKey(SdkUse& use, const std::string& text, const char* caption)
-{
-    KeySetHolder found;
-    FilterHolder filter;
-    if (!use.loadKeys() || !FindSingleKey(use.context(), use.keySet(), text, kSteps, caption, found, filter))
-        return {};
-    return found;
-}
-
-}  // namespace
-
 std::string keyFingerprint(const std::string& text)
 {
     const char* caption = "Fingerprint";
     SdkUse use;
-    KeySetHolder found = selectKey(use, text, caption);
+    KeySetHolder found = selectCommandKey(use, text, caption);
     if (!found)
         return {};
-    unsigned char bytes[64];
-    PGPSize length = 0;
-    if (PGPError e = call::PGPGetKeyPropertyBuffer(onlyKey(found.get()), static_cast<PGPInt32>(kPGPKeyPropFingerprint),
-                                                   sizeof bytes, bytes, &length)) {
-        reportSdkFailure(caption, "PGPGetKeyPropertyBuffer ", e);
-        return {};
-    }
-    std::string hex;
-    char digits[3];
-    for (PGPSize i = 0; i < length; ++i) {
-        std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
-        hex += digits;
-    }
+    const std::string hex = fingerprintHex(onlyKey(found.get()));
+    if (hex.empty())
+        reportSdkFailure(caption, "PGPGetKeyPropertyBuffer ", kPGPError_ItemNotFound);
     return hex;
 }
 
@@ -54,7 +25,7 @@ bool exportKeyToFile(const std::string& text, const std::string& path, bool armo
 {
     const char* caption = "Export";
     SdkUse use;
-    KeySetHolder found = selectKey(use, text, caption);
+    KeySetHolder found = selectCommandKey(use, text, caption);
     if (!found)
         return false;
     const PGPContextRef c = use.context();

@@ -20,6 +20,21 @@ struct FindSteps {
 bool FindSingleKey(PGPContextRef context, PGPKeySetRef keySet, const std::string& text, const FindSteps& steps,
                    const char* caption, KeySetHolder& found, FilterHolder& filter);
 
+// As FindSingleKey, but a text of 16 or 40 hex digits (with or without
+// "0x") first selects the key with that key ID or fingerprint, as the key
+// list names its keys; other texts are user-ID texts.
+bool FindKeyForCommand(PGPContextRef context, PGPKeySetRef keySet, const std::string& text, const FindSteps& steps,
+                       const char* caption, KeySetHolder& found);
+
+class SdkUse;
+
+// The set of the one key text selects (as FindKeyForCommand) in the open
+// rings, opened if need be; null when there is none (told under caption).
+KeySetHolder selectCommandKey(SdkUse& use, const std::string& text, const char* caption);
+
+// A key's fingerprint as upper-case hex digits; empty when it cannot be read.
+std::string fingerprintHex(PGPKeyRef key);
+
 // The first key of a set (for a set of one key).
 PGPKeyRef onlyKey(PGPKeySetRef set);
 

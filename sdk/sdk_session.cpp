@@ -28,6 +28,8 @@ std::condition_variable_any settled;
 // Tolv's own extension of the library, resolved beside the table when present.
 using SkippedKeysFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*);
 std::atomic<SkippedKeysFn> skippedKeysEntry {nullptr};
+using ImportCountsFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*, PGPUInt32*);
+std::atomic<ImportCountsFn> importCountsEntry {nullptr};
 
 thread_local int lockDepth = 0;
 thread_local std::vector<frontend::Notice> pending;
@@ -172,6 +174,7 @@ std::int32_t Load_PGP()
     }
     session.LibraryLoaded = true;
     skippedKeysEntry = reinterpret_cast<SkippedKeysFn>(platform::resolveSymbol(handle, "tolvGetSkippedKeys"));
+    importCountsEntry = reinterpret_cast<ImportCountsFn>(platform::resolveSymbol(handle, "tolvGetImportCounts"));
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     announceLibrary(true);
     return 0;
@@ -204,6 +207,7 @@ std::int32_t UnLoad_PGP()
     }
     SdkEntryTable::clear();
     skippedKeysEntry = nullptr;
+    importCountsEntry = nullptr;
     announceLibrary(false);
     return 0;
 }
@@ -415,6 +419,12 @@ void resetSessionForTests()
     retiredKeySets.clear();
     lease.reset();
     SdkEntryTable::clear();
+}
+
+PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& updated, PGPUInt32& unchanged)
+{
+    const ImportCountsFn counts = importCountsEntry;
+    return counts ? counts(imported, &added, &updated, &unchanged) : kPGPError_FeatureNotAvailable;
 }
 
 }  // namespace sdk

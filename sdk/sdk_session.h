@@ -80,6 +80,10 @@ private:
     PGPKeySetRef keySet_ = nullptr;
 };
 
+// The loaded library's counts of what an import did (Tolv's extension
+// beside the table); kPGPError_FeatureNotAvailable from a library without it.
+PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& updated, PGPUInt32& unchanged);
+
 // For tests: forget everything without any SDK call (the library stays mapped).
 void resetSessionForTests();
 

@@ -329,3 +329,67 @@ TEST_F(Cli, FingerprintAndExportOfOneKey)
     EXPECT_EQ(cli("export bob@ /nonexistent-dir/bob.pgp"), 6);
     EXPECT_EQ(cli("export bob@"), 2);
 }
+
+TEST_F(Cli, KeyCommandsWithGnuPGAsThePeer)
+{
+    // Rings of the test's own, which the commands change.
+    const std::string fx = sourceDir() + "/tests/fixtures/";
+    writeWholeFile(dir.file("pub.pgp"), readWholeFile(fx + "pubring.pgp"));
+    writeWholeFile(dir.file("sec.pgp"), readWholeFile(fx + "secring.pgp"));
+    writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("pub.pgp") + "\nSecRing=" + dir.file("sec.pgp") +
+                            "\n");
+    writeWholeFile(dir.file("nina.pass"), "nina pass\n");
+    writeWholeFile(dir.file("new.pass"), "new nina\n");
+    std::string out, err, keysBefore, keysAfter;
+    ASSERT_EQ(cli("keys", &keysBefore), 0);
+    ASSERT_EQ(cli("generate --name Nina --email nina@example.org --expires 30 --passphrase-file " + f("nina.pass"),
+                  &out, &err),
+              0)
+        << err;
+    ASSERT_EQ(out.size(), 41u);
+    EXPECT_TRUE(readWholeFile(dir.file("pub.pgp.bak")) == readWholeFile(fx + "pubring.pgp"));
+
+    // gpg takes the exported keys: it encrypts to Nina and signs as her.
+    GpgHome gnupg(dir.file("gnupg"));  // knows Alice, who signs below
+    ASSERT_EQ(cli("export --armor nina@ " + f("nina.asc")), 0);
+    ASSERT_EQ(cli("export --secret 0x" + out.substr(24, 16) + " " + f("nina.sec")), 0);
+    ASSERT_EQ(gnupg.gpg("--import '" + dir.file("nina.asc") + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase 'nina pass' --import '" + dir.file("nina.sec") + "'"), 0);
+    writeWholeFile(dir.file("note"), "for nina\n");
+    ASSERT_EQ(gnupg.gpg("--passphrase 'nina pass' -u nina@example.org -r nina@example.org -s -e -o '" +
+                        dir.file("note.pgp") + "' '" + dir.file("note") + "'"),
+              0);
+    ASSERT_EQ(cli("decode --passphrase-file " + f("nina.pass") + " " + f("note.pgp") + " " + f("note.out"), &out), 0);
+    EXPECT_EQ(out.rfind("Verdict: Good signature", 0), 0u) << out;
+    EXPECT_EQ(readWholeFile(dir.file("note.out")), "for nina\n");
+
+    // A new passphrase: the old one no longer opens the message.
+    EXPECT_EQ(cli("passwd nina@ --passphrase-file " + f("wrong.pass") + " --new-passphrase-file " + f("new.pass")), 3);
+    ASSERT_EQ(cli("passwd nina@ --passphrase-file " + f("nina.pass") + " --new-passphrase-file " + f("new.pass")), 0);
+    EXPECT_EQ(cli("decode --passphrase-file " + f("nina.pass") + " " + f("note.pgp") + " " + f("x")), 3);
+    EXPECT_EQ(cli("decode --passphrase-file " + f("new.pass") + " " + f("note.pgp") + " " + f("x")), 0);
+
+    // gpg's own key comes in and is used as a recipient at once.
+    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-gen-key 'Gus <gus@example.org>' future-default default never"), 0);
+    ASSERT_EQ(gnupg.gpg("-o '" + dir.file("gus.pgp") + "' --export gus@example.org"), 0);
+    ASSERT_EQ(cli("import " + f("gus.pgp") + " " + f("nina.asc"), &out), 0);
+    EXPECT_EQ(out, "imported: 1 new, 0 updated, 1 unchanged\n");
+    ASSERT_EQ(cli("encode --signer alice@ --recipient gus@ --passphrase-file " + f("alice.pass") + " " + f("note") + " " +
+                  f("gus.msg"), &out, &err),
+              0) << err;
+    ASSERT_EQ(gnupg.gpg("-d '" + dir.file("gus.msg") + "'", &out), 0);
+    EXPECT_EQ(out, "for nina\n");
+
+    // Garbage and half-asked deletions change nothing.
+    const std::string before = readWholeFile(dir.file("pub.pgp"));
+    EXPECT_EQ(cli("import " + f("note"), &out, &err), 5);
+    EXPECT_NE(err.find("No OpenPGP key could be read"), std::string::npos) << err;
+    EXPECT_EQ(cli("delete nina@"), 2);
+    EXPECT_EQ(cli("delete --yes nina@"), 4);
+    EXPECT_TRUE(readWholeFile(dir.file("pub.pgp")) == before);
+    ASSERT_EQ(cli("delete --secret --yes nina@"), 0);
+    ASSERT_EQ(cli("delete --yes gus@"), 0);
+    EXPECT_EQ(cli("fingerprint nina@"), 4);
+    ASSERT_EQ(cli("keys", &keysAfter), 0);
+    EXPECT_EQ(keysAfter, keysBefore);
+}

@@ -101,10 +101,7 @@ TEST_F(KeyChanges, ImportMergesCountsAndRefusesGarbage)
 {
     // gpg makes a key, then gives it a second user ID and revokes it.
     GpgHome gnupg(dir.file("gnupg"), false);
-    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-gen-key 'Gus <gus@example.org>' ed25519 sign,cert never"), 0);
-    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-add-key $(" "gpg --homedir '" + gnupg.home +
-                        "' --with-colons -k gus@ | awk -F: '/^fpr/{print $10; exit}') cv25519 encr never"),
-              0);
+    ASSERT_EQ(gnupg.gpg("--passphrase '' --quick-gen-key 'Gus <gus@example.org>' future-default default never"), 0);
     std::string first, second;
     ASSERT_EQ(gnupg.gpg("-a --export gus@example.org", &first), 0);
     PGPUInt32 counts[3] = {9, 9, 9};

@@ -128,6 +128,22 @@ PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef* keySet)
     });
 }
 
+PGPError PGPNewSingletonKeySet(PGPKeyRef key, PGPKeySetRef* keySet)
+{
+    return guarded([&]() -> PGPError {
+        auto* k = as<Key>(key, Tag::Key);
+        if (!k || !keySet)
+            return kPGPError_BadParams;
+        std::lock_guard lock(k->core->mutex);
+        auto* set = new KeySet();
+        set->core = k->core;
+        set->store = k->store;
+        set->keys.push_back(k->shared_from_this());
+        *keySet = reinterpret_cast<PGPKeySetRef>(set);
+        return kPGPError_NoErr;
+    });
+}
+
 PGPError PGPFreeKeySet(PGPKeySetRef keySet)
 {
     return guarded([&]() -> PGPError {

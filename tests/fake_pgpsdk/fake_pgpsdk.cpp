@@ -508,6 +508,7 @@ FAKE_KEY_CHANGE(PGPChangePassphrase, PGPKeyRef, PGPOptionListRef, ...)
 FAKE_KEY_CHANGE(PGPSignUserID, PGPUserIDRef, PGPKeyRef, PGPOptionListRef, ...)
 FAKE_KEY_CHANGE(PGPRevokeKey, PGPKeyRef, PGPOptionListRef, ...)
 FAKE_KEY_CHANGE(PGPCommitKeyRingChanges, PGPKeySetRef)
+FAKE_KEY_CHANGE(PGPNewSingletonKeySet, PGPKeyRef, PGPKeySetRef*)
 FAKE_KEY_CHANGE(PGPRevertKeyRingChanges, PGPKeySetRef)
 PGPBoolean PGPKeySetNeedsCommit(PGPKeySetRef) { return 0; }
 PGPError PGPFreeData(void* data)

@@ -259,6 +259,8 @@ PGPSDK_API PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, P
 /* ---- key sets, filters, lists and iterators ---- */
 PGPSDK_API PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef *keySet);
 PGPSDK_API PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef set);
+/* A new set holding just the key (the caller frees it). */
+PGPSDK_API PGPError PGPNewSingletonKeySet(PGPKeyRef key, PGPKeySetRef *keySet);
 PGPSDK_API PGPError PGPFreeKeySet(PGPKeySetRef keySet);
 PGPSDK_API PGPError PGPCountKeys(PGPKeySetRef keySet, PGPUInt32 *numKeys);
 PGPSDK_API PGPError PGPNewUserIDStringFilter(PGPContextRef context, const char *userIDString, PGPUInt32 match,

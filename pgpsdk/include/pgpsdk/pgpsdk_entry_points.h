@@ -185,7 +185,7 @@
     UNAVAILABLE(PGPNewPublicKeyContext) \
     UNAVAILABLE(PGPNewSecureData) \
     UNAVAILABLE(PGPNewSigKeyIDFilter) \
-    UNAVAILABLE(PGPNewSingletonKeySet) \
+    REAL(PGPNewSingletonKeySet) \
     UNAVAILABLE(PGPNewSubKeyIDFilter) \
     UNAVAILABLE(PGPNewSymmetricCipherContext) \
     UNAVAILABLE(PGPNewUserIDEmailFilter) \

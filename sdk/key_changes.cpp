@@ -1,0 +1,234 @@
+#include "sdk/key_changes.h"
+
+#include <functional>
+#include <vector>
+
+#include "core/frontend.h"
+#include "sdk/key_lookup.h"
+#include "sdk/run_steps.h"
+#include "sdk/sdk_messages.h"
+#include "sdk/sdk_options.h"
+#include "sdk/sdk_session.h"
+
+namespace sdk {
+
+namespace {
+
+bool failed(const char* caption, const char* label, PGPError e)
+{
+    reportSdkFailure(caption, label, e);
+    return false;
+}
+
+// Writes the change to the ring files; a failed write undoes the change.
+bool commit(SdkUse& use, const char* caption)
+{
+    if (PGPError e = call::PGPCommitKeyRingChanges(use.keySet())) {
+        call::PGPRevertKeyRingChanges(use.keySet());
+        return failed(caption, "PGPCommitKeyRingChanges ", e);
+    }
+    frontend::current().keysChanged();
+    return true;
+}
+
+// A change that failed halfway is undone in memory.
+bool undo(SdkUse& use, const char* caption, const char* label, PGPError e)
+{
+    call::PGPRevertKeyRingChanges(use.keySet());
+    return failed(caption, label, e);
+}
+
+struct AlgorithmChoice {
+    PGPInt32 primary, subkey;
+    PGPUInt32 bits;
+};
+
+AlgorithmChoice choiceOf(KeyAlgorithm a)
+{
+    switch (a) {
+    case KeyAlgorithm::Rsa3072: return {kPGPPublicKeyAlgorithm_RSA, kPGPPublicKeyAlgorithm_RSA, 3072};
+    case KeyAlgorithm::Rsa4096: return {kPGPPublicKeyAlgorithm_RSA, kPGPPublicKeyAlgorithm_RSA, 4096};
+    default: return {kPGPPublicKeyAlgorithm_EdDSA, kPGPPublicKeyAlgorithm_ECDH, 0};
+    }
+}
+
+PGPOptionListRef passOption(PGPContextRef c, const SecretText& pass) { return call::PGPOPassphrase(c, pass.c_str()); }
+
+// Imports from the input option makeInput gives; source names it in messages.
+std::optional<ImportCounts> importFrom(const QString& source,
+                                       const std::function<PGPOptionListRef(PGPContextRef)>& makeInput)
+{
+    const char* caption = "Import";
+    SdkUse use;
+    if (!use.loadKeys())
+        return std::nullopt;
+    const PGPContextRef c = use.context();
+    PGPKeySetRef raw = nullptr;
+    const PGPError e = call::PGPImportKeySet(c, &raw, makeInput(c), call::PGPOImportKeysTo(c, use.keySet()), last(c));
+    KeySetHolder imported(raw);
+    if (e == kPGPError_CorruptKeyRing) {
+        frontend::notify({caption, "No OpenPGP key could be read from " + source + ".|Nothing was imported.",
+                          frontend::Icon::Stop, frontend::Failure::Sdk, e});
+        return std::nullopt;
+    }
+    if (e)
+        return failed(caption, "PGPImportKeySet ", e), std::nullopt;
+    ImportCounts counts;
+    importCounts(imported.get(), counts.added, counts.updated, counts.unchanged);
+    if ((counts.added || counts.updated) && !commit(use, caption))
+        return std::nullopt;
+    return counts;
+}
+
+}  // namespace
+
+std::string generateKey(const NewKey& key)
+{
+    const char* caption = "Generate";
+    SdkUse use;
+    if (!use.loadKeys())
+        return {};
+    const PGPContextRef c = use.context();
+    const AlgorithmChoice a = choiceOf(key.algorithm);
+    const std::string userId = key.email.empty() ? key.name : key.name + " <" + key.email + ">";
+    PGPKeyRef made = nullptr;
+    PGPError e = call::PGPGenerateKey(c, &made, call::PGPOKeyGenParams(c, a.primary, a.bits),
+                                      call::PGPOKeyGenName(c, userId.data(), static_cast<PGPSize>(userId.size())),
+                                      passOption(c, key.passphrase), call::PGPOExpiration(c, key.expiryDays),
+                                      call::PGPOKeySetRef(c, use.keySet()), last(c));
+    if (e)
+        return failed(caption, "PGPGenerateKey ", e), std::string();
+    e = call::PGPGenerateSubKey(c, &made, call::PGPOKeyGenMasterKey(c, made),
+                                call::PGPOKeyGenParams(c, a.subkey, a.bits), passOption(c, key.passphrase),
+                                call::PGPOExpiration(c, key.expiryDays), last(c));
+    if (e)
+        return undo(use, caption, "PGPGenerateSubKey ", e), std::string();
+    const std::string fingerprint = fingerprintHex(made);
+    return commit(use, caption) ? fingerprint : std::string();
+}
+
+std::optional<ImportCounts> importKeyFile(const std::string& path)
+{
+    return importFrom(QString::fromStdString(path), [&](PGPContextRef c) { return fileOption(c, path, true); });
+}
+
+std::optional<ImportCounts> importKeyText(const std::string& bytes)
+{
+    return importFrom("the text", [&](PGPContextRef c) {
+        return call::PGPOInputBuffer(c, bytes.data(), static_cast<PGPSize>(bytes.size()));
+    });
+}
+
+bool deleteKey(const std::string& text, bool pair)
+{
+    const char* caption = "Delete";
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    if (!found)
+        return false;
+    PGPBoolean secret = 0;
+    call::PGPGetKeyBoolean(onlyKey(found.get()), static_cast<PGPInt32>(kPGPKeyPropIsSecret), &secret);
+    if (secret && !pair) {
+        frontend::notify({caption, QString::fromStdString(text) + " is a key pair: its secret key would go too.|" +
+                                       "Nothing was deleted.",
+                          frontend::Icon::Exclamation, frontend::Failure::KeyChoice});
+        return false;
+    }
+    if (PGPError e = call::PGPRemoveKeys(found.get(), use.keySet()))
+        return undo(use, caption, "PGPRemoveKeys ", e);
+    return commit(use, caption);
+}
+
+bool changeKeyPassphrase(const std::string& text, const SecretText& old, const SecretText& fresh)
+{
+    const char* caption = "Change passphrase";
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    if (!found)
+        return false;
+    const PGPContextRef c = use.context();
+    if (PGPError e = call::PGPChangePassphrase(onlyKey(found.get()), passOption(c, old), passOption(c, fresh), last(c)))
+        return failed(caption, "PGPChangePassphrase ", e);
+    return commit(use, caption);
+}
+
+bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase)
+{
+    const char* caption = "Certify";
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    KeySetHolder signer = found ? selectCommandKey(use, certifier, caption) : KeySetHolder();
+    if (!found || !signer)
+        return false;
+    const PGPContextRef c = use.context();
+    KeyWalk walk(found.get(), static_cast<PGPInt32>(kPGPAnyOrdering));
+    walk.next();
+    // The user IDs are listed first: each certification makes the key's
+    // objects anew.
+    std::vector<PGPUserIDRef> userIds;
+    PGPUserIDRef uid = nullptr;
+    while (call::PGPKeyIterNextUserID(walk.iter(), &uid) == kPGPError_NoErr)
+        userIds.push_back(uid);
+    for (std::size_t i = 0; i < userIds.size(); ++i) {
+        // After the first change the old user-ID objects are stale: each is
+        // found again on the key's new object.
+        KeySetHolder fresh = i ? selectCommandKey(use, text, caption) : KeySetHolder();
+        if (i && !fresh)
+            return undo(use, caption, "PGPSignUserID ", kPGPError_ItemNotFound);
+        KeyWalk again(i ? fresh.get() : found.get(), static_cast<PGPInt32>(kPGPAnyOrdering));
+        again.next();
+        PGPUserIDRef current = nullptr;
+        for (std::size_t k = 0; k <= i; ++k)
+            call::PGPKeyIterNextUserID(again.iter(), &current);
+        const PGPError e = call::PGPSignUserID(current, onlyKey(signer.get()), passOption(c, passphrase), last(c));
+        if (e)
+            return undo(use, caption, "PGPSignUserID ", e);
+    }
+    return commit(use, caption);
+}
+
+bool revokeKey(const std::string& text, const SecretText& passphrase)
+{
+    const char* caption = "Revoke";
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    if (!found)
+        return false;
+    const PGPContextRef c = use.context();
+    if (PGPError e = call::PGPRevokeKey(onlyKey(found.get()), passOption(c, passphrase), last(c)))
+        return failed(caption, "PGPRevokeKey ", e);
+    return commit(use, caption);
+}
+
+std::string armouredPublicKey(const std::string& text)
+{
+    const char* caption = "Copy public key";
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    if (!found)
+        return {};
+    const PGPContextRef c = use.context();
+    void* data = nullptr;
+    PGPSize size = 0;
+    const PGPError e = call::PGPExportKeySet(found.get(),
+                                             call::PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
+                                             call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)), last(c));
+    std::string out = data ? std::string(static_cast<const char*>(data), size) : std::string();
+    call::PGPFreeData(data);
+    if (e)
+        return failed(caption, "PGPExportKeySet ", e), std::string();
+    return out;
+}
+
+std::optional<bool> keyHasSecret(const std::string& text)
+{
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, "Delete");
+    if (!found)
+        return std::nullopt;
+    PGPBoolean secret = 0;
+    call::PGPGetKeyBoolean(onlyKey(found.get()), static_cast<PGPInt32>(kPGPKeyPropIsSecret), &secret);
+    return secret != 0;
+}
+
+}  // namespace sdk

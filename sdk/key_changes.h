@@ -1,0 +1,59 @@
+#pragma once
+// Changes to the open key rings: new keys, imported keys, deleted keys, a
+// new passphrase, certifications and revocations. Each change is written to
+// the ring files at once (a failed write undoes it in memory too), every
+// failure is told through the front end, and after a change the front end
+// hears that the keys changed.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/secret_text.h"
+
+namespace sdk {
+
+enum class KeyAlgorithm { Ed25519, Rsa3072, Rsa4096 };
+
+struct NewKey {
+    std::string name, email;
+    KeyAlgorithm algorithm = KeyAlgorithm::Ed25519;
+    std::uint32_t expiryDays = 3 * 365;  // 0: never
+    SecretText passphrase;               // empty: unprotected (the caller asked the user)
+};
+
+// Generates a key pair: a signing key and an encryption subkey of the
+// algorithm. The new key's fingerprint, or empty on failure.
+std::string generateKey(const NewKey& key);
+
+struct ImportCounts {
+    std::uint32_t added = 0, updated = 0, unchanged = 0;
+};
+
+// Imports the keys of a file, or of a text (armoured or binary), merging
+// keys already in the rings. Nothing on failure; garbage changes nothing.
+std::optional<ImportCounts> importKeyFile(const std::string& path);
+std::optional<ImportCounts> importKeyText(const std::string& bytes);
+
+// Deletes the key text selects (as for export). A key with a secret part is
+// deleted only with pair set: both parts go. A key without one is deleted
+// either way.
+bool deleteKey(const std::string& text, bool pair);
+
+// Changes the passphrase of the key pair text selects.
+bool changeKeyPassphrase(const std::string& text, const SecretText& old, const SecretText& fresh);
+
+// Certifies every user ID of the key text selects with the key pair
+// certifier selects, unlocked with passphrase.
+bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase);
+
+// Revokes the key pair text selects, unlocked with passphrase.
+bool revokeKey(const std::string& text, const SecretText& passphrase);
+
+// The public key text selects, ASCII-armoured; empty on failure.
+std::string armouredPublicKey(const std::string& text);
+
+// Whether the key text selects has a secret part (nothing when no single
+// key matches; told).
+std::optional<bool> keyHasSecret(const std::string& text);
+
+}  // namespace sdk
