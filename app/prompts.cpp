@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/form_dialog.h"
 #include "app/frame_window.h"
+#include "core/key_ring_events.h"
 #include "core/shared_passphrase.h"
 #include "platform/code_page.h"
 
@@ -28,6 +30,10 @@ struct SeamState {
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<PassphraseAnswer> passphraseAnswers;
     std::deque<std::optional<long long>> numberAnswers;
+    std::deque<bool> questionAnswers;
+    std::deque<std::optional<FormAnswer>> formAnswers;
+    std::vector<FormRequest> forms;
+    std::vector<QString> questions;
     std::vector<ShownMessage> messages;
     std::vector<FileRequest> files;
     int passphraseRequests = 0;
@@ -223,6 +229,79 @@ std::optional<long long> askNumber(const QString& caption, const QString& label,
     return result;
 }
 
+bool question(const QString& caption, const QString& text)
+{
+    {
+        std::lock_guard lock(seam().mutex);
+        if (seam().testMode) {
+            seam().questions.push_back(text);
+            if (seam().questionAnswers.empty()) {
+                ++seam().unanswered;
+                return false;
+            }
+            const bool yes = seam().questionAnswers.front();
+            seam().questionAnswers.pop_front();
+            return yes;
+        }
+    }
+    bool yes = false;
+    runOnGuiThread([&] {
+        yes = QMessageBox::question(parentWidget(), caption, QString(text).replace('|', '\n'),
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    });
+    return yes;
+}
+
+std::optional<FormAnswer> askForm(const FormRequest& request)
+{
+    {
+        std::lock_guard lock(seam().mutex);
+        if (seam().testMode) {
+            seam().forms.push_back(request);
+            if (seam().formAnswers.empty()) {
+                ++seam().unanswered;
+                return std::nullopt;
+            }
+            auto answer = std::move(seam().formAnswers.front());
+            seam().formAnswers.pop_front();
+            return answer;
+        }
+    }
+    std::optional<FormAnswer> result;
+    runOnGuiThread([&] { result = showFormDialog(parentWidget(), request); });
+    return result;
+}
+
+void queueQuestionAnswer(bool yes)
+{
+    std::lock_guard lock(seam().mutex);
+    seam().questionAnswers.push_back(yes);
+}
+
+void queueFormAnswer(std::optional<std::map<QString, QString>> answer)
+{
+    std::optional<FormAnswer> stored;
+    if (answer) {
+        stored.emplace();
+        for (const auto& [name, value] : *answer)
+            stored->emplace(name, SecretText(value.toStdString()));
+    }
+    std::lock_guard lock(seam().mutex);
+    seam().formAnswers.push_back(std::move(stored));
+}
+
+std::vector<FormRequest> formRequests()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().forms;
+}
+
+std::vector<QString> questionsAsked()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().questions;
+}
+
 void pageSetup()
 {
     {
@@ -302,6 +381,10 @@ void resetTestState()
     seam().fileAnswers.clear();
     seam().passphraseAnswers.clear();
     seam().numberAnswers.clear();
+    seam().questionAnswers.clear();
+    seam().formAnswers.clear();
+    seam().forms.clear();
+    seam().questions.clear();
     seam().messages.clear();
     seam().files.clear();
     seam().passphraseRequests = 0;
@@ -352,6 +435,7 @@ public:
     {
         FrameWindow::setMenuText(FrameWindow::MenuItem::KeyRing, loaded ? "Unload keys" : "Load keys");
     }
+    void keysChanged() override { emit KeyRingEvents::instance().keysChanged(); }
 };
 
 }  // namespace

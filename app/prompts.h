@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -60,6 +61,27 @@ namespace Prompts {
 std::optional<long long> askNumber(const QString& caption, const QString& label, long long start,
                                    long long minimum, long long maximum, long long step);
 
+// A question with Yes and No buttons (No is the default): true for Yes.
+bool question(const QString& caption, const QString& text);
+
+// A small form of labelled fields: text, masked text or a choice. The
+// answers by field name (a choice answers its chosen text), or nothing when
+// cancelled. Masked fields are cleared from the dialog once read.
+struct FormField {
+    enum class Kind { Text, Masked, Choice };
+    QString name, label;
+    Kind kind = Kind::Text;
+    QStringList choices;  // Choice: the first is chosen at first
+    QString initial;      // Text: the text at first
+};
+struct FormRequest {
+    QString caption;
+    QString text;  // shown above the fields, may be empty
+    std::vector<FormField> fields;
+};
+using FormAnswer = std::map<QString, SecretText>;
+std::optional<FormAnswer> askForm(const FormRequest& request);
+
 // The printer page set-up dialog.
 void pageSetup();
 
@@ -79,6 +101,10 @@ bool testMode();
 void queueFileAnswer(std::optional<QString> path);
 void queuePassphraseAnswer(bool accepted, const QString& text);
 void queueNumberAnswer(std::optional<long long> number);
+void queueQuestionAnswer(bool yes);
+void queueFormAnswer(std::optional<std::map<QString, QString>> answer);
+std::vector<FormRequest> formRequests();  // every form asked for, in order
+std::vector<QString> questionsAsked();    // their texts
 std::vector<ShownMessage> shownMessages();
 std::vector<FileRequest> fileRequests();
 int passphraseRequests();

@@ -2,6 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QTextBrowser>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -264,4 +271,109 @@ TEST_F(KeyListFake, UserIdsWhoseCertifiersAreAllOutsideHaveNoChildren)
     EXPECT_EQ(model.rowCount(model.index(0, 0, model.index(0, 0))), 0);
     EXPECT_EQ(liveObjects(), 2);  // iterator and list were freed
     EXPECT_EQ(problems(), "");
+}
+
+namespace {
+
+bool hasMessage(const QString& part)
+{
+    for (const auto& m : Prompts::shownMessages())
+        if (m.text.contains(part))
+            return true;
+    return false;
+}
+
+int childrenOf(KeyTreeModel* m, const QString& nameStart)
+{
+    const QModelIndex key = topRow(m, nameStart);
+    return key.isValid() ? m->rowCount(m->index(0, 0, key)) : -1;  // under the key's first user ID
+}
+
+}  // namespace
+
+TEST_F(KeyList, KeyActionsThroughThePromptSeamAndOtherWindowsFollow)
+{
+    writeWholeFile(dir.file("pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
+    writeWholeFile(dir.file("sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
+    session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    frame->findChild<QAction*>("actionEncodePGP")->trigger();
+    ASSERT_TRUE(waitFor([&] { return frame->mdiArea()->subWindowList().size() == 2; }));
+    auto* recipients = frame->mdiArea()->subWindowList().back()->widget()->findChild<QComboBox*>("recipient");
+    KeyTreeModel* m = w->model();
+    auto act = [&](const char* name) {
+        w->findChild<QAction*>(name)->trigger();
+        return waitFor([&] { return !w->busy(); });
+    };
+    auto select = [&](const QString& name) { w->tree()->setCurrentIndex(topRow(m, name)); };
+
+    // Generate: the passphrases must agree; the new key reaches both windows.
+    std::map<QString, QString> nina {{"name", "Nina"}, {"email", "nina@example.org"}, {"algorithm", "Ed25519"},
+                                     {"expiry", "in 1 year"}, {"passphrase", "nina"}, {"repeat", "typo"}};
+    Prompts::queueFormAnswer(nina);
+    nina["repeat"] = "nina";
+    Prompts::queueFormAnswer(nina);
+    ASSERT_TRUE(act("generate"));
+    EXPECT_TRUE(hasMessage("The two passphrases differ."));
+    ASSERT_TRUE(waitFor([&] { return topRow(m, "Nina").isValid(); }));
+    ASSERT_TRUE(waitFor([&] { return recipients->findText("Nina <nina@example.org>") >= 0; }));
+
+    // Details: the fingerprint in fours and the encryption subkey.
+    select("Nina");
+    ASSERT_TRUE(waitFor([&] { return w->detailsPane()->toPlainText().contains("encrypt"); }));
+    EXPECT_TRUE(QRegularExpression("([0-9A-F]{4} ){9}[0-9A-F]{4}").match(w->detailsPane()->toPlainText()).hasMatch());
+
+    // Carol's key goes to the clipboard, is deleted (one question), and
+    // comes back by a paste.
+    select("Carol");
+    ASSERT_TRUE(act("copyPublicKey"));
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("-----BEGIN PGP PUBLIC KEY BLOCK-----"));
+    Prompts::queueQuestionAnswer(true);
+    select("Carol");
+    ASSERT_TRUE(act("delete"));
+    ASSERT_TRUE(waitFor([&] { return !topRow(m, "Carol").isValid(); }));
+    EXPECT_EQ(Prompts::questionsAsked().size(), 1u);
+    w->paste();
+    ASSERT_TRUE(waitFor([&] { return topRow(m, "Carol").isValid(); }));
+    EXPECT_TRUE(hasMessage("imported: 1 new, 0 updated, 0 unchanged"));
+
+    // Alice certifies Carol: a certification joins Carol's user ID.
+    const int before = childrenOf(m, "Carol");
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"certifier", "Alice"}, {"passphrase", "alice"}});
+    select("Carol");
+    ASSERT_TRUE(act("certify"));
+    ASSERT_TRUE(waitFor([&] { return childrenOf(m, "Carol") == before + 1; }));
+
+    // A key pair is deleted only after two yeses; a new passphrase, then
+    // revocation with it.
+    Prompts::queueQuestionAnswer(true);
+    Prompts::queueQuestionAnswer(false);
+    select("Nina");
+    ASSERT_TRUE(act("delete"));
+    EXPECT_EQ(Prompts::questionsAsked().size(), 3u);
+    EXPECT_TRUE(Prompts::questionsAsked().back().contains("Nina"));
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"old", "nina"}, {"passphrase", "new"}, {"repeat", "new"}});
+    select("Nina");
+    ASSERT_TRUE(act("changePassphrase"));
+    Prompts::queueQuestionAnswer(true);
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"passphrase", "new"}});
+    select("Nina");
+    ASSERT_TRUE(act("revoke"));
+    ASSERT_TRUE(waitFor([&] {
+        const QModelIndex n = topRow(m, "Nina");
+        return n.isValid() && rowAt(m, n).description.startsWith("Revoked");
+    }));
+
+    // A dropped key file is imported; garbage by the Import dialog is refused.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(fixtureRing("olga-public.asc")))});
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject*>(w)->event(&drop);  // as the window gets it from a drag
+    ASSERT_TRUE(waitFor([&] { return topRow(m, "Olga").isValid(); }));
+    writeWholeFile(dir.file("junk.asc"), "no key here\n");
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("junk.asc")));
+    ASSERT_TRUE(act("import"));
+    EXPECT_TRUE(waitFor([&] { return hasMessage("No OpenPGP key could be read from"); }));
+    EXPECT_EQ(Prompts::unansweredPrompts(), 0);
 }

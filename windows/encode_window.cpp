@@ -18,6 +18,7 @@
 #include "app/dialog_units.h"
 #include "core/file_io.h"
 #include "app/main_frame.h"
+#include "core/key_ring_events.h"
 #include "core/path_text.h"
 #include "app/prompts.h"
 #include "core/shared_passphrase.h"
@@ -73,9 +74,36 @@ EncodeWindow::EncodeWindow(QWidget* parent) : BufferWindow("PGPENCODEDIALOG", "P
     signer_->lineEdit()->installEventFilter(this);
     passphrase_->installEventFilter(this);
     recipient_->lineEdit()->installEventFilter(this);
+    // New, deleted or changed keys: the lists are read again (after the
+    // job under way, if there is one).
+    connect(&KeyRingEvents::instance(), &KeyRingEvents::keysChanged, this, [this] {
+        listsStale_ = true;
+        if (!busy())
+            refreshLists();
+    });
+    connect(jobs(), &JobRunner::busyChanged, this, [this](bool running) {
+        if (!running && listsStale_)
+            QMetaObject::invokeMethod(this, &EncodeWindow::refreshLists, Qt::QueuedConnection);
+    });
 }
 
 EncodeWindow::~EncodeWindow() = default;
+
+void EncodeWindow::refreshLists()
+{
+    if (busy())
+        return;
+    listsStale_ = false;
+    auto lists = std::make_shared<KeyChoiceList>();
+    jobs()->start([lists] { *lists = fillKeyChoices(); },
+                  [this, lists] {
+                      // What the user typed or chose stays.
+                      const QString signer = signer_->currentText(), recipient = recipient_->currentText();
+                      showLists(*lists);
+                      signer_->setCurrentText(signer);
+                      recipient_->setCurrentText(recipient);
+                  });
+}
 
 QWidget* EncodeWindow::makeOptionsTab()
 {

@@ -35,8 +35,10 @@ private:
     WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const override;
     QWidget* makeOptionsTab();
     void showLists(const KeyChoiceList& lists);
+    void refreshLists();
 
     int lastResult_ = 0;
+    bool listsStale_ = false;  // the keys changed while a job ran
     // The event handler's user value during encoding. A whole report, not a
     // single word: an event the SDK sends while encoding is written here.
     sdk::PGPData eventReport_;

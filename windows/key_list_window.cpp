@@ -4,6 +4,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QToolButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTreeView>
@@ -13,6 +17,8 @@
 
 #include "app/dialog_units.h"
 #include "app/main_frame.h"
+#include "core/key_ring_events.h"
+#include "sdk/key_details.h"
 #include "sdk/sdk_session.h"
 
 KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
@@ -48,15 +54,51 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
     tabs->addTab(tree_, "Public Ring");
+    detailsJobs_ = new JobRunner(this);
+    details_ = new QTextBrowser;
+    details_->setObjectName("keyDetails");
+    auto* split = new QSplitter(Qt::Vertical);
+    split->addWidget(tabs);
+    split->addWidget(details_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(closeButton);
     buttons->addWidget(refreshButton_);
     buttons->addStretch();
+    auto* actionRow = new QHBoxLayout;
+    buildActions();
+    for (QAction* action : keyActions_) {
+        auto* button = new QToolButton;
+        button->setDefaultAction(action);
+        button->setObjectName(action->objectName() + "Button");
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        actionRow->addWidget(button);
+    }
+    actionRow->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
+    layout->addLayout(actionRow);
     layout->addWidget(busyIndicator());
-    layout->addWidget(tabs, 1);
+    layout->addWidget(split, 1);
+    setAcceptDrops(true);
+    tree_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    tree_->addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
+    auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
+    pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, &KeyListWindow::showDetails);
+    // Another window's change (or this one's): the list is read again, after
+    // the job under way if there is one.
+    connect(&KeyRingEvents::instance(), &KeyRingEvents::keysChanged, this, [this] {
+        stale_ = true;
+        if (!busy())
+            refresh();
+    });
+    connect(jobs(), &JobRunner::busyChanged, this, [this](bool running) {
+        if (!running && (stale_ || !pending_.empty()))
+            QMetaObject::invokeMethod(this, &KeyListWindow::startNext, Qt::QueuedConnection);
+    });
 
     connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     connect(refreshButton_, &QPushButton::clicked, this, &KeyListWindow::refresh);
@@ -83,20 +125,42 @@ void KeyListWindow::open(MainFrame& frame)
         [window, rows] { window->model_->setRows(std::move(*rows)); });
 }
 
+void KeyListWindow::startNext()
+{
+    if (busy())
+        return;
+    if (pending_.empty()) {
+        if (stale_)
+            refresh();
+        return;
+    }
+    auto [job, done] = std::move(pending_.front());
+    pending_.pop_front();
+    jobs()->start(std::move(job), std::move(done));
+}
+
 void KeyListWindow::setControlsEnabled(bool enabled)
 {
     refreshButton_->setEnabled(enabled);
     tree_->setEnabled(enabled);
+    for (QAction* action : keyActions_)
+        action->setEnabled(enabled);
 }
 
 void KeyListWindow::refresh()
 {
-    if (busy())
+    if (busy()) {
+        stale_ = true;  // read once the job under way has ended
         return;
+    }
+    stale_ = false;
     auto rows = std::make_shared<KeyTreeList>();
     const std::int32_t order = ordering_;
     jobs()->start([rows, order] { *rows = fillKeyTree(order); },
-                  [this, rows] { model_->setRows(std::move(*rows)); });
+                  [this, rows] {
+                      model_->setRows(std::move(*rows));
+                      details_->clear();
+                  });
 }
 
 void KeyListWindow::resortByColumn(int column)
@@ -105,4 +169,46 @@ void KeyListWindow::resortByColumn(int column)
     if (order > 0)
         ordering_ = order;
     refresh();
+}
+
+namespace {
+
+QString detailsHtml(const sdk::KeyDetails& d)
+{
+    QString html = "<b>" + QString::fromStdString(d.userId).toHtmlEscaped() + "</b><br>Fingerprint: <tt>" +
+                   QString::fromStdString(sdk::groupedFingerprint(d.fingerprint)) + "</tt>";
+    html += "<table cellspacing=6><tr><th align=left>Key</th><th align=left>Use</th><th align=left>Algorithm</th>"
+            "<th align=left>Size</th><th align=left>Created</th><th align=left>Expires</th><th></th></tr>";
+    for (std::size_t i = 0; i < d.parts.size(); ++i) {
+        const sdk::KeyPart& p = d.parts[i];
+        const QString state = p.revoked ? "revoked" : p.expired ? "expired" : QString();
+        html += QString("<tr><td>%1 <tt>%2</tt></td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td><td>%8</td></tr>")
+                    .arg(i ? "Subkey" : "Primary", QString::fromStdString(p.keyId), QString::fromStdString(p.use),
+                         QString::fromStdString(p.algorithm), p.bits ? QString::number(p.bits) : QString(),
+                         QString::fromStdString(creationDateText(p.created)),
+                         p.expires ? QString::fromStdString(creationDateText(p.expires)) : QString("never"), state);
+    }
+    return html + "</table>";
+}
+
+}  // namespace
+
+void KeyListWindow::showDetails()
+{
+    const KeyTreeRow* key = model_->keyRowOf(tree_->currentIndex());
+    if (!key || detailsJobs_->busy())
+        return;
+    const std::string id = key->KeyIDText;
+    auto details = std::make_shared<std::optional<sdk::KeyDetails>>();
+    detailsJobs_->start([id, details] { *details = sdk::keyDetails(id); },
+                        [this, id, details] {
+                            if (*details)
+                                details_->setHtml(detailsHtml(**details));
+                            else
+                                details_->clear();
+                            // The selection moved on meanwhile: its key is shown next.
+                            const KeyTreeRow* now = model_->keyRowOf(tree_->currentIndex());
+                            if (now && now->KeyIDText != id)
+                                showDetails();
+                        });
 }

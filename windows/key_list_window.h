@@ -2,10 +2,19 @@
 #include "windows/child_window.h"
 #include "windows/key_tree_model.h"
 
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
 class QPushButton;
+class QTextBrowser;
 class QTreeView;
 
-// The key list: the key rings as a tree of keys, user IDs and certifications.
+// The key list: the key rings as a tree of keys, user IDs and certifications,
+// with the key management actions and a pane of details for the selected key.
 class KeyListWindow : public ChildWindow {
     Q_OBJECT
 public:
@@ -15,18 +24,52 @@ public:
 
     KeyTreeModel* model() const { return model_; }
     QTreeView* tree() const { return tree_; }
+    QTextBrowser* detailsPane() const { return details_; }
     std::int32_t ordering() const { return ordering_; }
 
     void refresh();
     // A double click in a column: re-sort by it and refill.
     void resortByColumn(int column);
 
+    // The key actions (also as buttons and in the context menu).
+    void generateKey();
+    void importKeys();
+    void exportKey();
+    void deleteKey();
+    void changePassphrase();
+    void certifyKey();
+    void revokeKey();
+    void copyPublicKey();
+    // Imports armoured key text (a paste), or key files (a drop).
+    void importText(const std::string& text);
+    void importFiles(const std::vector<std::string>& paths);
+
+public slots:
+    void paste();
+
 protected:
     void setControlsEnabled(bool enabled) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    QAction* addKeyAction(const QString& text, const char* name, void (KeyListWindow::*run)());
+    void buildActions();
+    // The selected key's row; told and null when none is selected.
+    const KeyTreeRow* selectedKey(const QString& caption);
+    void showDetails();
+    void runKeyJob(std::function<void()> job, std::function<void()> done = {});
+    // After a job: the next action asked for, else a refresh the keys need.
+    void startNext();
+
     KeyTreeModel* model_;
     QTreeView* tree_;
+    QTextBrowser* details_;
     QPushButton* refreshButton_;
+    JobRunner* detailsJobs_;  // the details pane's reads never hold up an action
+    std::vector<QAction*> keyActions_;
     std::int32_t ordering_ = kPGPUserIDOrdering;
+    bool stale_ = false;  // the keys changed while a job ran
+    // Actions asked for while a job ran, started in turn after it.
+    std::deque<std::pair<std::function<void()>, std::function<void()>>> pending_;
 };

@@ -118,6 +118,16 @@ QModelIndex KeyTreeModel::parent(const QModelIndex& child) const
     return createIndex(nodes_[static_cast<std::size_t>(n.parent)].position, 0, static_cast<quintptr>(n.parent));
 }
 
+const KeyTreeRow* KeyTreeModel::keyRowOf(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    std::size_t node = index.internalId();
+    while (nodes_[node].parent > 0)
+        node = static_cast<std::size_t>(nodes_[node].parent);
+    return &rows_[static_cast<std::size_t>(nodes_[node].row)];
+}
+
 int KeyTreeModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() && parent.column() != 0)

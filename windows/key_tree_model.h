@@ -16,6 +16,9 @@ public:
     // Replaces every row (the list is rebuilt whole on each fill).
     void setRows(KeyTreeList rows);
     const KeyTreeList& rows() const { return rows_; }
+    // The row of the key an index belongs to (the key itself, or the key
+    // above a user ID or certification); null for none.
+    const KeyTreeRow* keyRowOf(const QModelIndex& index) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;

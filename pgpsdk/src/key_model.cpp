@@ -138,6 +138,36 @@ void buildUserIds(Key& key)
     }
 }
 
+KeyUsage usageOf(rnp_key_handle_t handle)
+{
+    KeyUsage u;
+    rnp_key_allows_usage(handle, "sign", &u.sign);
+    rnp_key_allows_usage(handle, "encrypt", &u.encrypt);
+    rnp_key_allows_usage(handle, "certify", &u.certify);
+    return u;
+}
+
+std::unique_ptr<SubKey> buildSubKey(const CoreRef& core, rnp_key_handle_t handle)
+{
+    auto sub = std::make_unique<SubKey>();
+    sub->core = core;
+    sub->keyIdHex = upperHex(rnpText(rnp_key_get_keyid, handle));
+    sub->algorithm = algorithmId(rnpText(rnp_key_get_alg, handle));
+    std::uint32_t value = 0;
+    rnp_key_get_bits(handle, &value);
+    sub->bits = static_cast<int>(value);
+    rnp_key_get_creation(handle, &value);
+    sub->creation = value;
+    std::uint32_t expiry = 0;
+    rnp_key_get_expiration(handle, &expiry);
+    sub->expiration = expiry ? sub->creation + expiry : 0;
+    rnp_key_have_secret(handle, &sub->secret);
+    rnp_key_is_revoked(handle, &sub->revoked);
+    rnp_key_is_expired(handle, &sub->expired);
+    sub->usage = usageOf(handle);
+    return sub;
+}
+
 bool hasUnverifiedRevocation(Key& key)
 {
     size_t count = 0;
@@ -180,12 +210,14 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
         if (rnp_key_get_subkey_at(handle, i, &raw) != RNP_SUCCESS)
             continue;
         KeyHandle sub(raw);
-        key->subkeyIds.push_back(upperHex(rnpText(rnp_key_get_keyid, sub.get())));
+        key->subkeys.push_back(buildSubKey(core, sub.get()));
+        key->subkeyIds.push_back(key->subkeys.back()->keyIdHex);
     }
     char* uid = nullptr;
     if (rnp_key_get_primary_uid(handle, &uid) == RNP_SUCCESS)
         key->primaryUserId = takeRnpString(uid);
     key->algorithm = algorithmId(rnpText(rnp_key_get_alg, handle));
+    key->usage = usageOf(handle);
     std::uint32_t bits = 0;
     rnp_key_get_bits(handle, &bits);
     key->bits = static_cast<int>(bits);

@@ -344,6 +344,7 @@ PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef* outKey)
         it->nextUserId = 0;
         it->currentUserId = nullptr;
         it->nextSig = 0;
+        it->nextSubKey = 0;
         *outKey = reinterpret_cast<PGPKeyRef>(it->current);
         return kPGPError_NoErr;
     });
@@ -377,6 +378,20 @@ PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef* outSig)
         if (!it->currentUserId || it->nextSig >= it->currentUserId->sigs.size())
             return kPGPError_EndOfIteration;
         *outSig = reinterpret_cast<PGPSigRef>(it->currentUserId->sigs[it->nextSig++].get());
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPKeyIterNextSubKey(PGPKeyIterRef iter, PGPSubKeyRef* outSubKey)
+{
+    return guarded([&]() -> PGPError {
+        auto* it = as<KeyIter>(iter, Tag::KeyIter);
+        if (!it || !outSubKey)
+            return kPGPError_BadParams;
+        *outSubKey = nullptr;
+        if (!it->current || it->nextSubKey >= it->current->subkeys.size())
+            return kPGPError_EndOfIteration;
+        *outSubKey = reinterpret_cast<PGPSubKeyRef>(it->current->subkeys[it->nextSubKey++].get());
         return kPGPError_NoErr;
     });
 }

@@ -30,6 +30,7 @@ enum class Tag : std::uint32_t {
     UserID = 0x55494420,
     Sig = 0x53494720,
     Filter = 0x46494c54,
+    SubKey = 0x53554b59,
     OptionList = 0x4f50544c,
     Dead = 0xdeaddead,
 };
@@ -102,6 +103,26 @@ struct UserID : Tagged {
     void evaluate();
 };
 
+// What a key or subkey may be used for (its key flags).
+struct KeyUsage {
+    bool sign = false, encrypt = false, certify = false;
+};
+
+// A subkey as the key's object was made: read-only facts.
+struct SubKey : Tagged {
+    SubKey() : Tagged(Tag::SubKey) {}
+    CoreRef core;
+    std::string keyIdHex;
+    int algorithm = 0;
+    int bits = 0;
+    PGPTime creation = 0;
+    PGPTime expiration = 0;
+    bool secret = false;
+    bool revoked = false;
+    bool expired = false;
+    KeyUsage usage;
+};
+
 struct Key : Tagged, std::enable_shared_from_this<Key> {
     Key() : Tagged(Tag::Key) {}
     ~Key();
@@ -114,6 +135,8 @@ struct Key : Tagged, std::enable_shared_from_this<Key> {
     std::uint8_t keyId[8] = {};
     std::string keyIdHex;
     std::vector<std::string> subkeyIds;  // hex key IDs of the subkeys
+    std::vector<std::unique_ptr<SubKey>> subkeys;
+    KeyUsage usage;
     std::string primaryUserId;
     int algorithm = 0;
     int bits = 0;
@@ -200,6 +223,7 @@ struct KeyIter : Tagged {
     std::size_t nextUserId = 0;
     UserID* currentUserId = nullptr;
     std::size_t nextSig = 0;
+    std::size_t nextSubKey = 0;
 };
 
 struct Filter : Tagged {

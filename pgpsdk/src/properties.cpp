@@ -26,9 +26,65 @@ PGPError copyText(const std::string& text, PGPSize size, char* buffer, PGPSize* 
     return kPGPError_NoErr;
 }
 
+// Runs read on a subkey under its context's lock.
+template <typename Read> PGPError readSubKey(PGPSubKeyRef ref, void* value, Read read)
+{
+    return guarded([&]() -> PGPError {
+        auto* sub = as<SubKey>(ref, Tag::SubKey);
+        if (!sub || !value)
+            return kPGPError_BadParams;
+        std::lock_guard lock(sub->core->mutex);
+        return read(*sub);
+    });
+}
+
 }  // namespace
 
 extern "C" {
+
+PGPError PGPGetSubKeyNumber(PGPSubKeyRef subKey, PGPInt32 property, PGPInt32* value)
+{
+    return readSubKey(subKey, value, [&](const SubKey& s) {
+        if (property != kPGPKeyPropAlgID && property != kPGPKeyPropBits)
+            return kPGPError_BadParams;
+        *value = property == kPGPKeyPropAlgID ? s.algorithm : s.bits;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetSubKeyTime(PGPSubKeyRef subKey, PGPInt32 property, PGPTime* value)
+{
+    return readSubKey(subKey, value, [&](const SubKey& s) {
+        if (property != kPGPKeyPropCreation && property != kPGPKeyPropExpiration)
+            return kPGPError_BadParams;
+        *value = property == kPGPKeyPropCreation ? s.creation : s.expiration;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetSubKeyBoolean(PGPSubKeyRef subKey, PGPInt32 property, PGPBoolean* value)
+{
+    return readSubKey(subKey, value, [&](const SubKey& s) {
+        switch (property) {
+        case kPGPKeyPropIsSecret: *value = s.secret; break;
+        case kPGPKeyPropIsRevoked: *value = s.revoked; break;
+        case kPGPKeyPropIsExpired: *value = s.expired; break;
+        case kPGPKeyPropCanSign: *value = s.usage.sign; break;
+        case kPGPKeyPropCanEncrypt: *value = s.usage.encrypt; break;
+        case kPGPKeyPropCanCertify: *value = s.usage.certify; break;
+        default: return kPGPError_BadParams;
+        }
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError PGPGetKeyIDFromSubKey(PGPSubKeyRef subKey, PGPKeyID* keyID)
+{
+    return readSubKey(subKey, keyID, [&](const SubKey& s) {
+        keyIdFromHex(s.keyIdHex, *keyID);
+        return kPGPError_NoErr;
+    });
+}
 
 PGPError PGPGetKeyBoolean(PGPKeyRef keyRef, PGPInt32 property, PGPBoolean* value)
 {
@@ -44,7 +100,10 @@ PGPError PGPGetKeyBoolean(PGPKeyRef keyRef, PGPInt32 property, PGPBoolean* value
         case kPGPKeyPropIsDisabled: *value = 0; break;
         case kPGPKeyPropIsNotCorrupt: *value = 1; break;
         case kPGPKeyPropIsExpired: *value = key->expired; break;
-        case kPGPKeyPropNeedsCommit: *value = 0; break;
+        case kPGPKeyPropNeedsCommit: *value = key->store && key->store->dirty; break;
+        case kPGPKeyPropCanSign: *value = key->usage.sign; break;
+        case kPGPKeyPropCanEncrypt: *value = key->usage.encrypt; break;
+        case kPGPKeyPropCanCertify: *value = key->usage.certify; break;
         case kPGPKeyPropHasUnverifiedRevocation: *value = key->unverifiedRevocation; break;
         default: return kPGPError_BadParams;
         }

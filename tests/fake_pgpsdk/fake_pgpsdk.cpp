@@ -511,6 +511,11 @@ FAKE_KEY_CHANGE(PGPCommitKeyRingChanges, PGPKeySetRef)
 FAKE_KEY_CHANGE(PGPNewSingletonKeySet, PGPKeyRef, PGPKeySetRef*)
 FAKE_KEY_CHANGE(PGPRevertKeyRingChanges, PGPKeySetRef)
 PGPBoolean PGPKeySetNeedsCommit(PGPKeySetRef) { return 0; }
+FAKE_KEY_CHANGE(PGPKeyIterNextSubKey, PGPKeyIterRef, PGPSubKeyRef*)
+FAKE_KEY_CHANGE(PGPGetSubKeyNumber, PGPSubKeyRef, PGPInt32, PGPInt32*)
+FAKE_KEY_CHANGE(PGPGetSubKeyTime, PGPSubKeyRef, PGPInt32, PGPTime*)
+FAKE_KEY_CHANGE(PGPGetSubKeyBoolean, PGPSubKeyRef, PGPInt32, PGPBoolean*)
+FAKE_KEY_CHANGE(PGPGetKeyIDFromSubKey, PGPSubKeyRef, PGPKeyID*)
 PGPError PGPFreeData(void* data)
 {
     enter("PGPFreeData");

@@ -47,6 +47,7 @@ typedef struct PGPKeyIter *PGPKeyIterRef;
 typedef struct PGPKey *PGPKeyRef;
 typedef struct PGPUserID *PGPUserIDRef;
 typedef struct PGPSig *PGPSigRef;
+typedef struct PGPSubKey *PGPSubKeyRef;
 typedef struct PGPFilter *PGPFilterRef;
 typedef struct PGPOptionList *PGPOptionListRef;
 typedef struct PGPJob *PGPJobRef;
@@ -123,7 +124,10 @@ enum {
     kPGPKeyPropIsExpired = 45,
     kPGPKeyPropNeedsCommit = 46,
     kPGPKeyPropHasUnverifiedRevocation = 47,
-    kPGPKeyPropValidity = 48      /* number: a PGPValidity */
+    kPGPKeyPropValidity = 48,     /* number: a PGPValidity */
+    kPGPKeyPropCanSign = 60,      /* booleans: what the key flags allow */
+    kPGPKeyPropCanEncrypt = 61,
+    kPGPKeyPropCanCertify = 62
 };
 
 /* OpenPGP public-key algorithm IDs returned for kPGPKeyPropAlgID */
@@ -277,6 +281,16 @@ PGPSDK_API PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef *outKey);
 PGPSDK_API PGPError PGPKeyIterNextUserID(PGPKeyIterRef iter, PGPUserIDRef *outUserID);
 /* Certifications on the current user ID; null and kPGPError_EndOfIteration at the end. */
 PGPSDK_API PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef *outSig);
+/* The current key's subkeys in turn (kPGPError_EndOfIteration after the
+ * last). A subkey answers the key properties kPGPKeyPropAlgID, _Bits
+ * (PGPGetSubKeyNumber), _Creation, _Expiration (PGPGetSubKeyTime),
+ * _IsSecret, _IsRevoked, _IsExpired, _CanSign, _CanEncrypt, _CanCertify
+ * (PGPGetSubKeyBoolean); it belongs to its key. */
+PGPSDK_API PGPError PGPKeyIterNextSubKey(PGPKeyIterRef iter, PGPSubKeyRef *outSubKey);
+PGPSDK_API PGPError PGPGetSubKeyNumber(PGPSubKeyRef subKey, PGPInt32 property, PGPInt32 *value);
+PGPSDK_API PGPError PGPGetSubKeyTime(PGPSubKeyRef subKey, PGPInt32 property, PGPTime *value);
+PGPSDK_API PGPError PGPGetSubKeyBoolean(PGPSubKeyRef subKey, PGPInt32 property, PGPBoolean *value);
+PGPSDK_API PGPError PGPGetKeyIDFromSubKey(PGPSubKeyRef subKey, PGPKeyID *keyID);
 
 /* ---- properties ---- */
 PGPSDK_API PGPError PGPGetKeyBoolean(PGPKeyRef key, PGPInt32 property, PGPBoolean *value);

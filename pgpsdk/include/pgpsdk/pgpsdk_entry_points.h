@@ -81,7 +81,7 @@
     UNAVAILABLE(PGPGetKeyEntropyNeeded) \
     REAL(PGPGetKeyIDFromKey) \
     UNAVAILABLE(PGPGetKeyIDFromString) \
-    UNAVAILABLE(PGPGetKeyIDFromSubKey) \
+    REAL(PGPGetKeyIDFromSubKey) \
     UNAVAILABLE(PGPGetKeyIDOfCertifier) \
     REAL(PGPGetKeyIDString) \
     UNAVAILABLE(PGPGetKeyIterContext) \
@@ -105,11 +105,11 @@
     UNAVAILABLE(PGPGetSigTime) \
     UNAVAILABLE(PGPGetSigUserVal) \
     UNAVAILABLE(PGPGetStdTimeFromPGPTime) \
-    UNAVAILABLE(PGPGetSubKeyBoolean) \
+    REAL(PGPGetSubKeyBoolean) \
     UNAVAILABLE(PGPGetSubKeyContext) \
-    UNAVAILABLE(PGPGetSubKeyNumber) \
+    REAL(PGPGetSubKeyNumber) \
     UNAVAILABLE(PGPGetSubKeyPropertyBuffer) \
-    UNAVAILABLE(PGPGetSubKeyTime) \
+    REAL(PGPGetSubKeyTime) \
     UNAVAILABLE(PGPGetSubKeyUserVal) \
     UNAVAILABLE(PGPGetSymmetricCipherSizes) \
     UNAVAILABLE(PGPGetTime) \
@@ -139,7 +139,7 @@
     UNAVAILABLE(PGPKeyIterKey) \
     UNAVAILABLE(PGPKeyIterMove) \
     REAL(PGPKeyIterNext) \
-    UNAVAILABLE(PGPKeyIterNextSubKey) \
+    REAL(PGPKeyIterNextSubKey) \
     REAL(PGPKeyIterNextUIDSig) \
     REAL(PGPKeyIterNextUserID) \
     UNAVAILABLE(PGPKeyIterPrev) \

@@ -1,0 +1,322 @@
+// The key list's key management actions. Each asks what it needs through
+// the prompt seam on the GUI thread, then does its SDK work on the window's
+// worker; the binding tells of failures, and the change reaches every
+// window that lists keys.
+#include <QAction>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTextBrowser>
+#include <QRegularExpression>
+#include <QTreeView>
+
+#include <cstdlib>
+
+#include <memory>
+
+#include "app/prompts.h"
+#include "sdk/key_changes.h"
+#include "sdk/key_commands.h"
+#include "windows/key_list_window.h"
+
+namespace {
+
+using Field = Prompts::FormField;
+
+QString keyName(const KeyTreeRow& key)
+{
+    return QString::fromStdString(key.Name) + " (" + QString::fromStdString(key.KeyIDText) + ")";
+}
+
+std::string text(const Prompts::FormAnswer& answer, const QString& name)
+{
+    auto it = answer.find(name);
+    return it == answer.end() ? std::string() : it->second.str();
+}
+
+// Asks for a new passphrase twice until both agree; an empty one only
+// when the user confirms it. Nothing when cancelled.
+std::optional<Prompts::FormAnswer> askWithNewPassphrase(Prompts::FormRequest request, const QString& caption)
+{
+    request.fields.push_back({"passphrase", "New passphrase :", Field::Kind::Masked, {}, {}});
+    request.fields.push_back({"repeat", "Repeat it :", Field::Kind::Masked, {}, {}});
+    while (auto answer = Prompts::askForm(request)) {
+        if ((*answer)["passphrase"].str() != (*answer)["repeat"].str()) {
+            Prompts::message(caption, "The two passphrases differ.|Please type them again.", Prompts::Icon::Exclamation);
+            continue;
+        }
+        if ((*answer)["passphrase"].empty() &&
+            !Prompts::question(caption, "The secret key would not be protected by a passphrase: anyone who gets a "
+                                        "copy of the key ring could use it.|Go on without a passphrase?"))
+            continue;
+        return answer;
+    }
+    return std::nullopt;
+}
+
+std::optional<SecretText> askPassphraseOf(const QString& caption, const KeyTreeRow& key)
+{
+    Prompts::FormRequest request {caption, "The passphrase of " + keyName(key) + ":", {}};
+    request.fields.push_back({"passphrase", "Passphrase :", Field::Kind::Masked, {}, {}});
+    auto answer = Prompts::askForm(request);
+    if (!answer)
+        return std::nullopt;
+    return (*answer)["passphrase"];
+}
+
+void tellImport(const sdk::ImportCounts& c)
+{
+    Prompts::message("Import",
+                     QString("imported: %1 new, %2 updated, %3 unchanged").arg(c.added).arg(c.updated).arg(c.unchanged),
+                     Prompts::Icon::Information);
+}
+
+}  // namespace
+
+QAction* KeyListWindow::addKeyAction(const QString& label, const char* name, void (KeyListWindow::*run)())
+{
+    auto* action = new QAction(label, this);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
+    keyActions_.push_back(action);
+    return action;
+}
+
+void KeyListWindow::buildActions()
+{
+    addKeyAction("Generate…", "generate", &KeyListWindow::generateKey);
+    addKeyAction("Import…", "import", &KeyListWindow::importKeys);
+    addKeyAction("Export…", "export", &KeyListWindow::exportKey);
+    addKeyAction("Delete", "delete", &KeyListWindow::deleteKey);
+    addKeyAction("Change passphrase…", "changePassphrase", &KeyListWindow::changePassphrase);
+    addKeyAction("Certify…", "certify", &KeyListWindow::certifyKey);
+    addKeyAction("Revoke…", "revoke", &KeyListWindow::revokeKey);
+    addKeyAction("Copy public key", "copyPublicKey", &KeyListWindow::copyPublicKey);
+}
+
+const KeyTreeRow* KeyListWindow::selectedKey(const QString& caption)
+{
+    const KeyTreeRow* row = model_->keyRowOf(tree_->currentIndex());
+    if (!row)
+        Prompts::message(caption, "Select a key in the list first.", Prompts::Icon::Information);
+    return row;
+}
+
+void KeyListWindow::runKeyJob(std::function<void()> job, std::function<void()> done)
+{
+    if (!done)
+        done = [] {};
+    if (busy())
+        pending_.emplace_back(std::move(job), std::move(done));  // after the job under way
+    else
+        jobs()->start(std::move(job), std::move(done));
+}
+
+void KeyListWindow::generateKey()
+{
+    const QString caption = "Generate";
+    Prompts::FormRequest request {caption, "A key pair for signing, with a subkey for encryption.", {}};
+    request.fields = {{"name", "Name :", Field::Kind::Text, {}, {}},
+                      {"email", "E-mail :", Field::Kind::Text, {}, {}},
+                      {"algorithm", "Algorithm :", Field::Kind::Choice, {"Ed25519", "RSA 3072", "RSA 4096"}, {}},
+                      {"expiry", "Expires :", Field::Kind::Choice, {"in 3 years", "in 1 year", "in 2 years", "in 5 years", "never"}, {}}};
+    std::optional<Prompts::FormAnswer> answer;
+    while ((answer = askWithNewPassphrase(request, caption)) && text(*answer, "name").empty())
+        Prompts::message(caption, "The key needs a name.", Prompts::Icon::Exclamation);
+    if (!answer)
+        return;
+    auto key = std::make_shared<sdk::NewKey>();
+    key->name = text(*answer, "name");
+    key->email = text(*answer, "email");
+    const std::string algorithm = text(*answer, "algorithm");
+    key->algorithm = algorithm == "RSA 3072"   ? sdk::KeyAlgorithm::Rsa3072
+                     : algorithm == "RSA 4096" ? sdk::KeyAlgorithm::Rsa4096
+                                               : sdk::KeyAlgorithm::Ed25519;
+    const std::string expiry = text(*answer, "expiry");
+    key->expiryDays = expiry == "never" ? 0 : 365 * static_cast<std::uint32_t>(std::max(1, std::atoi(expiry.c_str() + 3)));
+    key->passphrase = (*answer)["passphrase"];
+    runKeyJob([key] { sdk::generateKey(*key); });
+}
+
+void KeyListWindow::importKeys()
+{
+    const auto path = Prompts::chooseFile({"Import keys", {}, {}, {"Key files (*.asc *.gpg *.pgp *.key)", "All files (*)"},
+                                           Prompts::FileMode::Open});
+    if (path)
+        importFiles({path->toStdString()});
+}
+
+void KeyListWindow::importFiles(const std::vector<std::string>& paths)
+{
+    auto total = std::make_shared<std::optional<sdk::ImportCounts>>();
+    runKeyJob(
+        [paths, total] {
+            for (const std::string& path : paths) {
+                if (auto counts = sdk::importKeyFile(path)) {
+                    sdk::ImportCounts sum = total->value_or(sdk::ImportCounts {});
+                    sum.added += counts->added, sum.updated += counts->updated, sum.unchanged += counts->unchanged;
+                    *total = sum;
+                }
+            }
+        },
+        [total] {
+            if (*total)
+                tellImport(**total);
+        });
+}
+
+void KeyListWindow::importText(const std::string& text)
+{
+    auto counts = std::make_shared<std::optional<sdk::ImportCounts>>();
+    runKeyJob([text, counts] { *counts = sdk::importKeyText(text); },
+              [counts] {
+                  if (*counts)
+                      tellImport(**counts);
+              });
+}
+
+void KeyListWindow::paste()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.contains("-----BEGIN PGP "))
+        importText(text.toStdString());
+    else
+        Prompts::message("Import", "The clipboard holds no armoured OpenPGP key.", Prompts::Icon::Information);
+}
+
+void KeyListWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void KeyListWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile().toStdString());
+    if (!paths.empty()) {
+        event->acceptProposedAction();
+        importFiles(paths);
+    }
+}
+
+void KeyListWindow::exportKey()
+{
+    const KeyTreeRow* key = selectedKey("Export");
+    if (!key)
+        return;
+    const bool secret =
+        key->IsSecret && Prompts::question("Export", "Export the secret key of " + keyName(*key) +
+                                                         " too?|It stays protected by its passphrase. Choose No "
+                                                         "to export the public key only.");
+    QString name = QString::fromStdString(key->Name).section('<', 0, 0).trimmed();
+    name.replace(QRegularExpression("[^\\w.-]+"), "_");
+    const auto path = Prompts::chooseFile({"Export", {}, (name.isEmpty() ? "key" : name) + (secret ? "-secret.asc" : ".asc"),
+                                           {"ASCII-armoured keys (*.asc)", "All files (*)"}, Prompts::FileMode::Save});
+    if (!path)
+        return;
+    const std::string id = key->KeyIDText, file = path->toStdString();
+    runKeyJob([id, file, secret] { sdk::exportKeyToFile(id, file, true, secret); });
+}
+
+void KeyListWindow::deleteKey()
+{
+    const KeyTreeRow* key = selectedKey("Delete");
+    if (!key)
+        return;
+    const QString name = keyName(*key);
+    const bool pair = key->IsSecret;
+    if (!Prompts::question("Delete", pair ? "Delete the key pair " + name + "?|Its secret key goes too." :
+                                            "Delete the public key " + name + "?"))
+        return;
+    if (pair && !Prompts::question("Delete", "The secret key of " + name +
+                                                 " cannot be brought back: messages encrypted to it can no longer "
+                                                 "be read.|Really delete it?"))
+        return;
+    const std::string id = key->KeyIDText;
+    runKeyJob([id, pair] { sdk::deleteKey(id, pair); });
+}
+
+void KeyListWindow::changePassphrase()
+{
+    const QString caption = "Change passphrase";
+    const KeyTreeRow* key = selectedKey(caption);
+    if (!key)
+        return;
+    if (!key->IsSecret)
+        return Prompts::message(caption, keyName(*key) + " has no secret key.", Prompts::Icon::Information);
+    Prompts::FormRequest request {caption, "A new passphrase for " + keyName(*key) + ".", {}};
+    request.fields.push_back({"old", "Passphrase now :", Field::Kind::Masked, {}, {}});
+    auto answer = askWithNewPassphrase(request, caption);
+    if (!answer)
+        return;
+    const std::string id = key->KeyIDText;
+    auto old = std::make_shared<SecretText>((*answer)["old"]);
+    auto fresh = std::make_shared<SecretText>((*answer)["passphrase"]);
+    runKeyJob([id, old, fresh] { sdk::changeKeyPassphrase(id, *old, *fresh); });
+}
+
+void KeyListWindow::certifyKey()
+{
+    const QString caption = "Certify";
+    const KeyTreeRow* key = selectedKey(caption);
+    if (!key)
+        return;
+    QStringList names;
+    std::vector<std::string> ids;
+    for (const KeyTreeRow& row : model_->rows())
+        if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != key->KeyIDText)
+            names << keyName(row), ids.push_back(row.KeyIDText);
+    if (ids.empty())
+        return Prompts::message(caption, "None of your key pairs can certify " + keyName(*key) + ".",
+                                Prompts::Icon::Information);
+    Prompts::FormRequest request {caption, "Certify that the user IDs of " + keyName(*key) +
+                                               " belong to its owner (check the fingerprint with them first).", {}};
+    request.fields = {{"certifier", "Certify with :", Field::Kind::Choice, names, {}},
+                      {"passphrase", "Its passphrase :", Field::Kind::Masked, {}, {}}};
+    auto answer = Prompts::askForm(request);
+    if (!answer)
+        return;
+    const int chosen = names.indexOf(QString::fromStdString(text(*answer, "certifier")));
+    const std::string id = key->KeyIDText, by = ids[static_cast<std::size_t>(std::max(0, chosen))];
+    auto pass = std::make_shared<SecretText>((*answer)["passphrase"]);
+    runKeyJob([id, by, pass] { sdk::certifyKey(id, by, *pass); });
+}
+
+void KeyListWindow::revokeKey()
+{
+    const QString caption = "Revoke";
+    const KeyTreeRow* key = selectedKey(caption);
+    if (!key)
+        return;
+    if (!key->IsSecret)
+        return Prompts::message(caption, "Only a key pair of your own can be revoked here.", Prompts::Icon::Information);
+    if (!Prompts::question(caption, "Revoke " + keyName(*key) +
+                                        "?|Nobody will encrypt to it or trust its signatures once they have the "
+                                        "revoked key. This cannot be undone."))
+        return;
+    auto pass = askPassphraseOf(caption, *key);
+    if (!pass)
+        return;
+    const std::string id = key->KeyIDText;
+    auto secret = std::make_shared<SecretText>(*pass);
+    runKeyJob([id, secret] { sdk::revokeKey(id, *secret); });
+}
+
+void KeyListWindow::copyPublicKey()
+{
+    const KeyTreeRow* key = selectedKey("Copy public key");
+    if (!key)
+        return;
+    const std::string id = key->KeyIDText;
+    auto armour = std::make_shared<std::string>();
+    runKeyJob([id, armour] { *armour = sdk::armouredPublicKey(id); },
+              [armour] {
+                  if (!armour->empty())
+                      QGuiApplication::clipboard()->setText(QString::fromStdString(*armour));
+              });
+}
