@@ -80,6 +80,19 @@ std::optional<ImportCounts> importFrom(const QString& source,
     return counts;
 }
 
+// Selects the key text names, changes it with change and commits.
+bool changeOneKey(const char* caption, const std::string& text, const char* label,
+                  const std::function<PGPError(PGPContextRef, PGPKeyRef)>& change)
+{
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    if (!found)
+        return false;
+    if (PGPError e = change(use.context(), onlyKey(found.get())))
+        return failed(caption, label, e);
+    return commit(use, caption);
+}
+
 }  // namespace
 
 std::string generateKey(const NewKey& key)
@@ -141,15 +154,9 @@ bool deleteKey(const std::string& text, bool pair)
 
 bool changeKeyPassphrase(const std::string& text, const SecretText& old, const SecretText& fresh)
 {
-    const char* caption = "Change passphrase";
-    SdkUse use;
-    KeySetHolder found = selectCommandKey(use, text, caption);
-    if (!found)
-        return false;
-    const PGPContextRef c = use.context();
-    if (PGPError e = call::PGPChangePassphrase(onlyKey(found.get()), passOption(c, old), passOption(c, fresh), last(c)))
-        return failed(caption, "PGPChangePassphrase ", e);
-    return commit(use, caption);
+    return changeOneKey("Change passphrase", text, "PGPChangePassphrase ", [&](PGPContextRef c, PGPKeyRef key) {
+        return call::PGPChangePassphrase(key, passOption(c, old), passOption(c, fresh), last(c));
+    });
 }
 
 bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase)
@@ -189,15 +196,9 @@ bool certifyKey(const std::string& text, const std::string& certifier, const Sec
 
 bool revokeKey(const std::string& text, const SecretText& passphrase)
 {
-    const char* caption = "Revoke";
-    SdkUse use;
-    KeySetHolder found = selectCommandKey(use, text, caption);
-    if (!found)
-        return false;
-    const PGPContextRef c = use.context();
-    if (PGPError e = call::PGPRevokeKey(onlyKey(found.get()), passOption(c, passphrase), last(c)))
-        return failed(caption, "PGPRevokeKey ", e);
-    return commit(use, caption);
+    return changeOneKey("Revoke", text, "PGPRevokeKey ", [&](PGPContextRef c, PGPKeyRef key) {
+        return call::PGPRevokeKey(key, passOption(c, passphrase), last(c));
+    });
 }
 
 std::string armouredPublicKey(const std::string& text)

@@ -104,6 +104,17 @@ const KeyTreeRow* KeyListWindow::selectedKey(const QString& caption)
     return row;
 }
 
+const KeyTreeRow* KeyListWindow::selectedKeyPair(const QString& caption)
+{
+    const KeyTreeRow* key = selectedKey(caption);
+    if (key && !key->IsSecret) {
+        Prompts::message(caption, keyName(*key) + " is no key pair of yours: it has no secret key.",
+                         Prompts::Icon::Information);
+        return nullptr;
+    }
+    return key;
+}
+
 void KeyListWindow::runKeyJob(std::function<void()> job, std::function<void()> done)
 {
     if (!done)
@@ -244,11 +255,9 @@ void KeyListWindow::deleteKey()
 void KeyListWindow::changePassphrase()
 {
     const QString caption = "Change passphrase";
-    const KeyTreeRow* key = selectedKey(caption);
+    const KeyTreeRow* key = selectedKeyPair(caption);
     if (!key)
         return;
-    if (!key->IsSecret)
-        return Prompts::message(caption, keyName(*key) + " has no secret key.", Prompts::Icon::Information);
     Prompts::FormRequest request {caption, "A new passphrase for " + keyName(*key) + ".", {}};
     request.fields.push_back({"old", "Passphrase now :", Field::Kind::Masked, {}, {}});
     auto answer = askWithNewPassphrase(request, caption);
@@ -290,11 +299,9 @@ void KeyListWindow::certifyKey()
 void KeyListWindow::revokeKey()
 {
     const QString caption = "Revoke";
-    const KeyTreeRow* key = selectedKey(caption);
+    const KeyTreeRow* key = selectedKeyPair(caption);
     if (!key)
         return;
-    if (!key->IsSecret)
-        return Prompts::message(caption, "Only a key pair of your own can be revoked here.", Prompts::Icon::Information);
     if (!Prompts::question(caption, "Revoke " + keyName(*key) +
                                         "?|Nobody will encrypt to it or trust its signatures once they have the "
                                         "revoked key. This cannot be undone."))

@@ -57,6 +57,8 @@ private:
     void buildActions();
     // The selected key's row; told and null when none is selected.
     const KeyTreeRow* selectedKey(const QString& caption);
+    // The same, for actions that need the secret key: told and null without.
+    const KeyTreeRow* selectedKeyPair(const QString& caption);
     void showDetails();
     void runKeyJob(std::function<void()> job, std::function<void()> done = {});
     // After a job: the next action asked for, else a refresh the keys need.

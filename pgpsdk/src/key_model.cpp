@@ -147,24 +147,33 @@ KeyUsage usageOf(rnp_key_handle_t handle)
     return u;
 }
 
+// The facts a key and a subkey share. A key past its expiry counts as
+// expired whatever librnp says of it.
+void readFacts(rnp_key_handle_t handle, KeyFacts& f)
+{
+    f.keyIdHex = upperHex(rnpText(rnp_key_get_keyid, handle));
+    f.algorithm = algorithmId(rnpText(rnp_key_get_alg, handle));
+    std::uint32_t value = 0;
+    rnp_key_get_bits(handle, &value);
+    f.bits = static_cast<int>(value);
+    value = 0;
+    rnp_key_get_creation(handle, &value);
+    f.creation = value;
+    std::uint32_t expiry = 0;
+    rnp_key_get_expiration(handle, &expiry);
+    f.expiration = expiry ? f.creation + expiry : 0;
+    rnp_key_have_secret(handle, &f.secret);
+    rnp_key_is_revoked(handle, &f.revoked);
+    rnp_key_is_expired(handle, &f.expired);
+    f.expired = f.expired || (f.expiration && f.expiration <= static_cast<PGPTime>(std::time(nullptr)));
+    f.usage = usageOf(handle);
+}
+
 std::unique_ptr<SubKey> buildSubKey(const CoreRef& core, rnp_key_handle_t handle)
 {
     auto sub = std::make_unique<SubKey>();
     sub->core = core;
-    sub->keyIdHex = upperHex(rnpText(rnp_key_get_keyid, handle));
-    sub->algorithm = algorithmId(rnpText(rnp_key_get_alg, handle));
-    std::uint32_t value = 0;
-    rnp_key_get_bits(handle, &value);
-    sub->bits = static_cast<int>(value);
-    rnp_key_get_creation(handle, &value);
-    sub->creation = value;
-    std::uint32_t expiry = 0;
-    rnp_key_get_expiration(handle, &expiry);
-    sub->expiration = expiry ? sub->creation + expiry : 0;
-    rnp_key_have_secret(handle, &sub->secret);
-    rnp_key_is_revoked(handle, &sub->revoked);
-    rnp_key_is_expired(handle, &sub->expired);
-    sub->usage = usageOf(handle);
+    readFacts(handle, *sub);
     return sub;
 }
 
@@ -200,7 +209,7 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
     key->store = store;
     key->handle = handle;
     key->fingerprint = rnpText(rnp_key_get_fprint, handle);
-    key->keyIdHex = upperHex(rnpText(rnp_key_get_keyid, handle));
+    readFacts(handle, *key);
     for (std::size_t i = 0; i < 8 && 2 * i + 1 < key->keyIdHex.size(); ++i)
         key->keyId[i] = static_cast<std::uint8_t>(std::stoul(key->keyIdHex.substr(2 * i, 2), nullptr, 16));
     size_t subCount = 0;
@@ -216,27 +225,7 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
     char* uid = nullptr;
     if (rnp_key_get_primary_uid(handle, &uid) == RNP_SUCCESS)
         key->primaryUserId = takeRnpString(uid);
-    key->algorithm = algorithmId(rnpText(rnp_key_get_alg, handle));
-    key->usage = usageOf(handle);
-    std::uint32_t bits = 0;
-    rnp_key_get_bits(handle, &bits);
-    key->bits = static_cast<int>(bits);
-    std::uint32_t created = 0;
-    rnp_key_get_creation(handle, &created);
-    key->creation = created;
-    std::uint32_t expiry = 0;
-    rnp_key_get_expiration(handle, &expiry);
-    key->expiration = expiry ? static_cast<PGPTime>(created) + expiry : 0;
     bool flag = false;
-    rnp_key_have_secret(handle, &flag);
-    key->secret = flag;
-    flag = false;
-    rnp_key_is_revoked(handle, &flag);
-    key->revoked = flag;
-    flag = false;
-    rnp_key_is_expired(handle, &flag);
-    key->expired = flag || (key->expiration && key->expiration <= static_cast<PGPTime>(std::time(nullptr)));
-    flag = false;
     rnp_key_is_valid(handle, &flag);
     key->valid = flag;
     buildUserIds(*key);

@@ -108,22 +108,25 @@ struct KeyUsage {
     bool sign = false, encrypt = false, certify = false;
 };
 
-// A subkey as the key's object was made: read-only facts.
-struct SubKey : Tagged {
-    SubKey() : Tagged(Tag::SubKey) {}
-    CoreRef core;
+// What a primary key and a subkey both tell, read when the object is made.
+struct KeyFacts {
     std::string keyIdHex;
     int algorithm = 0;
     int bits = 0;
     PGPTime creation = 0;
-    PGPTime expiration = 0;
+    PGPTime expiration = 0;  // 0: never
     bool secret = false;
     bool revoked = false;
     bool expired = false;
     KeyUsage usage;
 };
 
-struct Key : Tagged, std::enable_shared_from_this<Key> {
+struct SubKey : Tagged, KeyFacts {
+    SubKey() : Tagged(Tag::SubKey) {}
+    CoreRef core;
+};
+
+struct Key : Tagged, KeyFacts, std::enable_shared_from_this<Key> {
     Key() : Tagged(Tag::Key) {}
     ~Key();
 
@@ -133,18 +136,9 @@ struct Key : Tagged, std::enable_shared_from_this<Key> {
 
     std::string fingerprint;
     std::uint8_t keyId[8] = {};
-    std::string keyIdHex;
     std::vector<std::string> subkeyIds;  // hex key IDs of the subkeys
     std::vector<std::unique_ptr<SubKey>> subkeys;
-    KeyUsage usage;
     std::string primaryUserId;
-    int algorithm = 0;
-    int bits = 0;
-    PGPTime creation = 0;
-    PGPTime expiration = 0;
-    bool secret = false;
-    bool revoked = false;
-    bool expired = false;
     bool valid = false;
     bool unverifiedRevocation = false;
     int validity = kPGPValidity_Unknown;

@@ -95,34 +95,36 @@ PGPError commitRingPair(KeyStore& store)
 
 using namespace pgpsdk;
 
+namespace {
+
+// Runs change on the store of a changeable set, under the context's lock,
+// when the store has changes; nothing to do otherwise.
+template <typename Change> PGPError withPendingChanges(PGPKeySetRef keySet, Change change)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        if (!set)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        StoreRef store;
+        if (PGPError e = changeableStore(*set, store))
+            return e;
+        return store->dirty ? change(store) : kPGPError_NoErr;
+    });
+}
+
+}  // namespace
+
 extern "C" {
 
 PGPError PGPCommitKeyRingChanges(PGPKeySetRef keySet)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
-        StoreRef store;
-        if (PGPError e = changeableStore(*set, store))
-            return e;
-        return store->dirty ? commitRingPair(*store) : kPGPError_NoErr;
-    });
+    return withPendingChanges(keySet, [](const StoreRef& store) { return commitRingPair(*store); });
 }
 
 PGPError PGPRevertKeyRingChanges(PGPKeySetRef keySet)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
-        StoreRef store;
-        if (PGPError e = changeableStore(*set, store))
-            return e;
-        if (!store->dirty)
-            return kPGPError_NoErr;
+    return withPendingChanges(keySet, [](const StoreRef& store) -> PGPError {
         // A new store from the files; objects of the old one keep it alive.
         LoadedRings loaded;
         if (PGPError e = loadRingPair(store->pubPath, store->secPath, loaded))
