@@ -227,12 +227,15 @@ void MainFrame::runCommand(Command command)
 
 void MainFrame::sendEditCommand(const char* slot)
 {
-    QWidget* target = QApplication::focusWidget();
-    if (!target)
-        return;
-    if (target->metaObject()->indexOfMethod(QByteArray(slot) + "()") < 0)
-        return;
-    QMetaObject::invokeMethod(target, slot);
+    // The focused control, or the nearest widget around it that takes the
+    // command (the key list takes a paste of key text for its tree).
+    const QByteArray signature = QByteArray(slot) + "()";
+    for (QWidget* target = QApplication::focusWidget(); target && target != this; target = target->parentWidget()) {
+        if (target->metaObject()->indexOfMethod(signature) >= 0) {
+            QMetaObject::invokeMethod(target, slot);
+            return;
+        }
+    }
 }
 
 void closeChildWindow(QWidget* content)

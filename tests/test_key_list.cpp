@@ -334,7 +334,12 @@ TEST_F(KeyList, KeyActionsThroughThePromptSeamAndOtherWindowsFollow)
     ASSERT_TRUE(act("delete"));
     ASSERT_TRUE(waitFor([&] { return !topRow(m, "Carol").isValid(); }));
     EXPECT_EQ(Prompts::questionsAsked().size(), 1u);
-    w->paste();
+    // Edit > Paste with the tree focused.
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    w->tree()->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == w->tree(); }, 2000));
+    frame->findChild<QAction*>("actionPaste")->trigger();
     ASSERT_TRUE(waitFor([&] { return topRow(m, "Carol").isValid(); }));
     EXPECT_TRUE(hasMessage("imported: 1 new, 0 updated, 0 unchanged"));
 
