@@ -163,7 +163,27 @@ PGPError handler(PGPContextRef, PGPEvent* event, void* user)
 }
 }  // namespace
 
-DecodeResult decode(Session& s, const std::string& message, const std::string& passphrase, PGPError answer)
+EncodeResult encodeWith(Session& s, const std::string& input, const std::vector<PGPOptionListRef>& options)
+{
+    PGPContextRef c = s.context;
+    void* out = nullptr;
+    PGPSize outSize = 0;
+    PGPOptionListRef list = nullptr;
+    PGPBuildOptionList(c, &list, PGPOInputBuffer(c, input.data(), input.size()),
+                       PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize), PGPOLastOption(c));
+    for (PGPOptionListRef option : options)
+        PGPAppendOptionList(c, list, option, PGPOLastOption(c));
+    EncodeResult r;
+    r.error = PGPEncode(c, list, PGPOLastOption(c));
+    PGPFreeOptionList(list);
+    if (out)
+        r.output.assign(static_cast<const char*>(out), outSize);
+    PGPFreeData(out);
+    return r;
+}
+
+DecodeResult decode(Session& s, const std::string& message, const std::string& passphrase, PGPError answer,
+                    const std::string* signedData)
 {
     DecodeResult r;
     r.handlerAnswer = answer;
@@ -173,8 +193,13 @@ DecodeResult decode(Session& s, const std::string& message, const std::string& p
     PGPOptionListRef list = nullptr;
     PGPBuildOptionList(c, &list, PGPOEventHandler(c, handler, &r), PGPOLastOption(c));
     PGPAppendOptionList(c, list, PGPOInputBuffer(c, message.data(), message.size()), PGPOLastOption(c));
-    PGPAppendOptionList(c, list, PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize),
-                        PGPOLastOption(c));
+    if (signedData)
+        PGPAppendOptionList(c, list, PGPODetachedSig(c, PGPOInputBuffer(c, signedData->data(), signedData->size()),
+                                                     PGPOLastOption(c)),
+                            PGPOLastOption(c));
+    else
+        PGPAppendOptionList(c, list, PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize),
+                            PGPOLastOption(c));
     PGPAppendOptionList(c, list, PGPOPassphrase(c, passphrase.c_str()), PGPOLastOption(c));
     r.error = PGPDecode(c, list, PGPOKeySetRef(c, s.keys), PGPOLastOption(c));
     if (out) {

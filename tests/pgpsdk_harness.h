@@ -50,8 +50,11 @@ struct DecodeResult {
     std::vector<SignatureReport> signatures;
     PGPError handlerAnswer = 0;  // what the handler returns (non-zero aborts)
 };
+// With signedData, message is a detached signature over it (no output).
 DecodeResult decode(Session& s, const std::string& message, const std::string& passphrase,
-                    PGPError handlerAnswer = 0);
+                    PGPError handlerAnswer = 0, const std::string* signedData = nullptr);
+// Encodes input into a block with the given options (each from an option maker).
+EncodeResult encodeWith(Session& s, const std::string& input, const std::vector<PGPOptionListRef>& options);
 
 // Runs a shell command; returns its exit status and standard output.
 int run(const std::string& command, std::string* out = nullptr);

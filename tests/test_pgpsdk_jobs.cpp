@@ -504,3 +504,63 @@ TEST_F(Jobs, TwoThreadsShareOneContext)
     b.join();
     EXPECT_EQ(failures.load(), 0);
 }
+
+TEST_F(Jobs, ClearSignDetachedSeveralRecipientsSelfAndPasswordWithPeers)
+{
+    GpgScratch g;
+    PGPContextRef c = s.context;
+    auto signer = [&] { return PGPOSignWithKey(c, s.key("alice@"), PGPOPassphrase(c, "alice"), PGPOLastOption(c)); };
+    const std::string text = "Release 1.0\nis out.\n";
+    const std::string alice = g.dir.file("alice.cert");
+    ASSERT_EQ(g.gpg("-o '" + alice + "' --export alice@example.org"), 0);
+
+    // Clear-signed: gpg and sq verify it.
+    auto clear = encodeWith(s, text, {signer(), PGPOClearSign(c, 1)});
+    ASSERT_EQ(clear.error, 0);
+    EXPECT_EQ(clear.output.rfind("-----BEGIN PGP SIGNED MESSAGE-----\n", 0), 0u);
+    writeFile(g.dir.file("clear.asc"), clear.output);
+    EXPECT_EQ(g.gpg("--verify '" + g.dir.file("clear.asc") + "'"), 0);
+    EXPECT_EQ(run("sq verify --signer-cert '" + alice + "' '" + g.dir.file("clear.asc") + "' >/dev/null 2>&1"), 0);
+
+    // Detached: gpg and sq verify it, and so does Tolv; changed data is a bad signature.
+    auto detached = encodeWith(s, text, {signer(), PGPODetachedSig(c, PGPOLastOption(c)), PGPOArmorOutput(c, 1)});
+    ASSERT_EQ(detached.error, 0);
+    writeFile(g.dir.file("data"), text);
+    writeFile(g.dir.file("data.asc"), detached.output);
+    EXPECT_EQ(g.gpg("--verify '" + g.dir.file("data.asc") + "' '" + g.dir.file("data") + "'"), 0);
+    EXPECT_EQ(run("sq verify --signer-cert '" + alice + "' --detached '" + g.dir.file("data.asc") + "' '" +
+                  g.dir.file("data") + "' >/dev/null 2>&1"),
+              0);
+    const std::string changed = text + "!";
+    for (const std::string* data : {&text, &changed}) {
+        auto v = decode(s, detached.output, "", 0, data);
+        ASSERT_EQ(v.error, 0);
+        ASSERT_EQ(v.signatures.size(), 1u);
+        EXPECT_EQ(v.signatures[0].data.verified != 0, data == &text);
+    }
+
+    // To Bob and Carol, and to the sender: gpg reads it as Bob, Tolv as Alice.
+    auto many = encodeWith(s, text, {signer(), PGPOEncryptToKey(c, s.key("bob@")), PGPOEncryptToKey(c, s.key("carol@")),
+                                     PGPOEncryptToKey(c, s.key("alice@"))});
+    ASSERT_EQ(many.error, 0);
+    writeFile(g.dir.file("many.pgp"), many.output);
+    std::string out;
+    ASSERT_EQ(g.gpg("--passphrase bob --try-secret-key bob@example.org -d '" + g.dir.file("many.pgp") + "'", &out), 0);
+    EXPECT_EQ(out, text);
+    auto self = decode(s, many.output, "alice");
+    ASSERT_EQ(self.error, 0);
+    EXPECT_EQ(self.output, text);
+    EXPECT_EQ(self.recipientIds.size(), 3u);
+
+    // A password only: gpg reads it with the password.
+    auto password = encodeWith(s, text, {PGPOConventionalEncrypt(c, PGPOPassphrase(c, "open sesame"), PGPOLastOption(c))});
+    ASSERT_EQ(password.error, 0);
+    writeFile(g.dir.file("pw.pgp"), password.output);
+    ASSERT_EQ(g.gpg("--passphrase 'open sesame' -d '" + g.dir.file("pw.pgp") + "'", &out), 0);
+    EXPECT_EQ(out, text);
+
+    // Modes that do not fit together are refused.
+    EXPECT_EQ(encodeWith(s, text, {signer(), PGPOClearSign(c, 1), PGPOEncryptToKey(c, s.key("bob@"))}).error,
+              kPGPError_BadParams);
+    EXPECT_EQ(encodeWith(s, text, {PGPODetachedSig(c, PGPOLastOption(c))}).error, kPGPError_BadParams);
+}

@@ -418,11 +418,53 @@ PGPError runDecode(PGPContextRef context, rnp_ffi_t ffi, JobOptions& job, JobInp
     return kPGPError_NoErr;
 }
 
+// A detached signature (the job's input) over the signed data of the
+// PGPODetachedSig option: the signature events tell the verdict; nothing is
+// written.
+PGPError verifyDetached(PGPContextRef context, rnp_ffi_t ffi, JobOptions& job)
+{
+    Option dataOption = *job.detached;
+    dataOption.kind = job.detached->dataKind;
+    JobInput signature, data;
+    if (PGPError e = signature.open(*job.input))
+        return e;
+    if (PGPError e = data.open(dataOption))
+        return e;
+    const unsigned char* sigBytes = signature.whole();
+    rnp_input_t rawSig = nullptr;
+    if (!sigBytes || rnp_input_from_memory(&rawSig, sigBytes, signature.size(), false) != RNP_SUCCESS)
+        return kPGPError_ReadFailed;
+    InputHandle sigInput(rawSig);
+    ProgressInput progress(job, context, data);
+    InputHandle dataInput(progress.make());
+    rnp_op_verify_t rawOp = nullptr;
+    if (!dataInput || rnp_op_verify_detached_create(&rawOp, ffi, dataInput.get(), sigInput.get()) != RNP_SUCCESS)
+        return kPGPError_OutOfMemory;
+    VerifyHandle op(rawOp);
+    const rnp_result_t r = rnp_op_verify_execute(op.get());
+    if (progress.stopped())
+        return kPGPError_UserAbort;
+    if (progress.readFailed())
+        return kPGPError_ReadFailed;
+    bool trouble = false;
+    if (PGPError e = reportSignatures(context, job, op.get(), trouble))
+        return e;
+    size_t count = 0;
+    rnp_op_verify_get_signature_count(op.get(), &count);
+    if (count == 0)
+        return r == RNP_SUCCESS ? kPGPError_NotPGPMessage : mapRnpError(r);
+    return kPGPError_NoErr;  // good or bad, the events tell
+}
+
 }  // namespace
 
 PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
 {
-    if (!job.input || !job.output)
+    if (job.detached && job.detached->dataKind != OptionKind::Invalid && job.input) {
+        StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
+        return verifyDetached(context, store->ffi.get(), job);
+    }
+    if (!job.input || !job.output || job.detached)
         return kPGPError_BadParams;
     StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
     JobInput message;

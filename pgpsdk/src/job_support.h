@@ -21,6 +21,10 @@ struct JobOptions {
     const Option* sign = nullptr;
     const Option* passphrase = nullptr;
     std::vector<KeySet*> encryptTo;
+    std::vector<KeyRef> encryptToKeys;     // PGPOEncryptToKey
+    const Option* conventional = nullptr;  // its passphrase is the message's password
+    const Option* detached = nullptr;      // PGPODetachedSig (decoding: with the signed data)
+    bool clearSign = false;
     KeySet* keySet = nullptr;
     const Option* nullEvents = nullptr;
     bool armor = false;

@@ -36,6 +36,10 @@ bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
         case OptionKind::EncryptToKeySet: job.encryptTo.push_back(o.keySet); break;
         case OptionKind::KeySetRef: job.keySet = o.keySet; break;
         case OptionKind::NullEvents: job.nullEvents = &o; break;
+        case OptionKind::EncryptToKey: job.encryptToKeys.push_back(o.key); break;
+        case OptionKind::Conventional: job.conventional = &o; break;
+        case OptionKind::DetachedSig: job.detached = &o; break;
+        case OptionKind::ClearSign: job.clearSign = o.armor; break;
         default: ok = false; break;
         }
     }
@@ -81,11 +85,16 @@ StoreRef encodeKeys(Context& ctx, JobOptions& job, std::vector<KeyRef>& recipien
     if (job.sign && !useStore(job.sign->key->store))
         return nullptr;
     for (KeySet* set : job.encryptTo)
-        for (const auto& k : set->keys) {
-            if (!useStore(k->store))
-                return nullptr;
-            recipients.push_back(k);
-        }
+        recipients.insert(recipients.end(), set->keys.begin(), set->keys.end());
+    recipients.insert(recipients.end(), job.encryptToKeys.begin(), job.encryptToKeys.end());
+    // A key named twice (the sender's own among the recipients) is one recipient.
+    std::set<const Key*> seen;
+    recipients.erase(std::remove_if(recipients.begin(), recipients.end(),
+                                    [&](const KeyRef& k) { return !seen.insert(k.get()).second; }),
+                     recipients.end());
+    for (const auto& k : recipients)
+        if (!useStore(k->store))
+            return nullptr;
     why = kPGPError_KeyUnusable;
     if (job.sign && !keyUsable(*job.sign->key))
         return nullptr;
@@ -103,8 +112,8 @@ PGPError setUpEncryption(rnp_op_encrypt_t op, JobOptions& job, const std::vector
     for (const auto& k : recipients)
         if (rnp_op_encrypt_add_recipient(op, k->handle) != RNP_SUCCESS)
             return kPGPError_NoSuitableKey;
-    if (job.passphrase && recipients.empty() &&
-        rnp_op_encrypt_add_password(op, job.passphrase->passphrase.c_str(), "SHA256", 0, "AES256") != RNP_SUCCESS)
+    const Option* password = job.conventional ? job.conventional : recipients.empty() ? job.passphrase : nullptr;
+    if (password && rnp_op_encrypt_add_password(op, password->passphrase.c_str(), "SHA256", 0, "AES256") != RNP_SUCCESS)
         return kPGPError_EncryptionFailed;
     if (job.sign && rnp_op_encrypt_add_signature(op, job.sign->key->handle, nullptr) != RNP_SUCCESS)
         return kPGPError_NoSuitableKey;
@@ -132,11 +141,65 @@ PGPError encodeFailure(const JobOptions& job, const PassphraseSource& source, rn
     return e == kPGPError_CorruptData ? kPGPError_EncryptionFailed : e;
 }
 
+// Whether the job encrypts (to keys or a password) or only signs.
+bool encrypts(const JobOptions& job)
+{
+    return !job.encryptTo.empty() || !job.encryptToKeys.empty() || job.conventional || (!job.sign && job.passphrase);
+}
+
+// The options fit together: a clear-signed or detached signature is made
+// by a signer and encrypts nothing.
+bool modesFit(const JobOptions& job)
+{
+    if (!job.input || !job.output || (!job.sign && !encrypts(job)))
+        return false;
+    const bool plainSignature = job.clearSign || job.detached;
+    return !plainSignature || (job.sign && !encrypts(job) && !(job.clearSign && job.detached));
+}
+
+struct SignDeleter {
+    void operator()(rnp_op_sign_st* o) const { rnp_op_sign_destroy(o); }
+};
+using SignHandle = std::unique_ptr<rnp_op_sign_st, SignDeleter>;
+
+// Signs without encrypting: a signed message, a clear-signed text or a
+// detached signature.
+rnp_result_t runSigning(rnp_ffi_t ffi, JobOptions& job, rnp_input_t input, rnp_output_t output,
+                        const JobInput& source)
+{
+    rnp_op_sign_t raw = nullptr;
+    rnp_result_t r = job.clearSign  ? rnp_op_sign_cleartext_create(&raw, ffi, input, output)
+                     : job.detached ? rnp_op_sign_detached_create(&raw, ffi, input, output)
+                                    : rnp_op_sign_create(&raw, ffi, input, output);
+    if (r != RNP_SUCCESS)
+        return r;
+    SignHandle op(raw);
+    if ((r = rnp_op_sign_add_signature(op.get(), job.sign->key->handle, nullptr)) != RNP_SUCCESS)
+        return r;
+    rnp_op_sign_set_armor(op.get(), job.armor || job.clearSign);
+    rnp_op_sign_set_hash(op.get(), "SHA256");
+    if (!job.clearSign && !job.detached)
+        rnp_op_sign_set_compression(op.get(), compressionPays(source) ? "ZLIB" : "Uncompressed",
+                                    compressionPays(source) ? 6 : 0);
+    return rnp_op_sign_execute(op.get());
+}
+
+rnp_result_t runEncryption(rnp_ffi_t ffi, JobOptions& job, const std::vector<KeyRef>& recipients, rnp_input_t input,
+                           rnp_output_t output, const JobInput& source, PGPError& why)
+{
+    rnp_op_encrypt_t rawOp = nullptr;
+    rnp_result_t r = rnp_op_encrypt_create(&rawOp, ffi, input, output);
+    if (r != RNP_SUCCESS)
+        return r;
+    EncryptHandle op(rawOp);
+    if ((why = setUpEncryption(op.get(), job, recipients, source)))
+        return RNP_ERROR_GENERIC;
+    return rnp_op_encrypt_execute(op.get());
+}
+
 PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
 {
-    if (!job.input || !job.output)
-        return kPGPError_BadParams;
-    if (!job.sign && job.encryptTo.empty() && !job.passphrase)
+    if (!modesFit(job))
         return kPGPError_BadParams;
     std::vector<KeyRef> recipients;
     PGPError why = kPGPError_NoErr;
@@ -149,32 +212,31 @@ PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
     if (PGPError e = source.open(*job.input))
         return e;
     const std::size_t size = source.size();
+    const bool armoured = job.armor || job.clearSign;
     // Sized from the input so that a block rarely has to grow.
-    std::unique_ptr<JobOutput> sink = makeOutput(*job.output, size + size / (job.armor ? 2 : 32) + 8192,
+    std::unique_ptr<JobOutput> sink = makeOutput(*job.output, size + size / (armoured ? 2 : 32) + 8192,
                                                  job.output->maxSize, why);
     if (!sink)
         return why;
-    if (job.armor)
+    if (armoured)
         sink = withUnixLineEnds(std::move(sink));
     ProgressInput progress(job, context, source);
     InputHandle input(progress.make());
     OutputHandle output(rnpOutputTo(*sink));
-    rnp_op_encrypt_t rawOp = nullptr;
-    if (!input || !output || rnp_op_encrypt_create(&rawOp, ffi, input.get(), output.get()) != RNP_SUCCESS)
+    if (!input || !output)
         return kPGPError_OutOfMemory;
-    EncryptHandle op(rawOp);
-    if (PGPError e = setUpEncryption(op.get(), job, recipients, source))
-        return e;
 
     PassphraseSource passphrase;
     passphrase.text = job.sign && job.sign->hasPassphrase ? &job.sign->passphrase : nullptr;
     rnp_result_t r;
     {
         PassphraseScope scope(ffi, passphrase);
-        r = rnp_op_encrypt_execute(op.get());
+        r = encrypts(job) ? runEncryption(ffi, job, recipients, input.get(), output.get(), source, why)
+                          : runSigning(ffi, job, input.get(), output.get(), source);
     }
-    op.reset();
     output.reset();
+    if (why)
+        return why;
     if (progress.stopped())
         return kPGPError_UserAbort;  // the handler stopped it: no output
     if (progress.readFailed())

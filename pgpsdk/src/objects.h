@@ -247,6 +247,10 @@ enum class OptionKind {
     KeyGenMasterKey,
     Expiration,
     ImportKeysTo,
+    ClearSign,
+    DetachedSig,
+    EncryptToKey,
+    Conventional,
 };
 
 struct Option {
@@ -269,6 +273,7 @@ struct Option {
     PGPUInt32 bits = 0;
     std::string name;           // KeyGenName
     PGPUInt32 days = 0;         // Expiration: 0 for never
+    OptionKind dataKind = OptionKind::Invalid;  // DetachedSig: InputBuffer or InputFile of the signed data
 };
 
 struct OptionList : Tagged {

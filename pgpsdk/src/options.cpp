@@ -369,6 +369,65 @@ template <typename Fill> PGPOptionListRef makeFilled(PGPContextRef context, Fill
 
 extern "C" {
 
+PGPOptionListRef PGPOClearSign(PGPContextRef context, PGPBoolean clearSign)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = OptionKind::ClearSign;
+        o.armor = clearSign != 0;  // the flag's value
+    });
+}
+
+PGPOptionListRef PGPOEncryptToKey(PGPContextRef context, PGPKeyRef key)
+{
+    return makeFilled(context, [&](Option& o) {
+        auto* k = as<Key>(key, Tag::Key);
+        o.kind = k ? OptionKind::EncryptToKey : OptionKind::Invalid;
+        if (k) {
+            std::lock_guard lock(k->core->mutex);
+            o.key = k->shared_from_this();
+        }
+    });
+}
+
+PGPOptionListRef PGPOConventionalEncrypt(PGPContextRef context, PGPOptionListRef firstOption, ...)
+{
+    std::vector<Option> sub;
+    va_list args;
+    va_start(args, firstOption);
+    const bool ok = consumeOptions(firstOption, args, sub);
+    va_end(args);
+    return makeFilled(context, [&](Option& o) {
+        // Exactly one passphrase belongs here: the message's password.
+        const bool one = ok && sub.size() == 1 && sub[0].kind == OptionKind::Passphrase;
+        o.kind = one ? OptionKind::Conventional : OptionKind::Invalid;
+        if (one) {
+            o.passphrase = sub[0].passphrase;
+            o.hasPassphrase = true;
+        }
+    });
+}
+
+PGPOptionListRef PGPODetachedSig(PGPContextRef context, PGPOptionListRef firstOption, ...)
+{
+    std::vector<Option> sub;
+    va_list args;
+    va_start(args, firstOption);
+    const bool ok = consumeOptions(firstOption, args, sub);
+    va_end(args);
+    return makeFilled(context, [&](Option& o) {
+        // Encoding takes none; decoding, the signed data as an input.
+        const bool fits = ok && (sub.empty() || (sub.size() == 1 && (sub[0].kind == OptionKind::InputBuffer ||
+                                                                    sub[0].kind == OptionKind::InputFile)));
+        o.kind = fits ? OptionKind::DetachedSig : OptionKind::Invalid;
+        if (fits && !sub.empty()) {
+            o.dataKind = sub[0].kind;
+            o.input = sub[0].input;
+            o.inputSize = sub[0].inputSize;
+            o.path = sub[0].path;
+        }
+    });
+}
+
 PGPOptionListRef PGPOImportKeysTo(PGPContextRef context, PGPKeySetRef keySet)
 {
     return keySetOption(context, keySet, OptionKind::ImportKeysTo);

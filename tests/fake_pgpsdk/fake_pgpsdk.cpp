@@ -397,6 +397,24 @@ PGPOptionListRef PGPOInputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPO
 PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef, PGPBoolean) { FAKE_OPTION(PGPOExportPrivateKeys) }
 PGPOptionListRef PGPOOutputFile(PGPContextRef, PGPFileSpecRef) { FAKE_OPTION(PGPOOutputFile) }
 PGPOptionListRef PGPOImportKeysTo(PGPContextRef, PGPKeySetRef) { FAKE_OPTION(PGPOImportKeysTo) }
+PGPOptionListRef PGPOClearSign(PGPContextRef, PGPBoolean) { FAKE_OPTION(PGPOClearSign) }
+PGPOptionListRef PGPOEncryptToKey(PGPContextRef, PGPKeyRef) { FAKE_OPTION(PGPOEncryptToKey) }
+PGPOptionListRef PGPOConventionalEncrypt(PGPContextRef, PGPOptionListRef first, ...)
+{
+    va_list args;
+    va_start(args, first);
+    consume(first, args);
+    va_end(args);
+    FAKE_OPTION(PGPOConventionalEncrypt)
+}
+PGPOptionListRef PGPODetachedSig(PGPContextRef, PGPOptionListRef first, ...)
+{
+    va_list args;
+    va_start(args, first);
+    consume(first, args);
+    va_end(args);
+    FAKE_OPTION(PGPODetachedSig)
+}
 PGPOptionListRef PGPOKeyGenParams(PGPContextRef, PGPInt32, PGPUInt32) { FAKE_OPTION(PGPOKeyGenParams) }
 PGPOptionListRef PGPOKeyGenName(PGPContextRef, const void*, PGPSize) { FAKE_OPTION(PGPOKeyGenName) }
 PGPOptionListRef PGPOKeyGenMasterKey(PGPContextRef, PGPKeyRef) { FAKE_OPTION(PGPOKeyGenMasterKey) }

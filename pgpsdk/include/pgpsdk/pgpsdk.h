@@ -353,6 +353,19 @@ PGPSDK_API PGPOptionListRef PGPOKeySetRef(PGPContextRef context, PGPKeySetRef ke
  * protected by their passphrases). */
 PGPSDK_API PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef context, PGPBoolean exportKeys);
 PGPSDK_API PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs);
+/* Signing without encrypting (PGPOSignWithKey and no recipient): a
+ * clear-signed text (always armoured), or with PGPODetachedSig and no
+ * options in it a detached signature. For PGPDecode, PGPODetachedSig
+ * carries the signed data (PGPOInputBuffer or PGPOInputFile) and the input
+ * is the detached signature: the signature events give the verdict and no
+ * output is written (an output option is not needed). */
+PGPSDK_API PGPOptionListRef PGPOClearSign(PGPContextRef context, PGPBoolean clearSign);
+PGPSDK_API PGPOptionListRef PGPODetachedSig(PGPContextRef context, PGPOptionListRef firstOption, ...);
+/* One more recipient key; a key named twice is one recipient. */
+PGPSDK_API PGPOptionListRef PGPOEncryptToKey(PGPContextRef context, PGPKeyRef key);
+/* Encrypts (also) to a password: one PGPOPassphrase inside, AES-256 with an
+ * iterated and salted SHA-256 S2K. */
+PGPSDK_API PGPOptionListRef PGPOConventionalEncrypt(PGPContextRef context, PGPOptionListRef firstOption, ...);
 /* Key generation: the algorithm (kPGPPublicKeyAlgorithm_EdDSA or _RSA for
  * a key, _ECDH (Curve25519) or _RSA for a subkey) and, for RSA, the size
  * in bits (2048 to 4096; 0 for 3072). */
@@ -373,8 +386,10 @@ PGPSDK_API PGPError PGPAppendOptionList(PGPContextRef context, PGPOptionListRef 
 PGPSDK_API PGPError PGPFreeOptionList(PGPOptionListRef list);
 
 /* Signs with the key of PGPOSignWithKey and encrypts to every key of the
- * PGPOEncryptToKeySet sets (each key's encryption subkey), AES-256 with an
- * integrity check. */
+ * PGPOEncryptToKeySet sets and PGPOEncryptToKey keys (each key's
+ * encryption subkey), and to the password of PGPOConventionalEncrypt,
+ * AES-256 with an integrity check. Without any recipient it signs only
+ * (see PGPOClearSign, PGPODetachedSig). */
 PGPSDK_API PGPError PGPEncode(PGPContextRef context, PGPOptionListRef firstOption, ...);
 /* Decrypts and verifies any OpenPGP message with the keys of the
  * PGPOKeySetRef set, sending the recipients event and one signature event

@@ -196,14 +196,14 @@
     REAL(PGPOArmorOutput) \
     UNAVAILABLE(PGPOAskUserForEntropy) \
     UNAVAILABLE(PGPOCipherAlgorithm) \
-    UNAVAILABLE(PGPOClearSign) \
+    REAL(PGPOClearSign) \
     UNAVAILABLE(PGPOCommentString) \
     UNAVAILABLE(PGPOCompression) \
-    UNAVAILABLE(PGPOConventionalEncrypt) \
+    REAL(PGPOConventionalEncrypt) \
     UNAVAILABLE(PGPODataIsASCII) \
-    UNAVAILABLE(PGPODetachedSig) \
+    REAL(PGPODetachedSig) \
     UNAVAILABLE(PGPODiscardOutput) \
-    UNAVAILABLE(PGPOEncryptToKey) \
+    REAL(PGPOEncryptToKey) \
     REAL(PGPOEncryptToKeySet) \
     UNAVAILABLE(PGPOEncryptToUserID) \
     REAL(PGPOEventHandler) \
