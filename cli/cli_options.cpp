@@ -43,8 +43,19 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
             if (!value(opts.signer))
                 return "--signer needs a text";
         } else if (a == "--recipient") {
-            if (!value(opts.recipient))
+            if (!value(v))
                 return "--recipient needs a text";
+            opts.recipients.push_back(v);
+        } else if (a == "--encrypt-to-self") {
+            opts.encryptToSelf = true;
+        } else if (a == "--sign-only") {
+            opts.signOnly = true;
+        } else if (a == "--clear-sign") {
+            opts.clearSign = true;
+        } else if (a == "--detached") {
+            opts.detached = true;
+        } else if (a == "--symmetric") {
+            opts.symmetric = true;
         } else if (a == "--name") {
             if (!value(opts.name) || opts.name.empty())
                 return "--name needs a name";

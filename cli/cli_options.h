@@ -5,7 +5,9 @@
 #include <vector>
 
 struct CliOptions {
-    std::string ini, command, signer, recipient, passphraseFile;
+    std::string ini, command, signer, passphraseFile;
+    std::vector<std::string> recipients;
+    bool encryptToSelf = false, signOnly = false, clearSign = false, detached = false, symmetric = false;
     std::string name, email, algorithm = "ed25519", newPassphraseFile;
     int expiresDays = 3 * 365;  // 0: never
     int passphraseFd = -1;

@@ -35,6 +35,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
+#include "sdk/encode_modes.h"
 #include "sdk/sdk_session.h"
 #include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
@@ -57,6 +58,9 @@ enum Exit {
 
 const char* const kHelp = R"(Usage:
   tolv-cli [--ini FILE] encode --signer TEXT --recipient TEXT [--armor] [PASS] IN OUT
+  tolv-cli [--ini FILE] encode [--signer TEXT] [--recipient TEXT]... [--encrypt-to-self]
+                               [--sign-only|--clear-sign|--detached|--symmetric] [--armor] [PASS] IN OUT
+  tolv-cli [--ini FILE] verify SIGNATURE DATA
   tolv-cli [--ini FILE] decode [PASS] IN OUT
   tolv-cli [--ini FILE] keys [--order N]
   tolv-cli [--ini FILE] fingerprint TEXT
@@ -76,7 +80,14 @@ library named in the settings file (default: tolv.ini in the current folder).
   --ini FILE             the settings file (a bare name is in the current
                          folder; /W is ~/.config/tolv/tolv.ini)
   --signer TEXT          part of the signing key pair's user ID (one key must match)
-  --recipient TEXT       part of the recipient key's user ID (one key must match)
+  --recipient TEXT       part of the recipient key's user ID (one key must match);
+                         given several times, the message goes to each; without
+                         --signer the message is encrypted only
+  --encrypt-to-self      the signer's key is a recipient too
+  --sign-only            a signed message, not encrypted
+  --clear-sign           a clear-signed text
+  --detached             a detached signature of IN
+  --symmetric            encrypted to a password only: PASS is the password
   --armor                ASCII-armoured output
   --secret               export the secret key (still protected by its passphrase);
                          delete a key pair, secret key and all
@@ -106,7 +117,9 @@ as for --recipient: one key must match, or a 16-digit key ID or 40-digit
 fingerprint). generate prints the new key's fingerprint; its secret key is
 protected with the passphrase (AES-256). import prints one line,
 "imported: N new, M updated, K unchanged"; keys already in the rings are
-merged. delete refuses a key pair without --secret. Every change is written
+merged. delete refuses a key pair without --secret. verify checks a
+detached signature and prints the decode report; it exits 0 only for a
+good signature. Every change is written
 to the key ring files at once; the old files are kept as FILE.bak.
 
 Messages go to standard error with their caption. Exit codes:
@@ -273,8 +286,7 @@ bool jobInterrupted()
     return true;
 }
 
-int encodeCommand(const std::string& signer, const std::string& recipient, bool armor, const std::string& in,
-                  const std::string& out)
+int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, const std::string& out)
 {
     JobFiles files;
     if (!prepareJobFiles(cli, in, out, files))
@@ -289,9 +301,9 @@ int encodeCommand(const std::string& signer, const std::string& recipient, bool 
     {
         InterruptScope ctrlC;
         PassphraseBuffer& pass = SharedPassphrase::instance();
-        ok = files.streamed ? sdk::Encode_PGPFile(files.input, files.output, armor, pass, recipient, signer, &eventReport)
-                            : sdk::Encode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
-                                                  armor, pass, recipient, signer, &eventReport);
+        ok = files.streamed ? sdk::Encode_PGPFileAs(files.input, files.output, request, pass, &eventReport)
+                            : sdk::Encode_PGPBuffAs(files.block.data(), static_cast<std::uint64_t>(files.length), output,
+                                                    request, pass, &eventReport);
     }
     if (jobInterrupted())
         return Interrupted;
@@ -518,14 +530,65 @@ int runKeyCommand(const CliOptions& o, std::string& misuse)
     return -1;
 }
 
+// The encoding the options ask for; false (with misuse when it says more
+// than the default message) when they do not fit together.
+bool encodeRequestOf(const CliOptions& o, sdk::EncodeRequest& r, std::string& misuse)
+{
+    using Op = sdk::EncodeOperation;
+    const int modes = o.signOnly + o.clearSign + o.detached + o.symmetric;
+    if (modes > 1)
+        return misuse = "choose one of --sign-only, --clear-sign, --detached and --symmetric", false;
+    r.operation = o.signOnly    ? Op::SignOnly
+                  : o.clearSign ? Op::ClearSign
+                  : o.detached  ? Op::DetachedSignature
+                  : o.symmetric ? Op::PasswordOnly
+                  : o.signer.empty() ? Op::EncryptOnly
+                                     : Op::SignAndEncrypt;
+    r.signer = o.signer;
+    r.recipients = o.recipients;
+    r.encryptToSelf = o.encryptToSelf;
+    r.armour = o.armor;
+    if (modes && !o.recipients.empty())
+        return misuse = "--recipient does not go with " + std::string(o.symmetric ? "--symmetric" : "a signature only"), false;
+    if (o.symmetric && !o.signer.empty())
+        return misuse = "--symmetric encrypts to the password only: no --signer", false;
+    if (sdk::operationSigns(r.operation) && o.signer.empty())
+        return misuse = "this encoding needs --signer", false;
+    if (o.encryptToSelf && (!sdk::operationEncryptsToKeys(r.operation) || o.signer.empty()))
+        return misuse = "--encrypt-to-self needs --signer and a --recipient", false;
+    return modes || !o.recipients.empty();
+}
+
+int verifyCommand(const std::string& signature, const std::string& data)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    sdk::DecodeReport report;
+    PGPError outcome = kPGPError_NoErr;
+    const bool ok = sdk::Verify_PGPDetached(signature, data, report.data, &outcome);
+    printDecodeReport(report, outcome);
+    std::fflush(stdout);
+    if (!ok)
+        return exitCodeFromFailure();
+    if (report.signatures.empty())
+        return BadSignature;
+    return signatureExitCode(report.signatures);
+}
+
 // Runs the command; a usage error goes to misuse instead.
 int runCommand(const CliOptions& o, std::string& misuse)
 {
     const auto& files = o.positional;
     if (o.command == "encode") {
-        if (files.size() != 2 || o.signer.empty() || o.recipient.empty())
-            return misuse = "encode needs --signer, --recipient, IN and OUT", Usage;
-        return encodeCommand(o.signer, o.recipient, o.armor, files[0], files[1]);
+        sdk::EncodeRequest request;
+        if (files.size() != 2 || !encodeRequestOf(o, request, misuse))
+            return misuse = misuse.empty() ? "encode needs --signer, --recipient, IN and OUT" : misuse, Usage;
+        return encodeCommand(request, files[0], files[1]);
+    }
+    if (o.command == "verify") {
+        if (files.size() != 2)
+            return misuse = "verify needs SIGNATURE and DATA", Usage;
+        return verifyCommand(files[0], files[1]);
     }
     if (o.command == "decode") {
         if (files.size() != 2)

@@ -393,3 +393,47 @@ TEST_F(Cli, KeyCommandsWithGnuPGAsThePeer)
     ASSERT_EQ(cli("keys", &keysAfter), 0);
     EXPECT_EQ(keysAfter, keysBefore);
 }
+
+TEST_F(Cli, SignatureModesSeveralRecipientsAndVerify)
+{
+    GpgHome gnupg(dir.file("gnupg"));
+    writeWholeFile(dir.file("tarball"), "release 1.0\n");
+    writeWholeFile(dir.file("pw"), "open sesame\n");
+    std::string out, err;
+
+    // gpg's detached signature holds in Tolv; changed data does not (exit 7).
+    ASSERT_EQ(gnupg.gpg("--passphrase alice -u alice@example.org -b -o '" + dir.file("tarball.sig") + "' '" +
+                        dir.file("tarball") + "'"),
+              0);
+    ASSERT_EQ(cli("verify " + f("tarball.sig") + " " + f("tarball"), &out), 0);
+    EXPECT_EQ(out.rfind("Verdict: Good signature from Alice Example", 0), 0u) << out;
+    writeWholeFile(dir.file("changed"), "release 1.1\n");
+    EXPECT_EQ(cli("verify " + f("tarball.sig") + " " + f("changed"), &out), 7);
+    EXPECT_EQ(out.rfind("Verdict: Bad signature", 0), 0u) << out;
+    EXPECT_EQ(cli("verify " + f("tarball") + " " + f("tarball")), 5);  // no signature at all
+
+    // Tolv's clear-signed text and detached signature hold in gpg.
+    const std::string pass = " --passphrase-file " + f("alice.pass") + " ";
+    ASSERT_EQ(cli("encode --signer alice@ --clear-sign" + pass + f("tarball") + " " + f("clear.asc")), 0);
+    EXPECT_EQ(gnupg.gpg("--verify '" + dir.file("clear.asc") + "'"), 0);
+    ASSERT_EQ(cli("encode --signer alice@ --detached --armor" + pass + f("tarball") + " " + f("tolv.sig")), 0);
+    EXPECT_EQ(gnupg.gpg("--verify '" + dir.file("tolv.sig") + "' '" + dir.file("tarball") + "'"), 0);
+
+    // To Bob and Carol and to the sender: gpg reads it as Bob, Tolv as Alice.
+    ASSERT_EQ(cli("encode --signer alice@ --recipient bob@ --recipient carol@ --encrypt-to-self" + pass + f("tarball") +
+                  " " + f("three.pgp")),
+              0);
+    ASSERT_EQ(gnupg.gpg("--passphrase bob --try-secret-key bob@example.org -d '" + dir.file("three.pgp") + "'", &out), 0);
+    EXPECT_EQ(out, "release 1.0\n");
+    ASSERT_EQ(cli("decode" + pass + f("three.pgp") + " " + f("three.out"), &out), 0);
+    EXPECT_EQ(readWholeFile(dir.file("three.out")), "release 1.0\n");
+
+    // A password only, which gpg opens.
+    ASSERT_EQ(cli("encode --symmetric --passphrase-file " + f("pw") + " " + f("tarball") + " " + f("pw.pgp")), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase 'open sesame' -d '" + dir.file("pw.pgp") + "'", &out), 0);
+    EXPECT_EQ(out, "release 1.0\n");
+
+    EXPECT_EQ(cli("encode --signer alice@ --recipient bob@ --detached" + pass + f("tarball") + " " + f("x"), nullptr, &err), 2);
+    EXPECT_NE(err.find("--recipient does not go with"), std::string::npos) << err;
+    EXPECT_EQ(cli("encode --clear-sign" + pass + f("tarball") + " " + f("x")), 2);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Encodings beside the default sign-and-encrypt to one key: signing only
+// (a signed message, a clear-signed text or a detached signature),
+// encrypting to several keys or only to keys, to the sender's own key as
+// well, or to a password only; and checking a detached signature.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/shared_passphrase.h"
+#include "sdk/pgp_data.h"
+#include "sdk/sdk_block.h"
+
+namespace sdk {
+
+enum class EncodeOperation { SignAndEncrypt, SignOnly, ClearSign, DetachedSignature, EncryptOnly, PasswordOnly };
+
+struct EncodeRequest {
+    EncodeOperation operation = EncodeOperation::SignAndEncrypt;
+    std::string signer;                   // user-ID text, for the operations that sign
+    std::vector<std::string> recipients;  // each selects one key, for the operations that encrypt
+    bool encryptToSelf = false;           // the signer's key is a recipient too
+    bool armour = true;
+};
+
+// Whether the operation signs, or encrypts to keys.
+bool operationSigns(EncodeOperation op);
+bool operationEncryptsToKeys(EncodeOperation op);
+
+// As Encode_PGPBuff and Encode_PGPFile for any request. A plain
+// sign-and-encrypt to one recipient takes exactly their way. The
+// passphrase is the signer's, or the password; it is asked for only when
+// one is needed.
+bool Encode_PGPBuffAs(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
+                      PassphraseBuffer& passphrase, void* report, PGPError* outcome = nullptr);
+bool Encode_PGPFileAs(const std::string& input, const std::string& output, const EncodeRequest& request,
+                      PassphraseBuffer& passphrase, void* report, PGPError* outcome = nullptr);
+
+// Checks the detached signature in file signature over the file data; the
+// event handler fills report with the signatures. False (told) when the
+// check could not be made at all.
+bool Verify_PGPDetached(const std::string& signature, const std::string& data, PGPData& report,
+                        PGPError* outcome = nullptr);
+
+}  // namespace sdk
