@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
@@ -728,4 +729,54 @@ TEST_F(Windows, ALongJobShowsItsPercentAndCancelStopsIt)
     EXPECT_TRUE(std::string(dec->output().data(), static_cast<std::size_t>(dec->output().size())) == data);
     ASSERT_FALSE(percents.isEmpty());
     EXPECT_EQ(percents.last(), 1000);
+}
+
+TEST_F(Windows, OperationsMoreRecipientsAndEncryptToSelf)
+{
+    writeWholeFile(dir.file("notes.txt"), "meeting at noon\n");
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    EXPECT_EQ(child<QComboBox>(enc, "operation")->currentText(), "Sign and encrypt");
+    EXPECT_FALSE(child<QCheckBox>(enc, "encryptToSelf")->isChecked());
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("notes.txt")));
+    child(enc, "loadButton")->click();
+    ASSERT_TRUE(idle(enc));
+    SharedPassphrase::instance().set("alice");
+
+    // A clear-signed text, and a detached signature saved beside its file.
+    child<QComboBox>(enc, "operation")->setCurrentText("Clear-sign (text)");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_EQ(std::string(enc->output().data(), 34), "-----BEGIN PGP SIGNED MESSAGE-----");
+    child<QComboBox>(enc, "operation")->setCurrentText("Detached signature");
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("notes.txt.sig")));
+    child(enc, "saveButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_EQ(Prompts::fileRequests().back().fileName, "notes.txt.sig");
+
+    // Bob, Carol from the list, and the sender: three recipients.
+    child<QComboBox>(enc, "operation")->setCurrentText("Sign and encrypt");
+    child<QComboBox>(enc, "recipient")->setCurrentText("Bob Example <bob@example.org>");
+    child<QComboBox>(enc, "moreRecipientChoice")->setCurrentText("Carol Public <carol@example.org>");
+    child(enc, "addRecipient")->click();
+    child(enc, "addRecipient")->click();  // once is enough
+    EXPECT_EQ(child<QListWidget>(enc, "moreRecipients")->count(), 1);
+    child<QCheckBox>(enc, "encryptToSelf")->setChecked(true);
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("three.asc")));
+    child(enc, "saveButton")->click();
+    ASSERT_TRUE(idle(enc));
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("three.asc")));
+    child(dec, "loadButton")->click();
+    ASSERT_TRUE(idle(dec));
+    child(dec, "decodeButton")->click();  // the cached passphrase is Alice's
+    ASSERT_TRUE(idle(dec));
+    EXPECT_EQ(child<QComboBox>(dec, "encryptedTo")->count(), 3);
+    EXPECT_EQ(std::string(dec->output().data(), 16), "meeting at noon\n");
+    EXPECT_TRUE(Prompts::shownMessages().empty());
 }

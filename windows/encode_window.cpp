@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
@@ -126,7 +127,56 @@ QWidget* EncodeWindow::makeOptionsTab()
     form->addRow("Sign :", signer_);
     form->addRow("PassPhrase :", passphrase_);
     form->addRow("Encrypt for :", recipient_);
+    addModeControls(form, userIdBox("moreRecipientChoice", 10));
     return options;
+}
+
+void EncodeWindow::addModeControls(QFormLayout* form, QComboBox* choice)
+{
+    operation_ = new QComboBox;
+    operation_->setObjectName("operation");
+    operation_->addItems({"Sign and encrypt", "Sign only", "Clear-sign (text)", "Detached signature", "Encrypt only",
+                          "Encrypt with a passphrase only"});
+    encryptToSelf_ = new QCheckBox("Also encrypt to my signing key");
+    encryptToSelf_->setObjectName("encryptToSelf");
+    // Off at first: the window's default encoding goes to the one recipient
+    // of "Encrypt for :" and nobody else.
+    encryptToSelf_->setChecked(false);
+    moreChoice_ = choice;
+    moreRecipients_ = new QListWidget;
+    moreRecipients_->setObjectName("moreRecipients");
+    moreRecipients_->setMaximumHeight(80);
+    auto* add = new QPushButton("Add");
+    add->setObjectName("addRecipient");
+    auto* remove = new QPushButton("Remove");
+    remove->setObjectName("removeRecipient");
+    auto* row = new QHBoxLayout;
+    row->addWidget(moreChoice_, 1);
+    row->addWidget(add);
+    row->addWidget(remove);
+    form->addRow("Operation :", operation_);
+    form->addRow("More recipients :", row);
+    form->addRow("", moreRecipients_);
+    form->addRow("", encryptToSelf_);
+    connect(add, &QPushButton::clicked, this, [this] {
+        const QString text = withoutTrailingBlanks(moreChoice_->currentText());
+        if (!text.isEmpty() && moreRecipients_->findItems(text, Qt::MatchExactly).isEmpty())
+            moreRecipients_->addItem(text);
+    });
+    connect(remove, &QPushButton::clicked, this, [this] { delete moreRecipients_->currentItem(); });
+}
+
+sdk::EncodeRequest EncodeWindow::encodeRequest() const
+{
+    sdk::EncodeRequest r;
+    r.operation = static_cast<sdk::EncodeOperation>(std::max(0, operation_->currentIndex()));
+    r.signer = signer_->currentText().toStdString();
+    r.recipients.push_back(recipient_->currentText().toStdString());
+    for (int i = 0; i < moreRecipients_->count(); ++i)
+        r.recipients.push_back(moreRecipients_->item(i)->text().toStdString());
+    r.encryptToSelf = encryptToSelf_->isChecked();
+    r.armour = asciiOutput_->isChecked();
+    return r;
 }
 
 void EncodeWindow::open(MainFrame& frame)
@@ -148,8 +198,11 @@ void EncodeWindow::showLists(const KeyChoiceList& lists)
     recipient_->clear();
     for (const auto& s : lists.signers)
         signer_->addItem(QString::fromStdString(s));
-    for (const auto& r : lists.recipients)
+    moreChoice_->clear();
+    for (const auto& r : lists.recipients) {
         recipient_->addItem(QString::fromStdString(r));
+        moreChoice_->addItem(QString::fromStdString(r));
+    }
     // The first entry of each list is chosen; an empty list leaves the field empty.
     signer_->setCurrentIndex(lists.signers.empty() ? -1 : 0);
     recipient_->setCurrentIndex(lists.recipients.empty() ? -1 : 0);
@@ -191,17 +244,15 @@ void EncodeWindow::encode()
 {
     if (busy())
         return;
+    const sdk::EncodeRequest request = encodeRequest();
     const QString signer = withoutTrailingBlanks(signer_->currentText());
-    if (signer.isEmpty()) {
+    if (signer.isEmpty() && sdk::operationSigns(request.operation)) {
         output_.release();
         bindOutput();
         tabs_->setCurrentIndex(1);
         signer_->setFocus();
         return;
     }
-    const std::string signerText = signer_->currentText().toStdString();
-    const std::string recipientText = recipient_->currentText().toStdString();
-    const bool armour = asciiOutput_->isChecked();
     auto result = std::make_shared<sdk::SdkBlock>();
     auto ok = std::make_shared<bool>(false);
     auto outcome = std::make_shared<PGPError>(kPGPError_NoErr);
@@ -214,8 +265,8 @@ void EncodeWindow::encode()
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
         [=]() mutable {
-            *ok = sdk::Encode_PGPBuff(inputData, static_cast<std::uint64_t>(size), *result, armour,
-                                      SharedPassphrase::instance(), recipientText, signerText, report, outcome.get());
+            *ok = sdk::Encode_PGPBuffAs(inputData, static_cast<std::uint64_t>(size), *result, request,
+                                        SharedPassphrase::instance(), report, outcome.get());
             use.reset();
             progress.reset();  // held until the job no longer reports
         },
@@ -236,6 +287,9 @@ void EncodeWindow::encode()
 
 void EncodeWindow::save()
 {
+    // A detached signature is saved beside the file it signs.
+    if (operation_->currentIndex() == static_cast<int>(sdk::EncodeOperation::DetachedSignature) && !fileName_.isEmpty())
+        return saveOutput(fileName_ + ".sig");
     saveOutput(withoutTrailingBlanks(recipient_->currentText()) + ".asc");
 }
 

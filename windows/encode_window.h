@@ -3,11 +3,14 @@
 
 #include "sdk/pgp_data.h"
 #include "windows/buffer_window.h"
+#include "sdk/encode_modes.h"
 #include "sdk/key_choices.h"
 
 class BufferView;
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QListWidget;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -35,6 +38,8 @@ private:
     WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const override;
     QWidget* makeOptionsTab();
     void showLists(const KeyChoiceList& lists);
+    void addModeControls(QFormLayout* form, QComboBox* choice);
+    sdk::EncodeRequest encodeRequest() const;
     void refreshLists();
 
     int lastResult_ = 0;
@@ -49,4 +54,8 @@ private:
     QComboBox* signer_;
     QLineEdit* passphrase_;
     QComboBox* recipient_;
+    QComboBox* operation_;
+    QComboBox* moreChoice_;
+    QListWidget* moreRecipients_;
+    QCheckBox* encryptToSelf_;
 };
