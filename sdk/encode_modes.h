@@ -41,5 +41,12 @@ bool Encode_PGPFileAs(const std::string& input, const std::string& output, const
 // check could not be made at all.
 bool Verify_PGPDetached(const std::string& signature, const std::string& data, PGPData& report,
                         PGPError* outcome = nullptr);
+// The same with the signature in memory.
+bool Verify_PGPDetachedBuff(const char* signature, std::uint64_t size, const std::string& data, PGPData& report,
+                            PGPError* outcome = nullptr);
+
+// Whether the bytes start as a signature alone does (armoured or binary):
+// a detached signature, which needs the file it signs.
+bool looksLikeDetachedSignature(const char* data, std::uint64_t size);
 
 }  // namespace sdk

@@ -731,7 +731,7 @@ TEST_F(Windows, ALongJobShowsItsPercentAndCancelStopsIt)
     EXPECT_EQ(percents.last(), 1000);
 }
 
-TEST_F(Windows, OperationsMoreRecipientsAndEncryptToSelf)
+TEST_F(Windows, OperationsDetachedSignaturesMoreRecipientsAndEncryptToSelf)
 {
     writeWholeFile(dir.file("notes.txt"), "meeting at noon\n");
     auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
@@ -756,6 +756,20 @@ TEST_F(Windows, OperationsMoreRecipientsAndEncryptToSelf)
     ASSERT_TRUE(idle(enc));
     EXPECT_EQ(Prompts::fileRequests().back().fileName, "notes.txt.sig");
 
+    // The decode window checks it against notes.txt beside it.
+    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
+    ASSERT_NE(dec, nullptr);
+    for (const char* data : {"meeting at noon\n", "meeting at one\n"}) {
+        writeWholeFile(dir.file("notes.txt"), data);
+        Prompts::queueFileAnswer(QString::fromStdString(dir.file("notes.txt.sig")));
+        child(dec, "loadButton")->click();
+        ASSERT_TRUE(idle(dec));
+        child(dec, "decodeButton")->click();
+        ASSERT_TRUE(idle(dec));
+        EXPECT_EQ(child<QLineEdit>(dec, "signedBy")->text(), "Alice Example <alice@example.org>");
+        EXPECT_EQ(child<QCheckBox>(dec, "verified")->isChecked(), data[11] == 'n');
+    }
+
     // Bob, Carol from the list, and the sender: three recipients.
     child<QComboBox>(enc, "operation")->setCurrentText("Sign and encrypt");
     child<QComboBox>(enc, "recipient")->setCurrentText("Bob Example <bob@example.org>");
@@ -769,8 +783,6 @@ TEST_F(Windows, OperationsMoreRecipientsAndEncryptToSelf)
     Prompts::queueFileAnswer(QString::fromStdString(dir.file("three.asc")));
     child(enc, "saveButton")->click();
     ASSERT_TRUE(idle(enc));
-    auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
-    ASSERT_NE(dec, nullptr);
     Prompts::queueFileAnswer(QString::fromStdString(dir.file("three.asc")));
     child(dec, "loadButton")->click();
     ASSERT_TRUE(idle(dec));

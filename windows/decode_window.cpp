@@ -1,5 +1,7 @@
 #include "windows/decode_window.h"
 
+#include "sdk/encode_modes.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include "app/dialog_units.h"
 #include "core/file_io.h"
 #include "app/main_frame.h"
+#include "app/prompts.h"
 #include "core/path_text.h"
 #include "core/shared_passphrase.h"
 #include "platform/code_page.h"
@@ -220,16 +223,49 @@ void DecodeWindow::showPendingReport()
     verdicts_->showPending();
 }
 
+std::optional<QString> DecodeWindow::signedFileFor() const
+{
+    // FILE.sig or FILE.asc beside FILE: that file; any other, the user's choice.
+    QString beside = fileName_;
+    for (const char* ext : {".sig", ".asc"})
+        if (beside.endsWith(ext, Qt::CaseInsensitive)) {
+            beside.chop(4);
+            if (!beside.isEmpty() && QFileInfo(beside).isFile())
+                return beside;
+        }
+    return Prompts::chooseFile({"Signed file", QFileInfo(fileName_).absolutePath(), QFileInfo(beside).fileName(),
+                                {"All files (*)"}, Prompts::FileMode::Open});
+}
+
+void DecodeWindow::verifyDetached(const char* signature, std::int64_t size)
+{
+    const std::optional<QString> signedFile = signedFileFor();
+    if (!signedFile)
+        return;
+    showPendingReport();
+    auto job = std::make_shared<DecodeJob>();
+    auto use = std::make_shared<sdk::SdkUse>();
+    jobs()->start(
+        [job, signature, size, use, path = pathFromQString(*signedFile)]() mutable {
+            sdk::Verify_PGPDetachedBuff(signature, static_cast<std::uint64_t>(size), path, job->report.data,
+                                        &job->outcome);
+            use.reset();
+        },
+        [this, job] { takeResult(*job); });
+}
+
 void DecodeWindow::decode()
 {
     if (busy())
         return;
+    const char* inputData = input_.data();
+    const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
+    if (size > 0 && sdk::looksLikeDetachedSignature(inputData, static_cast<std::uint64_t>(size)))
+        return verifyDetached(inputData, size);
     // The earlier result stays until this one replaces it, so that a refused
     // passphrase leaves the window as it was; only its display is emptied.
     showPendingReport();
     auto job = std::make_shared<DecodeJob>();
-    const char* inputData = input_.data();
-    const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     const bool oem = oemToChar_->isChecked();
     auto progress = jobProgress();
     job->report.data.progress = progress.get();

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <QString>
 
 #include <array>
@@ -48,6 +49,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The file a detached signature signs: beside it, or chosen.
+    std::optional<QString> signedFileFor() const;
+    void verifyDetached(const char* signature, std::int64_t size);
     QWidget* makeTextTab();
     QWidget* makeOptionsTab();
     void bindReportFields();
