@@ -365,6 +365,19 @@ template <typename Fill> PGPOptionListRef makeFilled(PGPContextRef context, Fill
     }
 }
 
+// An option holding a key (a reference to it, so it outlives the caller's set).
+PGPOptionListRef keyOption(PGPContextRef context, PGPKeyRef keyRef, OptionKind kind)
+{
+    return makeFilled(context, [&](Option& o) {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        o.kind = key ? kind : OptionKind::Invalid;
+        if (key) {
+            std::lock_guard lock(key->core->mutex);
+            o.key = key->shared_from_this();
+        }
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -379,14 +392,7 @@ PGPOptionListRef PGPOClearSign(PGPContextRef context, PGPBoolean clearSign)
 
 PGPOptionListRef PGPOEncryptToKey(PGPContextRef context, PGPKeyRef key)
 {
-    return makeFilled(context, [&](Option& o) {
-        auto* k = as<Key>(key, Tag::Key);
-        o.kind = k ? OptionKind::EncryptToKey : OptionKind::Invalid;
-        if (k) {
-            std::lock_guard lock(k->core->mutex);
-            o.key = k->shared_from_this();
-        }
-    });
+    return keyOption(context, key, OptionKind::EncryptToKey);
 }
 
 PGPOptionListRef PGPOConventionalEncrypt(PGPContextRef context, PGPOptionListRef firstOption, ...)
@@ -453,14 +459,7 @@ PGPOptionListRef PGPOKeyGenName(PGPContextRef context, const void* name, PGPSize
 
 PGPOptionListRef PGPOKeyGenMasterKey(PGPContextRef context, PGPKeyRef masterKey)
 {
-    return makeFilled(context, [&](Option& o) {
-        auto* key = as<Key>(masterKey, Tag::Key);
-        o.kind = key ? OptionKind::KeyGenMasterKey : OptionKind::Invalid;
-        if (key) {
-            std::lock_guard lock(key->core->mutex);
-            o.key = key->shared_from_this();
-        }
-    });
+    return keyOption(context, masterKey, OptionKind::KeyGenMasterKey);
 }
 
 PGPOptionListRef PGPOExpiration(PGPContextRef context, PGPUInt32 expirationDays)
