@@ -777,7 +777,10 @@ TEST_F(Windows, OperationsDetachedSignaturesMoreRecipientsAndEncryptToSelf)
     child(enc, "addRecipient")->click();
     child(enc, "addRecipient")->click();  // once is enough
     EXPECT_EQ(child<QListWidget>(enc, "moreRecipients")->count(), 1);
-    child<QCheckBox>(enc, "encryptToSelf")->setChecked(true);
+    // Choosing the signing key turns "Also encrypt to my signing key" on.
+    EXPECT_FALSE(child<QCheckBox>(enc, "encryptToSelf")->isChecked());
+    emit child<QComboBox>(enc, "signer")->activated(0);
+    EXPECT_TRUE(child<QCheckBox>(enc, "encryptToSelf")->isChecked());
     child(enc, "encodeButton")->click();
     ASSERT_TRUE(idle(enc));
     Prompts::queueFileAnswer(QString::fromStdString(dir.file("three.asc")));

@@ -139,9 +139,17 @@ void EncodeWindow::addModeControls(QFormLayout* form, QComboBox* choice)
                           "Encrypt with a passphrase only"});
     encryptToSelf_ = new QCheckBox("Also encrypt to my signing key");
     encryptToSelf_->setObjectName("encryptToSelf");
-    // Off at first: the window's default encoding goes to the one recipient
-    // of "Encrypt for :" and nobody else.
+    // Off while the signer is the one the window proposed, so that the
+    // default encoding goes to the one recipient of "Encrypt for :" alone;
+    // on once the user chooses a signing key, unless they set it themselves.
     encryptToSelf_->setChecked(false);
+    connect(encryptToSelf_, &QCheckBox::clicked, this, [this] { selfChosen_ = true; });
+    auto signerChosen = [this] {
+        if (!selfChosen_)
+            encryptToSelf_->setChecked(true);
+    };
+    connect(signer_, &QComboBox::activated, this, signerChosen);
+    connect(signer_->lineEdit(), &QLineEdit::textEdited, this, signerChosen);
     moreChoice_ = choice;
     moreRecipients_ = new QListWidget;
     moreRecipients_->setObjectName("moreRecipients");

@@ -58,4 +58,5 @@ private:
     QComboBox* moreChoice_;
     QListWidget* moreRecipients_;
     QCheckBox* encryptToSelf_;
+    bool selfChosen_ = false;  // the user set "Also encrypt to my signing key"
 };
