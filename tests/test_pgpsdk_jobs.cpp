@@ -539,18 +539,35 @@ TEST_F(Jobs, ClearSignDetachedSeveralRecipientsSelfAndPasswordWithPeers)
         EXPECT_EQ(v.signatures[0].data.verified != 0, data == &text);
     }
 
-    // To Bob and Carol, and to the sender: gpg reads it as Bob, Tolv as Alice.
-    auto many = encodeWith(s, text, {signer(), PGPOEncryptToKey(c, s.key("bob@")), PGPOEncryptToKey(c, s.key("carol@")),
-                                     PGPOEncryptToKey(c, s.key("alice@"))});
+    // To Bob, Carol and gpg's own Gus, and to the sender: gpg reads it as
+    // Bob and as Gus, Tolv as Alice.
+    ASSERT_EQ(g.gpg("--passphrase '' --quick-gen-key 'Gus <gus@example.org>' future-default default never"), 0);
+    ASSERT_EQ(g.gpg("-o '" + g.dir.file("gus.pgp") + "' --export gus@example.org"), 0);
+    writeFile(g.dir.file("pub.pgp"), readFile(fixture("pubring.pgp")) + readFile(g.dir.file("gus.pgp")));
+    Session t;
+    ASSERT_EQ(t.open(g.dir.file("pub.pgp"), fixture("secring.pgp")), 0);
+    PGPContextRef tc = t.context;
+    auto many = encodeWith(t, text, {PGPOSignWithKey(tc, t.key("alice@"), PGPOPassphrase(tc, "alice"), PGPOLastOption(tc)),
+                                     PGPOEncryptToKey(tc, t.key("bob@")), PGPOEncryptToKey(tc, t.key("carol@")),
+                                     PGPOEncryptToKey(tc, t.key("gus@")), PGPOEncryptToKey(tc, t.key("alice@"))});
     ASSERT_EQ(many.error, 0);
     writeFile(g.dir.file("many.pgp"), many.output);
     std::string out;
-    ASSERT_EQ(g.gpg("--passphrase bob --try-secret-key bob@example.org -d '" + g.dir.file("many.pgp") + "'", &out), 0);
-    EXPECT_EQ(out, text);
-    auto self = decode(s, many.output, "alice");
+    // Each in a home of its own that holds only their secret key.
+    ::GpgHome bobHome(g.dir.file("bob"), false), gusHome(g.dir.file("gus"), false);
+    ASSERT_EQ(g.gpg("--passphrase bob -o '" + g.dir.file("bob.sec") + "' --export-secret-keys bob@example.org"), 0);
+    ASSERT_EQ(g.gpg("--passphrase '' -o '" + g.dir.file("gus.sec") + "' --export-secret-keys gus@example.org"), 0);
+    ASSERT_EQ(bobHome.gpg("--passphrase bob --import '" + g.dir.file("bob.sec") + "'"), 0);
+    ASSERT_EQ(gusHome.gpg("--import '" + g.dir.file("gus.sec") + "'"), 0);
+    for (const ::GpgHome* home : {&bobHome, &gusHome}) {
+        ASSERT_EQ(home->gpg("--import '" + alice + "'"), 0);  // the signer
+        ASSERT_EQ(home->gpg("--passphrase bob -d '" + g.dir.file("many.pgp") + "'", &out), 0);
+        EXPECT_EQ(out, text);
+    }
+    auto self = decode(t, many.output, "alice");
     ASSERT_EQ(self.error, 0);
     EXPECT_EQ(self.output, text);
-    EXPECT_EQ(self.recipientIds.size(), 3u);
+    EXPECT_EQ(self.recipientIds.size(), 4u);
 
     // A password only: gpg reads it with the password.
     auto password = encodeWith(s, text, {PGPOConventionalEncrypt(c, PGPOPassphrase(c, "open sesame"), PGPOLastOption(c))});
