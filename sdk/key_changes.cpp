@@ -221,15 +221,4 @@ std::string armouredPublicKey(const std::string& text)
     return out;
 }
 
-std::optional<bool> keyHasSecret(const std::string& text)
-{
-    SdkUse use;
-    KeySetHolder found = selectCommandKey(use, text, "Delete");
-    if (!found)
-        return std::nullopt;
-    PGPBoolean secret = 0;
-    call::PGPGetKeyBoolean(onlyKey(found.get()), static_cast<PGPInt32>(kPGPKeyPropIsSecret), &secret);
-    return secret != 0;
-}
-
 }  // namespace sdk

@@ -52,8 +52,4 @@ bool revokeKey(const std::string& text, const SecretText& passphrase);
 // The public key text selects, ASCII-armoured; empty on failure.
 std::string armouredPublicKey(const std::string& text);
 
-// Whether the key text selects has a secret part (nothing when no single
-// key matches; told).
-std::optional<bool> keyHasSecret(const std::string& text);
-
 }  // namespace sdk

@@ -460,13 +460,11 @@ PGPError verifyDetached(PGPContextRef context, rnp_ffi_t ffi, JobOptions& job)
 
 PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
 {
-    if (job.detached && job.detached->dataKind != OptionKind::Invalid && job.input) {
-        StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
+    StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
+    if (job.detached && job.detached->dataKind != OptionKind::Invalid && job.input)
         return verifyDetached(context, store->ffi.get(), job);
-    }
     if (!job.input || !job.output || job.detached)
         return kPGPError_BadParams;
-    StoreRef store = job.keySet && job.keySet->store ? job.keySet->store : ctx.emptyStore;
     JobInput message;
     if (PGPError e = message.open(*job.input))
         return e;

@@ -365,6 +365,17 @@ template <typename Fill> PGPOptionListRef makeFilled(PGPContextRef context, Fill
     }
 }
 
+// An option made from the options nested in it (taken from args).
+template <typename Fill>
+PGPOptionListRef makeNested(PGPContextRef context, PGPOptionListRef first, va_list args, Fill fill)
+{
+    return makeFilled(context, [&](Option& o) {
+        std::vector<Option> sub;
+        const bool ok = consumeOptions(first, args, sub);
+        fill(o, ok, sub);
+    });
+}
+
 // An option holding a key (a reference to it, so it outlives the caller's set).
 PGPOptionListRef keyOption(PGPContextRef context, PGPKeyRef keyRef, OptionKind kind)
 {
@@ -397,12 +408,9 @@ PGPOptionListRef PGPOEncryptToKey(PGPContextRef context, PGPKeyRef key)
 
 PGPOptionListRef PGPOConventionalEncrypt(PGPContextRef context, PGPOptionListRef firstOption, ...)
 {
-    std::vector<Option> sub;
     va_list args;
     va_start(args, firstOption);
-    const bool ok = consumeOptions(firstOption, args, sub);
-    va_end(args);
-    return makeFilled(context, [&](Option& o) {
+    PGPOptionListRef list = makeNested(context, firstOption, args, [](Option& o, bool ok, std::vector<Option>& sub) {
         // Exactly one passphrase belongs here: the message's password.
         const bool one = ok && sub.size() == 1 && sub[0].kind == OptionKind::Passphrase;
         o.kind = one ? OptionKind::Conventional : OptionKind::Invalid;
@@ -411,16 +419,15 @@ PGPOptionListRef PGPOConventionalEncrypt(PGPContextRef context, PGPOptionListRef
             o.hasPassphrase = true;
         }
     });
+    va_end(args);
+    return list;
 }
 
 PGPOptionListRef PGPODetachedSig(PGPContextRef context, PGPOptionListRef firstOption, ...)
 {
-    std::vector<Option> sub;
     va_list args;
     va_start(args, firstOption);
-    const bool ok = consumeOptions(firstOption, args, sub);
-    va_end(args);
-    return makeFilled(context, [&](Option& o) {
+    PGPOptionListRef list = makeNested(context, firstOption, args, [](Option& o, bool ok, std::vector<Option>& sub) {
         // Encoding takes none; decoding, the signed data as an input.
         const bool fits = ok && (sub.empty() || (sub.size() == 1 && (sub[0].kind == OptionKind::InputBuffer ||
                                                                     sub[0].kind == OptionKind::InputFile)));
@@ -432,6 +439,8 @@ PGPOptionListRef PGPODetachedSig(PGPContextRef context, PGPOptionListRef firstOp
             o.path = sub[0].path;
         }
     });
+    va_end(args);
+    return list;
 }
 
 PGPOptionListRef PGPOImportKeysTo(PGPContextRef context, PGPKeySetRef keySet)
