@@ -16,6 +16,7 @@
 
 #include <cmath>
 
+#include "app/app_icon.h"
 #include "app/dialog_units.h"
 #include "app/prompts.h"
 #include "app/settings_window.h"
@@ -36,6 +37,8 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName("AppFrame");
     setWindowTitle("Tolv");
+    // Every window of the program (child windows and dialogs too) shows it.
+    QApplication::setWindowIcon(tolvIcon());
     resize(dluSize(font(), 356, 190));
 
     mdi_ = new QMdiArea(this);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_units.h"
+#include "core/first_start.h"
 #include "core/path_text.h"
 
 namespace {
@@ -60,6 +61,9 @@ void SCAN_INI(ScanIniMode mode, const char* firstArgument)
     const std::string iniPath = iniPathForScan(mode, firstArgument);
     if (iniPath.empty())
         return;
+    // Its notice comes before the progress window and its wait cursor.
+    if (mode == ScanIniMode::Read)
+        prepareFirstStart(iniPath);
     ScanIniProgress progress(pathToQString(iniPath));
     scanIniFile(mode, iniPath);
 }

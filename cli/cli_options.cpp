@@ -36,6 +36,8 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
         std::string v;
         if (a == "--help" || a == "-h") {
             opts.help = true;
+        } else if (a == "--version") {
+            opts.version = true;
         } else if (a == "--ini") {
             if (!value(opts.ini))
                 return "--ini needs a file";

@@ -12,7 +12,7 @@ struct CliOptions {
     int expiresDays = 3 * 365;  // 0: never
     int passphraseFd = -1;
     int order = 2;  // by user ID
-    bool armor = false, secret = false, passphraseGiven = false, help = false, yes = false;
+    bool armor = false, secret = false, passphraseGiven = false, help = false, version = false, yes = false;
     std::vector<std::string> positional;
 };
 

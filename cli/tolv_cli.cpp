@@ -25,6 +25,7 @@
 #include "core/app_config.h"
 #include "cli/cli_options.h"
 #include "core/file_io.h"
+#include "core/first_start.h"
 #include "core/path_text.h"
 #include "cli/cli_files.h"
 #include "cli/cli_frontend.h"
@@ -40,6 +41,7 @@
 #include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
 #include "sdk/key_tree.h"
+#include "tolv_version.h"
 
 namespace {
 
@@ -71,6 +73,7 @@ const char* const kHelp = R"(Usage:
   tolv-cli [--ini FILE] delete [--secret] --yes TEXT
   tolv-cli [--ini FILE] passwd TEXT --passphrase-file OLD --new-passphrase-file NEW
   tolv-cli --help
+  tolv-cli --version
 
 Signs and encrypts, or decrypts and verifies, with the key rings and the SDK
 library named in the settings file (default: tolv.ini in the current folder).
@@ -629,8 +632,10 @@ void readSettings(const std::string& ini)
 {
     const bool bare = !ini.empty() && ini != "/W" && ini != "/D" && ini.find('/') == std::string::npos;
     const std::string iniPath = iniPathForScan(ScanIniMode::Read, (bare ? "./" + ini : ini).c_str());
-    if (!iniPath.empty())
-        scanIniFile(ScanIniMode::Read, iniPath);
+    if (iniPath.empty())
+        return;
+    prepareFirstStart(iniPath);
+    scanIniFile(ScanIniMode::Read, iniPath);
 }
 
 // Everything after the arguments were read.
@@ -638,6 +643,10 @@ int runParsed(const CliOptions& opts)
 {
     if (opts.help) {
         std::fputs(kHelp, stdout);
+        return Ok;
+    }
+    if (opts.version) {
+        std::printf("tolv-cli %s\n", TOLV_VERSION);
         return Ok;
     }
     if (opts.command.empty())

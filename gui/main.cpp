@@ -13,6 +13,7 @@
 #include "windows/frame_commands.h"
 #include "windows/job_runner.h"
 #include "windows/passphrase_dialog.h"
+#include "tolv_version.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ int main(int argc, char** argv)
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolv");
+    QApplication::setApplicationVersion(TOLV_VERSION);
+    // Lets the desktop match the windows to the installed desktop entry.
+    QGuiApplication::setDesktopFileName("org.tolv.Tolv");
 
     installPassphraseDialog();
     Prompts::installAsFrontend();

@@ -285,6 +285,23 @@ WriteResult writeFileReplacing(const std::string& givenPath, const void* data, s
 
 namespace platform {
 
+bool pathExists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool createEmptyPrivateFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        setLastErrorFromErrno(errno);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 bool pathTooLong(const std::string& path)
 {
     if (path.size() >= PATH_MAX)

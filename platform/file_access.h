@@ -20,6 +20,11 @@ std::int64_t readFully(int fd, void* buffer, std::uint64_t size);
 
 void closeFile(int fd);
 
+// Whether anything (a file, folder or link) is at path.
+bool pathExists(const std::string& path);
+// Creates an empty file that only its owner may read and write. False when
+// something is already at path, or on failure (the last error set).
+bool createEmptyPrivateFile(const std::string& path);
 // Whether the system would refuse path as too long: the whole path, or one
 // of its names (ENAMETOOLONG).
 bool pathTooLong(const std::string& path);

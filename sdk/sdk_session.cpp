@@ -11,6 +11,7 @@
 #include "core/error_text.h"
 #include "core/path_text.h"
 #include "core/frontend.h"
+#include "platform/config_dir.h"
 #include "sdk/sdk_entry_table.h"
 
 namespace sdk {
@@ -218,6 +219,7 @@ struct RingFailure {
     const char* label = nullptr;
     PGPError code = kPGPError_NoErr;
     std::int32_t result = 0;
+    bool whileOpening = false;  // reading the ring files, past their names
 };
 
 // Opens the two rings as one key set, touching no session state.
@@ -242,9 +244,19 @@ RingFailure openKeyRings(PGPContextRef context, const std::string& pubRing, cons
         if (keySet)
             call::PGPFreeKeySet(keySet);
         keySet = nullptr;
-        return {"PGPOpenKeyRingPair  error# ", e, -4};
+        return {"PGPOpenKeyRingPair  error# ", e, -4, true};
     }
     return {};
+}
+
+// Where the rings were looked for, so that a missing one can be put there.
+QString ringsExpectedAt(const std::string& pubRing, const std::string& secRing)
+{
+    auto whole = [](const std::string& path) {
+        return pathToQString(path.empty() || path[0] == '/' ? path : platform::currentDirectory() + "/" + path);
+    };
+    return "|Tolv expects the public key ring at|    " + whole(pubRing) + "|and the secret key ring at|    " +
+           whole(secRing) + "|Copy your key rings there, or choose them under Settings.";
 }
 
 // Tells which rings held keys that could not be read; the others are loaded.
@@ -333,7 +345,10 @@ std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& 
     const RingFailure failure = openKeyRings(context, pubRing, secRing, keySet);
     SessionLock lock;
     if (failure.label) {
-        report("PGP_LoadRings", sdkFailure(failure.label, failure.code));
+        QString text = sdkFailure(failure.label, failure.code);
+        if (failure.code == kPGPError_FileNotFound && failure.whileOpening)
+            text += ringsExpectedAt(pubRing, secRing);
+        report("PGP_LoadRings", text);
         return failure.result;
     }
     if (session.KeySet) {

@@ -155,7 +155,7 @@ TEST_F(Matrix, EveryKindOfBadInput)
              m.useRings(m.dir.file("none.pgp"), m.fixtures + "secring.pgp");
              EXPECT_EQ(sdk::PGP_LoadRings(), -3);
          },
-         "PGP_LoadRings: PGPOpenKeyRingPair  error# -11996|File not found"},
+         "PGP_LoadRings: PGPOpenKeyRingPair  error# -11996|File not found|Tolv expects the public key ring at|"},
         {"ring path that is a folder",
          [](Matrix& m) {
              sdk::UnLoad_PGP();

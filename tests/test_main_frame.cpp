@@ -332,3 +332,34 @@ TEST_F(Frame, AnIniPathTooLongForTheSystemIsSaidAndNothingIsWritten)
     EXPECT_EQ(AppConfig::instance().snapshot().DLLName, "pgpsdk.dll");
     EXPECT_EQ(Prompts::shownMessages().size(), 2u);
 }
+
+TEST_F(Frame, AFirstStartFromTheMenuWritesTheSettingsAndEmptyRingsAndSaysWhere)
+{
+    const std::string cfg = dir.configDir();
+    SCAN_INI(ScanIniMode::Read, "/W");
+    ASSERT_EQ(Prompts::shownMessages().size(), 1u);
+    const auto shown = Prompts::shownMessages()[0];
+    EXPECT_EQ(shown.icon, Prompts::Icon::Information);
+    EXPECT_EQ(shown.text.toStdString(), "Your settings are in|    " + cfg + "/tolv.ini|Tolv keeps your public key ring at|    " +
+                                            cfg + "/pubring.pgp|and your secret key ring at|    " + cfg +
+                                            "/secring.pgp|They are empty: make or import your keys in the key list window.");
+    const AppConfigValues v = AppConfig::instance().snapshot();
+    EXPECT_EQ(v.IniPath, "tolv.ini");
+    EXPECT_EQ(v.PubRing, cfg + "/pubring.pgp");
+    EXPECT_EQ(v.SecRing, cfg + "/secring.pgp");
+    EXPECT_EQ(v.DLLName, "pgpsdk.dll");
+    EXPECT_EQ(readWholeFile(v.SecRing), "");
+
+    // The next start finds its settings: nothing is said, nothing rewritten.
+    writeWholeFile(v.PubRing, "keys");
+    SCAN_INI(ScanIniMode::Read, "/W");
+    EXPECT_EQ(Prompts::shownMessages().size(), 1u);
+    EXPECT_EQ(readWholeFile(v.PubRing), "keys");
+
+    // Rings put there before the first start are kept as they are.
+    std::remove((cfg + "/tolv.ini").c_str());
+    SCAN_INI(ScanIniMode::Read, "/W");
+    ASSERT_EQ(Prompts::shownMessages().size(), 2u);
+    EXPECT_FALSE(Prompts::shownMessages()[1].text.contains("empty"));
+    EXPECT_EQ(readWholeFile(v.PubRing), "keys");
+}

@@ -324,5 +324,7 @@ TEST_F(Binding, RealLibraryWithTheDemoRingsAndManyCycles)
     v.PubRing = dir.file("missing.pgp");
     AppConfig::instance().assign(v);
     EXPECT_EQ(PGP_LoadRings(), -3);
-    EXPECT_EQ(messages().back().text, "PGPOpenKeyRingPair  error# -11996|File not found");
+    EXPECT_EQ(messages().back().text.toStdString(), "PGPOpenKeyRingPair  error# -11996|File not found|Tolv expects the public "
+                                                   "key ring at|    " + v.PubRing + "|and the secret key ring at|    " +
+                                                   v.SecRing + "|Copy your key rings there, or choose them under Settings.");
 }

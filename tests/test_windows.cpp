@@ -121,6 +121,19 @@ TEST_F(Windows, EncodeListsOfferUsableKeysInUserIdOrder)
     EXPECT_EQ(child<QLineEdit>(w, "passphrase")->echoMode(), QLineEdit::Password);
 }
 
+TEST_F(Windows, TheFrameAndItsChildWindowsShowTolvsOwnIcon)
+{
+    auto* w = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(w, nullptr);
+    const QIcon icon = frame->windowIcon();
+    EXPECT_EQ(icon.availableSizes().size(), 8);
+    EXPECT_EQ(frame->mdiArea()->subWindowList().back()->windowIcon().cacheKey(), icon.cacheKey());
+    // Drawn from the SVG: the teal of its background, not Qt's logo.
+    const QColor edge = icon.pixmap(64).toImage().pixelColor(4, 32);
+    EXPECT_GT(edge.blue(), edge.red() + 40);
+    EXPECT_GT(edge.green(), edge.red() + 40);
+}
+
 TEST_F(Windows, ABinaryFileSurvivesEncodeDecodeAndSaveByteForByte)
 {
     const std::string original = randomBytes(70000, 3) + std::string(3, '\0');
