@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Tolv's build and tests need, and only those
-# that are missing. Runs apt-get as root, or through sudo.
+# that are missing. Runs apt-get as root, or through sudo. Prints one line per
+# step; apt's own output goes to a log file, shown only when a step fails.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   librnp-dev rnp
   libbotan-2-dev libjson-c-dev libbz2-dev
   libgtest-dev
   gnupg sq zlib1g-dev
   clang libclang-rt-14-dev time
+  desktop-file-utils appstream bash-completion groff-base
 )
 
 missing=()
@@ -24,12 +26,30 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Installing: ${missing[*]}"
+log=${TMPDIR:-/tmp}/tolv-setup.log
+: >"$log"
 if [ "$(id -u)" -eq 0 ]; then
   sudo_cmd=()
 else
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# step TEXT COMMAND...: one line for the step, the log when it fails.
+step() {
+  local text=$1
+  shift
+  printf 'setup: %s ... ' "$text"
+  if "$@" >>"$log" 2>&1; then
+    echo done
+  else
+    echo failed
+    echo "----- $log -----" >&2
+    tail -n 60 "$log" >&2
+    exit 1
+  fi
+}
+
+step "reading the package lists" "${sudo_cmd[@]}" apt-get update
+step "installing ${missing[*]}" \
+  "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -7,5 +7,8 @@ scripts/build.sh "${1:-}"
 dir=build
 [ "${1:-}" = "sanitize" ] && dir=build-sanitize
 export QT_QPA_PLATFORM=offscreen
-cd "$dir"
-ctest --output-on-failure -j"$(nproc)"
+(cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+# The ordinary build is also installed and checked as a user gets it.
+if [ "$dir" = build ]; then
+  scripts/install-check.sh build
+fi
