@@ -21,6 +21,7 @@ usr/bin/tolv-cli
 usr/lib/tolv/libpgpsdk.so
 usr/share/applications/org.tolv.Tolv.desktop
 usr/share/bash-completion/completions/tolv-cli
+usr/share/doc/tolv/changelog.gz
 usr/share/doc/tolv/copyright
 usr/share/doc/tolv/librnp-LICENSE.md
 usr/share/icons/hicolor/scalable/apps/tolv.svg
