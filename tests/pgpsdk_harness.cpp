@@ -163,14 +163,21 @@ PGPError handler(PGPContextRef, PGPEvent* event, void* user)
 }
 }  // namespace
 
+PGPOptionListRef bufferInOut(Session& s, const std::string& input, void** out, PGPSize* outSize)
+{
+    PGPContextRef c = s.context;
+    PGPOptionListRef list = nullptr;
+    PGPBuildOptionList(c, &list, PGPOInputBuffer(c, input.data(), input.size()),
+                       PGPOAllocatedOutputBuffer(c, out, static_cast<PGPSize>(-1), outSize), PGPOLastOption(c));
+    return list;
+}
+
 EncodeResult encodeWith(Session& s, const std::string& input, const std::vector<PGPOptionListRef>& options)
 {
     PGPContextRef c = s.context;
     void* out = nullptr;
     PGPSize outSize = 0;
-    PGPOptionListRef list = nullptr;
-    PGPBuildOptionList(c, &list, PGPOInputBuffer(c, input.data(), input.size()),
-                       PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize), PGPOLastOption(c));
+    PGPOptionListRef list = bufferInOut(s, input, &out, &outSize);
     for (PGPOptionListRef option : options)
         PGPAppendOptionList(c, list, option, PGPOLastOption(c));
     EncodeResult r;

@@ -23,6 +23,10 @@ struct Session {
     PGPKeySetRef keys = nullptr;
 };
 
+// An option list that reads input and writes into a buffer the SDK
+// allocates, at *out with *outSize bytes; the caller frees both.
+PGPOptionListRef bufferInOut(Session& s, const std::string& input, void** out, PGPSize* outSize);
+
 // A new set of the keys each text selects (a user-ID substring); the caller frees it.
 PGPKeySetRef keySetOf(Session& s, const std::vector<std::string>& userIdTexts);
 

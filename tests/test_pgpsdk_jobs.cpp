@@ -200,13 +200,9 @@ PGPError runWithProgress(Session& s, bool encoding, PGPOptionListRef list, Progr
 
 PGPError runWithProgress(Session& s, bool encoding, const std::string& input, Progress& p, std::string& output)
 {
-    PGPContextRef c = s.context;
     void* out = nullptr;
     PGPSize outSize = 0;
-    PGPOptionListRef list = nullptr;
-    PGPBuildOptionList(c, &list, PGPOInputBuffer(c, input.data(), input.size()),
-                       PGPOAllocatedOutputBuffer(c, &out, static_cast<PGPSize>(-1), &outSize), PGPOLastOption(c));
-    const PGPError e = runWithProgress(s, encoding, list, p);
+    const PGPError e = runWithProgress(s, encoding, bufferInOut(s, input, &out, &outSize), p);
     output = out ? std::string(static_cast<const char*>(out), outSize) : std::string();
     PGPFreeData(out);
     return e;
