@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "boundary.h"
+#include "key_image.h"
 #include "options.h"
 #include "ring_edit.h"
 
@@ -147,18 +148,9 @@ PGPError PGPRemoveKeys(PGPKeySetRef keysToRemove, PGPKeySetRef fromSet)
         for (const KeyRef& k : gone->keys)
             fingerprints.push_back(k->fingerprint);
         const PGPError e = changeKeys(store, from->core, fingerprints, true, [&]() -> PGPError {
-            for (const std::string& fp : fingerprints) {
-                rnp_key_handle_t raw = nullptr;
-                if (rnp_locate_key(store->ffi.get(), "fingerprint", fp.c_str(), &raw) != RNP_SUCCESS || !raw)
-                    continue;  // not in this ring
-                KeyHandle key(raw);
-                bool secret = false;
-                rnp_key_have_secret(key.get(), &secret);
-                const std::uint32_t parts = RNP_KEY_REMOVE_PUBLIC | RNP_KEY_REMOVE_SUBKEYS |
-                                            (secret ? RNP_KEY_REMOVE_SECRET : 0);
-                if (rnp_key_remove(key.get(), parts) != RNP_SUCCESS)
+            for (const std::string& fp : fingerprints)
+                if (!removeWholeKey(store->ffi.get(), fp))
                     return kPGPError_UnknownError;
-            }
             return kPGPError_NoErr;
         });
         auto removed = [&](const KeyRef& k) { return !k->handle; };

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "boundary.h"
+#include "key_image.h"
 #include "key_model.h"
 #include "options.h"
 #include "ring_changes.h"
@@ -47,40 +48,6 @@ PGPError readInput(const Option& input, std::vector<char>& bytes)
     return kPGPError_NoErr;
 }
 
-// A key as librnp would write it (public, then secret), to tell whether an
-// import changed it. Wiped when it goes: it may hold secret key packets.
-struct KeyImage {
-    std::vector<std::uint8_t> bytes;
-    KeyImage() = default;
-    KeyImage(KeyImage&&) = default;
-    KeyImage& operator=(KeyImage&&) = default;
-    ~KeyImage() { wipeMemory(bytes.data(), bytes.size()); }
-};
-
-bool imageOf(rnp_ffi_t ffi, const std::string& fingerprint, KeyImage& image)
-{
-    rnp_key_handle_t raw = nullptr;
-    if (rnp_locate_key(ffi, "fingerprint", fingerprint.c_str(), &raw) != RNP_SUCCESS || !raw)
-        return false;
-    KeyHandle key(raw);
-    rnp_output_t rawOut = nullptr;
-    if (rnp_output_to_memory(&rawOut, 0) != RNP_SUCCESS)
-        return false;
-    OutputHandle out(rawOut);
-    bool secret = false;
-    rnp_key_have_secret(key.get(), &secret);
-    rnp_key_export(key.get(), out.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS);
-    if (secret)
-        rnp_key_export(key.get(), out.get(), RNP_KEY_EXPORT_SECRET | RNP_KEY_EXPORT_SUBKEYS);
-    std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-    if (rnp_output_memory_get_buf(out.get(), &data, &size, false) != RNP_SUCCESS)
-        return false;
-    image.bytes.assign(data, data + size);
-    wipeMemory(data, size);
-    return true;
-}
-
 std::unique_ptr<KeySet> newSet(const CoreRef& core, const StoreRef& store, std::vector<KeyRef> keys)
 {
     auto set = std::make_unique<KeySet>();
@@ -105,19 +72,20 @@ std::unique_ptr<KeySet> mergeInto(const StoreRef& store, const CoreRef& core, co
         }
     }
     retireKeys(*store, present, false);
-    const bool wasDirty = store->dirty;
     importRing(store->ffi.get(), bytes, kAllKeys);
     PGPUInt32 added = 0, updated = 0;
     for (const std::string& fp : fingerprints) {
         auto it = before.find(fp);
         KeyImage after;
-        if (it == before.end())
-            ++added;
-        else if (imageOf(store->ffi.get(), fp, after) && after.bytes != it->second.bytes)
-            ++updated;
+        const bool isNew = it == before.end();
+        const bool changed = isNew || (imageOf(store->ffi.get(), fp, after) && after.bytes != it->second.bytes);
+        added += isNew;
+        updated += !isNew && changed;
+        if (changed)
+            store->pending.emplace(fp, false);  // a change of this store's own, to keep
     }
-    auto set = newSet(core, store, refreshRing(store, core, fingerprints));
-    store->dirty = wasDirty || added || updated;
+    auto set = newSet(core, store, refreshRing(store, core, fingerprints, false));
+    store->dirty = store->dirty || added || updated;
     set->importedNew = added;
     set->importedUpdated = updated;
     set->importedUnchanged = static_cast<PGPUInt32>(fingerprints.size()) - added - updated;

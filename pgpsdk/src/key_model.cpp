@@ -16,9 +16,11 @@ FfiHandle newFfi()
     rnp_ffi_t ffi = nullptr;
     if (rnp_ffi_create(&ffi, "GPG", "GPG") != RNP_SUCCESS)
         return nullptr;
-    static const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (devNull >= 0)
-        rnp_ffi_set_log_fd(ffi, devNull);
+    // librnp owns the descriptor it is given and closes it with the
+    // context, so every context gets one of its own.
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (devNull >= 0 && rnp_ffi_set_log_fd(ffi, devNull) != RNP_SUCCESS)
+        ::close(devNull);
     return FfiHandle(ffi);
 }
 

@@ -8,6 +8,8 @@
 
 #include "boundary.h"
 #include "ring_import.h"
+#include "ring_lock.h"
+#include "ring_sync.h"
 #include "ring_files.h"
 #include "key_model.h"
 #include "objects.h"
@@ -16,7 +18,7 @@ using namespace pgpsdk;
 
 namespace pgpsdk {
 
-PGPError readKeyFile(const std::string& path, std::vector<char>& out)
+PGPError readKeyFile(const std::string& path, std::vector<char>& out, FileStamp* stamp)
 {
     // Never blocks on a pipe: anything but a regular file is refused below.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -32,6 +34,8 @@ PGPError readKeyFile(const std::string& path, std::vector<char>& out)
         ::close(fd);
         return kPGPError_CantOpenFile;
     }
+    if (stamp)
+        *stamp = stampOf(st);
     out.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < out.size()) {
@@ -54,10 +58,19 @@ PGPError readKeyFile(const std::string& path, std::vector<char>& out)
 
 PGPError loadRingPair(const std::string& pubPath, const std::string& secPath, LoadedRings& out)
 {
-    std::vector<char> pubBytes, secBytes;
-    if (PGPError e = readKeyFile(pubPath, pubBytes))
+    RingLock lock;
+    if (PGPError e = lock.acquire(pubPath, secPath, false))
         return e;
-    if (PGPError e = readKeyFile(secPath, secBytes))
+    return loadRingFiles(pubPath, secPath, out);
+}
+
+PGPError loadRingFiles(const std::string& pubPath, const std::string& secPath, LoadedRings& out)
+{
+    std::vector<char> pubBytes, secBytes;
+    FileStamp pubStamp, secStamp;
+    if (PGPError e = readKeyFile(pubPath, pubBytes, &pubStamp))
+        return e;
+    if (PGPError e = readKeyFile(secPath, secBytes, &secStamp))
         return e;
     FfiHandle ownedFfi = newFfi();
     if (!ownedFfi)
@@ -66,6 +79,8 @@ PGPError loadRingPair(const std::string& pubPath, const std::string& secPath, Lo
     auto store = std::make_shared<KeyStore>(std::move(ownedFfi));
     store->pubPath = pubPath;
     store->secPath = secPath;
+    store->pubStamp = pubStamp;
+    store->secStamp = secStamp;
     const RingImport pubImport = importRing(ffi, pubBytes, RNP_LOAD_SAVE_PUBLIC_KEYS);
     RingImport secImport;
     if (!pubImport.error)

@@ -53,6 +53,20 @@ using CoreRef = std::shared_ptr<ContextCore>;
 struct Key;
 struct KeySet;
 
+// A ring file as the store last read or wrote it. A commit that finds the
+// file otherwise first takes in what another writer put there.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileStamp& o) const
+    {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+               modifiedNs == o.modifiedNs && changedNs == o.changedNs;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
 // One loaded key ring pair: an rnp_ffi_t that holds its keys.
 struct KeyStore {
     explicit KeyStore(FfiHandle f) : ffi(std::move(f)) {}
@@ -62,6 +76,11 @@ struct KeyStore {
     std::string pubPath, secPath;
     KeySet* ring = nullptr;
     bool dirty = false;  // changed since opened or last committed
+    // The keys (by primary fingerprint) changed since then, and whether
+    // the change removed them at some point: what a commit keeps of its
+    // own when other writers changed the files meanwhile.
+    std::unordered_map<std::string, bool> pending;
+    FileStamp pubStamp, secStamp;
     // Every key object made from this store, so that a change can retire
     // the objects of the keys it touches (see retireKeys).
     std::vector<std::weak_ptr<Key>> issued;

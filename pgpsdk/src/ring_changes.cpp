@@ -42,7 +42,7 @@ KeyRef freshKey(const StoreRef& store, const CoreRef& core, const std::string& f
 }  // namespace
 
 std::vector<KeyRef> refreshRing(const StoreRef& store, const CoreRef& core,
-                                const std::vector<std::string>& fingerprints)
+                                const std::vector<std::string>& fingerprints, bool asChange)
 {
     std::vector<KeyRef> fresh;
     std::unordered_map<std::string, KeyRef> byFingerprint;
@@ -53,8 +53,10 @@ std::vector<KeyRef> refreshRing(const StoreRef& store, const CoreRef& core,
         byFingerprint.emplace(fp, key);
         if (key)
             fresh.push_back(key);
+        if (asChange)
+            store->pending[fp] |= !key;
     }
-    store->dirty = true;
+    store->dirty = store->dirty || asChange;
     KeySet* ring = store->ring;
     if (!ring)
         return fresh;

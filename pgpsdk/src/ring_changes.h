@@ -17,10 +17,12 @@ void retireKeys(KeyStore& store, const std::vector<std::string>& fingerprints, b
 
 // After the change: new objects for these keys replace the old ones in the
 // ring's key set, keys gone from the store leave it, new keys join it, and
-// validity is worked out again. The store needs a commit from now on.
-// Returns the new objects of the keys still in the store.
+// validity is worked out again. A change of the store's own (asChange)
+// is remembered as pending, and the store needs a commit from now on;
+// keys brought in from the files are not. Returns the new objects of the
+// keys still in the store.
 std::vector<KeyRef> refreshRing(const StoreRef& store, const CoreRef& core,
-                                const std::vector<std::string>& fingerprints);
+                                const std::vector<std::string>& fingerprints, bool asChange = true);
 
 // The store behind a key set that may be changed: kPGPError_KeySetImmutable
 // for a set opened read-only, kPGPError_BadParams for a set of no ring.

@@ -11,6 +11,8 @@
 #include "key_model.h"
 #include "ring_changes.h"
 #include "ring_files.h"
+#include "ring_lock.h"
+#include "ring_sync.h"
 #include "platform/parent_folder.h"
 
 namespace pgpsdk {
@@ -66,28 +68,54 @@ void syncFolder(const std::string& file)
 
 }  // namespace
 
-PGPError commitRingPair(KeyStore& store)
+namespace {
+
+// Writes both files and puts them in place; the caller holds the lock.
+PGPError writeRingPair(KeyStore& store, const std::string& pubFile, const std::string& secFile)
 {
     constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
-    FileOutput sec(store.secPath, kNoLimit), pub(store.pubPath, kNoLimit);
+    FileOutput sec(secFile, kNoLimit), pub(pubFile, kNoLimit);
     if (PGPError e = writeRing(store.ffi.get(), RNP_LOAD_SAVE_SECRET_KEYS, sec))
         return e;
     if (PGPError e = writeRing(store.ffi.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, pub))
         return e;
-    if (PGPError e = keepBackup(store.secPath))
+    if (PGPError e = keepBackup(secFile))
         return e;
-    if (PGPError e = keepBackup(store.pubPath))
+    if (PGPError e = keepBackup(pubFile))
         return e;
     // The secret ring first: were the second rename to fail, a new key
-    // pair would still be whole in it (its public part included).
+    // pair would still be whole in it (its public part included). Readers
+    // take the lock shared, so none sees one file new and the other old.
     if (PGPError e = sec.publish())
         return e;
     if (PGPError e = pub.publish())
         return e;
-    syncFolder(store.pubPath);
-    if (platform::parentFolder(store.secPath) != platform::parentFolder(store.pubPath))
-        syncFolder(store.secPath);
-    store.dirty = false;
+    syncFolder(pubFile);
+    if (platform::parentFolder(secFile) != platform::parentFolder(pubFile))
+        syncFolder(secFile);
+    return kPGPError_NoErr;
+}
+
+}  // namespace
+
+PGPError commitRingPair(const StoreRef& store, const CoreRef& core)
+{
+    RingLock lock;
+    if (PGPError e = lock.acquire(store->pubPath, store->secPath, true))
+        return e;
+    const std::string pubFile = ringTarget(store->pubPath), secFile = ringTarget(store->secPath);
+    removeWriterLeftovers(secFile);
+    removeWriterLeftovers(pubFile);
+    bool changed = false;
+    if (filesMoved(*store))
+        if (PGPError e = absorbFileChanges(store, core, changed))
+            return e;
+    if (PGPError e = writeRingPair(*store, pubFile, secFile))
+        return e;
+    store->pubStamp = stampOf(pubFile);
+    store->secStamp = stampOf(secFile);
+    store->pending.clear();
+    store->dirty = false;
     return kPGPError_NoErr;
 }
 
@@ -98,8 +126,9 @@ using namespace pgpsdk;
 namespace {
 
 // Runs change on the store of a changeable set, under the context's lock,
-// when the store has changes; nothing to do otherwise.
-template <typename Change> PGPError withPendingChanges(PGPKeySetRef keySet, Change change)
+// when the store has changes (or always, with always); nothing to do
+// otherwise.
+template <typename Change> PGPError withStore(PGPKeySetRef keySet, bool always, Change change)
 {
     return guarded([&]() -> PGPError {
         auto* set = as<KeySet>(keySet, Tag::KeySet);
@@ -109,7 +138,7 @@ template <typename Change> PGPError withPendingChanges(PGPKeySetRef keySet, Chan
         StoreRef store;
         if (PGPError e = changeableStore(*set, store))
             return e;
-        return store->dirty ? change(store) : kPGPError_NoErr;
+        return store->dirty || always ? change(store, set->core) : kPGPError_NoErr;
     });
 }
 
@@ -119,12 +148,12 @@ extern "C" {
 
 PGPError PGPCommitKeyRingChanges(PGPKeySetRef keySet)
 {
-    return withPendingChanges(keySet, [](const StoreRef& store) { return commitRingPair(*store); });
+    return withStore(keySet, false, commitRingPair);
 }
 
 PGPError PGPRevertKeyRingChanges(PGPKeySetRef keySet)
 {
-    return withPendingChanges(keySet, [](const StoreRef& store) -> PGPError {
+    return withStore(keySet, false, [](const StoreRef& store, const CoreRef&) -> PGPError {
         // A new store from the files; objects of the old one keep it alive.
         LoadedRings loaded;
         if (PGPError e = loadRingPair(store->pubPath, store->secPath, loaded))
@@ -139,6 +168,24 @@ PGPError PGPRevertKeyRingChanges(PGPKeySetRef keySet)
             loaded.store->ring = ring;
         }
         return kPGPError_NoErr;
+    });
+}
+
+PGPError tolvSyncKeyRing(PGPKeySetRef keySet, PGPBoolean* changed)
+{
+    if (changed)
+        *changed = 0;
+    return withStore(keySet, true, [&](const StoreRef& store, const CoreRef& core) -> PGPError {
+        if (!filesMoved(*store))
+            return kPGPError_NoErr;
+        RingLock lock;
+        if (PGPError e = lock.acquire(store->pubPath, store->secPath, false))
+            return e;
+        bool moved = false;
+        const PGPError e = absorbFileChanges(store, core, moved);
+        if (changed)
+            *changed = moved;
+        return e;
     });
 }
 

@@ -15,10 +15,13 @@ PGPError changeKeys(const StoreRef& store, const CoreRef& core, const std::vecto
 {
     retireKeys(*store, fingerprints, removing);
     const bool wasDirty = store->dirty;
+    const auto wasPending = store->pending;
     const PGPError e = change();
     std::vector<KeyRef> keys = refreshRing(store, core, fingerprints);
-    if (e)
+    if (e) {
         store->dirty = wasDirty;
+        store->pending = wasPending;
+    }
     if (fresh)
         *fresh = std::move(keys);
     return e;

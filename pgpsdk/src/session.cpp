@@ -104,6 +104,7 @@ PGPError PGPGetErrorString(PGPError theError, PGPSize bufferSize, char* theStrin
     case kPGPError_SigningFailed: text = "Signing failed"; break;
     case kPGPError_EncryptionFailed: text = "Encryption failed"; break;
     case kPGPError_MissingPassphrase: text = "Passphrase needed"; break;
+    case kPGPError_KeyRingLocked: text = "The key rings are in use by another program"; break;
     case kPGPError_UnknownError: text = "Unknown error"; break;
     default: text = nullptr; break;
     }

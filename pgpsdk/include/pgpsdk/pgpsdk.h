@@ -84,7 +84,8 @@ enum {
     kPGPError_SigningFailed = -11973,
     kPGPError_EncryptionFailed = -11972,
     kPGPError_UnknownError = -11971,
-    kPGPError_MissingPassphrase = -11970
+    kPGPError_MissingPassphrase = -11970,
+    kPGPError_KeyRingLocked = -11969
 };
 
 /* The API version a client asks for in PGPNewContext. */
@@ -448,11 +449,15 @@ PGPSDK_API PGPError PGPChangePassphrase(PGPKeyRef key, PGPOptionListRef firstOpt
 PGPSDK_API PGPError PGPSignUserID(PGPUserIDRef userID, PGPKeyRef certifyingKey, PGPOptionListRef firstOption, ...);
 /* Revokes the key with its own secret key, unlocked with PGPOPassphrase. */
 PGPSDK_API PGPError PGPRevokeKey(PGPKeyRef key, PGPOptionListRef firstOption, ...);
-/* Writes the ring pair the set belongs to back to its two files: both are
- * written and flushed under temporary names, each old file is kept as
- * FILE.bak, and only then do the new ones take the files' names (the
- * secret ring first). A failure before that leaves both files as they
- * were and the changes pending. Nothing is written without changes. */
+/* Writes the ring pair the set belongs to back to its two files, under an
+ * exclusive lock on their folders (kPGPError_KeyRingLocked when another
+ * writer keeps it too long). Keys another program wrote to the files
+ * since the set read them are taken in first, so no writer's change is
+ * lost. Both files are written and flushed under temporary names, each
+ * old file is kept as FILE.bak, and only then do the new ones take the
+ * files' names (the secret ring first). A failure before that leaves both
+ * files as they were and the changes pending. Nothing is written without
+ * changes. */
 PGPSDK_API PGPError PGPCommitKeyRingChanges(PGPKeySetRef keySet);
 /* Forgets the changes since the last commit: the set's ring pair is read
  * from its files again. */
@@ -467,6 +472,12 @@ PGPSDK_API PGPError PGPFreeData(void *data);
  * data after the last key) each ring file of a key set opened with
  * PGPOpenKeyRingPair held that could not be read and were left out. */
 PGPSDK_API PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32 *pubSkipped, PGPUInt32 *secSkipped);
+/* Tolv's extension: brings the set's ring pair up to its files when
+ * another program or window changed them since they were read or
+ * written, keeping the set's own changes not yet committed. *changed
+ * tells whether any key changed. kPGPError_KeyRingLocked when a writer
+ * keeps the rings too long. */
+PGPSDK_API PGPError tolvSyncKeyRing(PGPKeySetRef keySet, PGPBoolean *changed);
 /* Tolv's extension: what PGPImportKeySet did with the keys of the set it
  * returned: new to the ring, changed by the import, or already there as
  * they were (a set made without PGPOImportKeysTo counts all as new). */
