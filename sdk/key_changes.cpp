@@ -3,6 +3,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/app_config.h"
 #include "core/frontend.h"
 #include "sdk/key_lookup.h"
 #include "sdk/run_steps.h"
@@ -20,11 +21,26 @@ bool failed(const char* caption, const char* label, PGPError e)
     return false;
 }
 
+// Names the rings a writer could not lock, and says that nothing changed.
+void reportLockedRings(const char* caption, PGPError e)
+{
+    const auto config = AppConfig::instance().snapshot();
+    frontend::notify({caption,
+                      "PGPCommitKeyRingChanges " + QString::number(e) + "|" + QString::fromStdString(PGP_ErrorText(e)) +
+                          ringsBusy(config.PubRing, config.SecRing, true),
+                      frontend::Icon::Stop, frontend::Failure::Sdk, e});
+}
+
 // Writes the change to the ring files; a failed write undoes the change.
+// When even the files cannot be read again, the rings are closed, so that
+// the change that was not written can never be written later by mistake.
 bool commit(SdkUse& use, const char* caption)
 {
     if (PGPError e = call::PGPCommitKeyRingChanges(use.keySet())) {
-        call::PGPRevertKeyRingChanges(use.keySet());
+        if (call::PGPRevertKeyRingChanges(use.keySet()) != kPGPError_NoErr)
+            PGP_UnloadKeys();
+        if (e == kPGPError_KeyRingLocked)
+            return reportLockedRings(caption, e), false;
         return failed(caption, "PGPCommitKeyRingChanges ", e);
     }
     frontend::current().keysChanged();

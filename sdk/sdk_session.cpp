@@ -31,6 +31,8 @@ using SkippedKeysFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*);
 std::atomic<SkippedKeysFn> skippedKeysEntry {nullptr};
 using ImportCountsFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*, PGPUInt32*);
 std::atomic<ImportCountsFn> importCountsEntry {nullptr};
+using SyncKeyRingFn = PGPError (*)(PGPKeySetRef, PGPBoolean*);
+std::atomic<SyncKeyRingFn> syncKeyRingEntry {nullptr};
 
 thread_local int lockDepth = 0;
 thread_local std::vector<frontend::Notice> pending;
@@ -176,6 +178,7 @@ std::int32_t Load_PGP()
     session.LibraryLoaded = true;
     skippedKeysEntry = reinterpret_cast<SkippedKeysFn>(platform::resolveSymbol(handle, "tolvGetSkippedKeys"));
     importCountsEntry = reinterpret_cast<ImportCountsFn>(platform::resolveSymbol(handle, "tolvGetImportCounts"));
+    syncKeyRingEntry = reinterpret_cast<SyncKeyRingFn>(platform::resolveSymbol(handle, "tolvSyncKeyRing"));
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     announceLibrary(true);
     return 0;
@@ -209,6 +212,7 @@ std::int32_t UnLoad_PGP()
     SdkEntryTable::clear();
     skippedKeysEntry = nullptr;
     importCountsEntry = nullptr;
+    syncKeyRingEntry = nullptr;
     announceLibrary(false);
     return 0;
 }
@@ -249,14 +253,16 @@ RingFailure openKeyRings(PGPContextRef context, const std::string& pubRing, cons
     return {};
 }
 
+QString wholeRingPath(const std::string& path)
+{
+    return pathToQString(path.empty() || path[0] == '/' ? path : platform::currentDirectory() + "/" + path);
+}
+
 // Where the rings were looked for, so that a missing one can be put there.
 QString ringsExpectedAt(const std::string& pubRing, const std::string& secRing)
 {
-    auto whole = [](const std::string& path) {
-        return pathToQString(path.empty() || path[0] == '/' ? path : platform::currentDirectory() + "/" + path);
-    };
-    return "|Tolv expects the public key ring at|    " + whole(pubRing) + "|and the secret key ring at|    " +
-           whole(secRing) + "|Copy your key rings there, or choose them under Settings.";
+    return "|Tolv expects the public key ring at|    " + wholeRingPath(pubRing) + "|and the secret key ring at|    " +
+           wholeRingPath(secRing) + "|Copy your key rings there, or choose them under Settings.";
 }
 
 // Tells which rings held keys that could not be read; the others are loaded.
@@ -348,6 +354,8 @@ std::int32_t OpenSessionKeyRings(const std::string& pubRing, const std::string& 
         QString text = sdkFailure(failure.label, failure.code);
         if (failure.code == kPGPError_FileNotFound && failure.whileOpening)
             text += ringsExpectedAt(pubRing, secRing);
+        if (failure.code == kPGPError_KeyRingLocked)
+            text += ringsBusy(pubRing, secRing, false);
         report("PGP_LoadRings", text);
         return failure.result;
     }
@@ -440,6 +448,27 @@ PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& update
 {
     const ImportCountsFn counts = importCountsEntry;
     return counts ? counts(imported, &added, &updated, &unchanged) : kPGPError_FeatureNotAvailable;
+}
+
+PGPError syncKeyRings(bool& changed)
+{
+    changed = false;
+    if (!sessionSnapshot().KeySet)
+        return kPGPError_NoErr;  // no rings open: nothing to bring up to date
+    SdkUse use;  // keeps the library and the set while the files are read
+    const SyncKeyRingFn sync = syncKeyRingEntry;
+    if (!use.keySet() || !sync)
+        return kPGPError_NoErr;
+    PGPBoolean moved = 0;
+    const PGPError e = sync(use.keySet(), &moved);
+    changed = moved != 0;
+    return e;
+}
+
+QString ringsBusy(const std::string& pubRing, const std::string& secRing, bool writing)
+{
+    return "|Another program kept the key rings|    " + wholeRingPath(pubRing) + "|    " + wholeRingPath(secRing) +
+           (writing ? "|busy for too long. Nothing was changed: try again." : "|busy for too long: try again.");
 }
 
 }  // namespace sdk

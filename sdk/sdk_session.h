@@ -4,6 +4,8 @@
 // happens under the session's lock; messages are shown after the lock is
 // released, so a prompt on the GUI thread never waits for a worker that
 // holds the lock.
+#include <QString>
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -83,6 +85,16 @@ private:
 // The loaded library's counts of what an import did (Tolv's extension
 // beside the table); kPGPError_FeatureNotAvailable from a library without it.
 PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& updated, PGPUInt32& unchanged);
+
+// Brings the open key rings up to their files when another program or
+// window changed them, keeping changes not yet written; changed tells
+// whether any key changed. Nothing happens when no rings are open or the
+// library has no such extension. Runs SDK work: call it off the GUI thread.
+PGPError syncKeyRings(bool& changed);
+
+// The lines that name the rings another program kept locked; writing:
+// the change that waited was not made.
+QString ringsBusy(const std::string& pubRing, const std::string& secRing, bool writing);
 
 // For tests: forget everything without any SDK call (the library stays mapped).
 void resetSessionForTests();

@@ -4,6 +4,7 @@
 #include <QStatusBar>
 
 #include "app/main_frame.h"
+#include "sdk/ring_watcher.h"
 #include "sdk/sdk_session.h"
 #include "windows/decode_window.h"
 #include "windows/encode_window.h"
@@ -35,6 +36,9 @@ void wireFrameCommands(MainFrame& frame)
 {
     auto* jobs = new JobRunner(&frame);
     jobs->setObjectName("frameJobs");
+    // Keys another program writes to the open rings show in every window.
+    auto* watcher = new sdk::RingWatcher(&frame);
+    watcher->setObjectName("ringWatcher");
     // The two toggles decide by the session's state when they are chosen,
     // which the item's text shows, never by the state after a load under way.
     frame.setCommandHandler(MainFrame::Command::LoadKeys, [&frame, jobs] {

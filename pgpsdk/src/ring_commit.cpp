@@ -45,6 +45,8 @@ PGPError keepBackup(const std::string& target)
     if (!fs::is_regular_file(target, ec))
         return kPGPError_NoErr;  // nothing to keep yet
     const std::string backup = target + ".bak";
+    if (fs::equivalent(target, backup, ec))
+        return kPGPError_NoErr;  // a commit that stopped after the backup: it holds these bytes already
     const std::string temp = backup + ".tolv-" + std::to_string(::getpid());
     fs::remove(temp, ec);
     if (::link(target.c_str(), temp.c_str()) != 0 &&

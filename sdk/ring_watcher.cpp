@@ -1,0 +1,74 @@
+#include "sdk/ring_watcher.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
+
+#include "core/app_config.h"
+#include "core/frontend.h"
+#include "core/path_text.h"
+#include "sdk/sdk_session.h"
+
+namespace sdk {
+
+RingWatcher::RingWatcher(QObject* parent) : QObject(parent), busy_(std::make_shared<std::atomic<bool>>(false))
+{
+    settle_.setSingleShot(true);
+    settle_.setInterval(200);
+    connect(&settle_, &QTimer::timeout, this, &RingWatcher::startCheck);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &RingWatcher::checkSoon);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &RingWatcher::checkSoon);
+    watchRingPaths();
+}
+
+RingWatcher::~RingWatcher() = default;
+
+void RingWatcher::checkSoon() { settle_.start(); }
+
+// The ring files of the settings now, and their folders: a writer that
+// renames a new file over a ring shows only in its folder.
+void RingWatcher::watchRingPaths()
+{
+    const auto config = AppConfig::instance().snapshot();
+    QStringList wanted;
+    for (const std::string& ring : {config.PubRing, config.SecRing}) {
+        const QFileInfo info(pathToQString(ring));
+        const QFileInfo target(info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath());
+        wanted << target.absoluteFilePath() << target.absolutePath();
+    }
+    wanted.removeDuplicates();
+    QStringList watched = watcher_.files() + watcher_.directories();
+    watched.sort();
+    QStringList sorted = wanted;
+    sorted.sort();
+    if (watched == sorted)
+        return;
+    if (!watched.isEmpty())
+        watcher_.removePaths(watched);
+    watcher_.addPaths(wanted);  // paths not there yet are left out
+}
+
+void RingWatcher::startCheck()
+{
+    watchRingPaths();
+    if (busy_->exchange(true))
+        return;  // one read at a time; the running one sees this change too
+    QPointer<RingWatcher> self(this);
+    auto busy = busy_;
+    QThreadPool::globalInstance()->start([self, busy] {
+        bool changed = false;
+        syncKeyRings(changed);
+        busy->store(false);
+        if (changed)
+            frontend::current().keysChanged();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [self, changed] {
+                if (self)
+                    emit self->checked(changed);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+}  // namespace sdk

@@ -1,0 +1,38 @@
+#pragma once
+// Notices when the open key rings change on disk (another tolv-cli,
+// another Tolv, gpg writing them) and brings the open rings up to the
+// files, so that every window shows the new keys within a second or two.
+// Lives on the thread that made it (the GUI thread); the files are read on
+// a worker, one read at a time.
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+namespace sdk {
+
+class RingWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit RingWatcher(QObject* parent = nullptr);
+    ~RingWatcher() override;
+
+    // Looks at the files now (a worker does the work).
+    void checkSoon();
+
+signals:
+    // A look at the files is done; changed when keys changed.
+    void checked(bool changed);
+
+private:
+    void watchRingPaths();
+    void startCheck();
+
+    QFileSystemWatcher watcher_;
+    QTimer settle_;  // gathers the burst of events one write makes
+    std::shared_ptr<std::atomic<bool>> busy_;
+};
+
+}  // namespace sdk
