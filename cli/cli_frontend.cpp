@@ -22,5 +22,5 @@ std::optional<QString> CliFrontend::chooseFile(const frontend::FileRequest&)
 bool CliFrontend::askPassphrase(PassphraseBuffer&)
 {
     ++passphraseRequests_;
-    return false;  // no dialog here: the passphrase comes with the command
+    return withoutPassphrase_;  // no dialog here: the passphrase comes with the command
 }

@@ -279,12 +279,18 @@ sdk::JobProgress jobProgress(const std::string& doing)
 }
 
 // After a job: the progress line cleared, and whether Ctrl-C stopped it.
-bool jobInterrupted()
+// A Ctrl-C that came when the job had already finished (finished) stopped
+// nothing: the output is whole, and the command goes on as if none came.
+bool jobInterrupted(bool finished)
 {
     if (progressFd >= 0)
         writeProgress("\r\033[K");
     if (!interrupted)
         return false;
+    if (finished) {
+        std::fputs("tolv-cli: Ctrl-C came after the work was done; the output is complete\n", stderr);
+        return false;
+    }
     std::fputs("tolv-cli: interrupted; nothing was written\n", stderr);
     return true;
 }
@@ -308,7 +314,7 @@ int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, cons
                             : sdk::Encode_PGPBuffAs(files.block.data(), static_cast<std::uint64_t>(files.length), output,
                                                     request, pass, &eventReport);
     }
-    if (jobInterrupted())
+    if (jobInterrupted(ok))
         return Interrupted;
     if (!ok)
         return exitCodeFromFailure();
@@ -350,6 +356,7 @@ void printDecodeReport(const sdk::DecodeReport& report, PGPError outcome)
 
 int decodeCommand(const std::string& in, const std::string& out)
 {
+    cli.goOnWithoutPassphrase();  // a message that is only signed needs none
     JobFiles files;
     if (!prepareJobFiles(cli, in, out, files))
         return IoFailure;
@@ -368,7 +375,7 @@ int decodeCommand(const std::string& in, const std::string& out)
                             : sdk::Decode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
                                                   report.data, pass, &outcome);
     }
-    if (jobInterrupted())
+    if (jobInterrupted(ok))
         return Interrupted;
     printDecodeReport(report, outcome);
     std::fflush(stdout);
@@ -659,8 +666,11 @@ int runParsed(const CliOptions& opts)
     int result = runCommand(opts, misuse);
     if (!misuse.empty())
         return usage(misuse);
-    if (result == Failure && cli.passphraseRequests() > 0 && SharedPassphrase::instance().isEmpty())
+    const bool noneGiven = cli.passphraseRequests() > 0 && SharedPassphrase::instance().isEmpty();
+    if (result == Failure && noneGiven)
         result = BadPassphrase;
+    if (result == BadPassphrase && noneGiven)
+        std::fputs("tolv-cli: a passphrase is needed: give --passphrase-file or --passphrase-fd\n", stderr);
     return result;
 }
 

@@ -19,6 +19,14 @@ RingWatcher::RingWatcher(QObject* parent) : QObject(parent), busy_(std::make_sha
     connect(&settle_, &QTimer::timeout, this, &RingWatcher::startCheck);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &RingWatcher::checkSoon);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &RingWatcher::checkSoon);
+    // The settings may name other rings: the paths are looked at again now
+    // and then (no file is read for that).
+    rearm_.setInterval(2000);
+    connect(&rearm_, &QTimer::timeout, this, [this] {
+        if (watchRingPaths())
+            checkSoon();  // what changed before the paths were watched
+    });
+    rearm_.start();
     watchRingPaths();
 }
 
@@ -28,7 +36,7 @@ void RingWatcher::checkSoon() { settle_.start(); }
 
 // The ring files of the settings now, and their folders: a writer that
 // renames a new file over a ring shows only in its folder.
-void RingWatcher::watchRingPaths()
+bool RingWatcher::watchRingPaths()
 {
     const auto config = AppConfig::instance().snapshot();
     QStringList wanted;
@@ -43,10 +51,11 @@ void RingWatcher::watchRingPaths()
     QStringList sorted = wanted;
     sorted.sort();
     if (watched == sorted)
-        return;
+        return false;
     if (!watched.isEmpty())
         watcher_.removePaths(watched);
     watcher_.addPaths(wanted);  // paths not there yet are left out
+    return true;
 }
 
 void RingWatcher::startCheck()

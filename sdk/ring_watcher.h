@@ -27,11 +27,13 @@ signals:
     void checked(bool changed);
 
 private:
-    void watchRingPaths();
+    // True when the settings named other paths than those watched.
+    bool watchRingPaths();
     void startCheck();
 
     QFileSystemWatcher watcher_;
     QTimer settle_;  // gathers the burst of events one write makes
+    QTimer rearm_;   // follows the settings to other rings
     std::shared_ptr<std::atomic<bool>> busy_;
 };
 

@@ -1,6 +1,6 @@
-/* Loaded with LD_PRELOAD by the tests: kills its process with SIGKILL at
- * the Nth call (TOLV_KILL_AT_STEP) of link, linkat or rename, the steps by
- * which a commit puts files in place. */
+/* Loaded with LD_PRELOAD by the tests: sends its process SIGKILL (or the
+ * signal numbered TOLV_KILL_SIGNAL) at the Nth call (TOLV_KILL_AT_STEP) of
+ * link, linkat or rename, the steps by which files are put in place. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <signal.h>
@@ -12,8 +12,9 @@ static int calls;
 static void step(void)
 {
     const char* at = getenv("TOLV_KILL_AT_STEP");
+    const char* sig = getenv("TOLV_KILL_SIGNAL");
     if (at && ++calls == atoi(at))
-        kill(getpid(), SIGKILL);
+        kill(getpid(), sig ? atoi(sig) : SIGKILL);
 }
 
 int link(const char* from, const char* to)

@@ -188,6 +188,25 @@ TEST_F(KeyList, RefreshShowsTheKeysOfReloadedRings)
     EXPECT_EQ(w->model()->rowCount(), 12);
 }
 
+// Another program's change to the open rings shows without any action;
+// the window's own next change keeps it.
+TEST_F(KeyList, KeysAnotherProgramWritesShowAndStay)
+{
+    const std::string pub = dir.file("pub.pgp"), sec = dir.file("sec.pgp");
+    writeWholeFile(pub, readWholeFile(fixtureRing("pubring.pgp")));
+    writeWholeFile(sec, readWholeFile(fixtureRing("secring.pgp")));
+    session.useRings(pub, sec);
+    writeWholeFile(dir.file("cli.ini"), "[PGP]\nPubRing=" + pub + "\nSecRing=" + sec + "\n");
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
+    const std::string cli = "'" + binDir() + "/tolv-cli' --ini '" + dir.file("cli.ini") + "' ";
+    ASSERT_EQ(runShell(cli + "import '" + fixtureRing("olga-public.asc") + "' >/dev/null"), 0);
+    EXPECT_TRUE(waitFor([&] { return topRow(w->model(), "Olga").isValid(); }, 3000));
+    ASSERT_EQ(runShell(cli + "delete --secret --yes carol@ >/dev/null"), 0);
+    EXPECT_TRUE(waitFor([&] { return !topRow(w->model(), "Carol").isValid(); }, 3000));
+}
+
 TEST_F(KeyList, NoWindowWithoutKeyRings)
 {
     toggle(*frame, frame->libraryMenuItem());  // load

@@ -277,3 +277,21 @@ TEST_F(RingWriters, KilledCommitLeavesOldOrNewRings)
         EXPECT_EQ(countWith(userIds(pub), "After" + std::to_string(step)), 1u);
     }
 }
+
+// A Ctrl-C that comes as the finished output takes its name stops nothing:
+// the output is whole and tolv-cli says so, with the job's own exit code.
+TEST_F(RingWriters, CtrlCAtTheFinalRenameKeepsTheWholeOutput)
+{
+    writeWholeFile(dir.file("in.txt"), std::string(100000, 'z'));
+    writeWholeFile(dir.file("alice.pass"), "alice\n");
+    const std::string env = "LD_PRELOAD='" + binDir() + "/libkill_at_step.so' TOLV_KILL_SIGNAL=2 TOLV_KILL_AT_STEP=2";
+    std::string err;
+    EXPECT_EQ(cli("encode --signer alice@ --sign-only --passphrase-file '" + dir.file("alice.pass") + "' '" +
+                      dir.file("in.txt") + "' '" + dir.file("out.pgp") + "'",
+                  &err, env),
+              0)
+        << err;
+    EXPECT_NE(err.find("the output is complete"), std::string::npos) << err;
+    EXPECT_EQ(cli("decode '" + dir.file("out.pgp") + "' '" + dir.file("back.txt") + "'"), 0);
+    EXPECT_EQ(readWholeFile(dir.file("back.txt")), std::string(100000, 'z'));
+}

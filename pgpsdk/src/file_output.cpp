@@ -104,7 +104,7 @@ PGPError FileOutput::prepare(bool alwaysSync)
     if (replacing && ::fchown(fd_, old.st_uid, old.st_gid) != 0) {
         // not the owner: the file becomes the user's own
     }
-    const mode_t mode = replacing ? old.st_mode & 07777 : 0666 & ~currentUmask();
+    const mode_t mode = secret_ ? 0600 : replacing ? old.st_mode & 07777 : 0666 & ~currentUmask();
     if (::fchmod(fd_, mode) != 0 || ((replacing || alwaysSync) && ::fsync(fd_) != 0))
         return kPGPError_WriteFailed;
     if (tempName_.empty()) {

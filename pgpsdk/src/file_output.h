@@ -11,7 +11,12 @@ namespace pgpsdk {
 
 class FileOutput : public JobOutput {
 public:
-    FileOutput(std::string target, std::size_t maxSize) : target_(std::move(target)), maxSize_(maxSize) {}
+    // secret: the file holds secret key material and is made 0600, whatever
+    // the mode of a file it replaces.
+    FileOutput(std::string target, std::size_t maxSize, bool secret = false)
+        : target_(std::move(target)), maxSize_(maxSize), secret_(secret)
+    {
+    }
     ~FileOutput() override;
     FileOutput(const FileOutput&) = delete;
     FileOutput& operator=(const FileOutput&) = delete;
@@ -34,6 +39,7 @@ private:
     std::string target_;
     std::string tempName_;  // empty for an unnamed file
     std::size_t maxSize_;
+    bool secret_;
     std::size_t size_ = 0;
     int fd_ = -1;
     PGPError failure_ = kPGPError_NoErr;

@@ -67,12 +67,13 @@ void closeOutput(void*, bool) {}
 
 }  // namespace
 
-std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why)
+std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why,
+                                      bool secret)
 {
     why = kPGPError_NoErr;
     if (option.kind == OptionKind::AllocatedOutput)
         return std::make_unique<BlockOutput>(option, sizeHint, maxSize);
-    auto file = std::make_unique<FileOutput>(option.path, maxSize);
+    auto file = std::make_unique<FileOutput>(option.path, maxSize, secret);
     why = file->open();
     return why ? nullptr : std::move(file);
 }

@@ -25,7 +25,9 @@ public:
 
 // The output the job's option asks for, sized for about sizeHint bytes and
 // holding at most maxSize; null with the reason in why when it cannot be made.
-std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why);
+// A file for secret key material (secret) is made 0600.
+std::unique_ptr<JobOutput> makeOutput(const Option& option, std::size_t sizeHint, std::size_t maxSize, PGPError& why,
+                                      bool secret = false);
 
 // The output with its line ends as this system writes text: LF, not CRLF.
 // For ASCII armour, whose only CR bytes are those of its line ends (gpg

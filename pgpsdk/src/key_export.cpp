@@ -55,7 +55,7 @@ PGPError exportKeys(const KeySet& set, const ExportOptions& o)
     if (set.keys.empty())
         return kPGPError_ItemNotFound;
     PGPError why = kPGPError_NoErr;
-    std::unique_ptr<JobOutput> sink = makeOutput(*o.output, 65536, o.output->maxSize, why);
+    std::unique_ptr<JobOutput> sink = makeOutput(*o.output, 65536, o.output->maxSize, why, o.secret);
     if (!sink)
         return why;
     if (o.armor)

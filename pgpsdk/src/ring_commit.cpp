@@ -76,7 +76,7 @@ namespace {
 PGPError writeRingPair(KeyStore& store, const std::string& pubFile, const std::string& secFile)
 {
     constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
-    FileOutput sec(secFile, kNoLimit), pub(pubFile, kNoLimit);
+    FileOutput sec(secFile, kNoLimit, true), pub(pubFile, kNoLimit);
     if (PGPError e = writeRing(store.ffi.get(), RNP_LOAD_SAVE_SECRET_KEYS, sec))
         return e;
     if (PGPError e = writeRing(store.ffi.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, pub))
