@@ -91,6 +91,7 @@ std::optional<ImportCounts> importFrom(const QString& source,
         return failed(caption, "PGPImportKeySet ", e), std::nullopt;
     ImportCounts counts;
     importCounts(imported.get(), counts.added, counts.updated, counts.unchanged);
+    counts.leftOut = importLeftOut(imported.get());
     if ((counts.added || counts.updated) && !commit(use, caption))
         return std::nullopt;
     return counts;

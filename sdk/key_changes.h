@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/secret_text.h"
 
@@ -27,6 +28,7 @@ std::string generateKey(const NewKey& key);
 
 struct ImportCounts {
     std::uint32_t added = 0, updated = 0, unchanged = 0;
+    std::vector<std::string> leftOut;  // keys of the data that could not be read
 };
 
 // Imports the keys of a file, or of a text (armoured or binary), merging

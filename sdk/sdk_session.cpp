@@ -33,6 +33,8 @@ using ImportCountsFn = PGPError (*)(PGPKeySetRef, PGPUInt32*, PGPUInt32*, PGPUIn
 std::atomic<ImportCountsFn> importCountsEntry {nullptr};
 using SyncKeyRingFn = PGPError (*)(PGPKeySetRef, PGPBoolean*);
 std::atomic<SyncKeyRingFn> syncKeyRingEntry {nullptr};
+using LeftOutFn = PGPError (*)(PGPKeySetRef, PGPUInt32, char*, PGPSize);
+std::atomic<LeftOutFn> leftOutEntry {nullptr};
 
 thread_local int lockDepth = 0;
 thread_local std::vector<frontend::Notice> pending;
@@ -179,6 +181,7 @@ std::int32_t Load_PGP()
     skippedKeysEntry = reinterpret_cast<SkippedKeysFn>(platform::resolveSymbol(handle, "tolvGetSkippedKeys"));
     importCountsEntry = reinterpret_cast<ImportCountsFn>(platform::resolveSymbol(handle, "tolvGetImportCounts"));
     syncKeyRingEntry = reinterpret_cast<SyncKeyRingFn>(platform::resolveSymbol(handle, "tolvSyncKeyRing"));
+    leftOutEntry = reinterpret_cast<LeftOutFn>(platform::resolveSymbol(handle, "tolvGetImportLeftOut"));
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     announceLibrary(true);
     return 0;
@@ -213,6 +216,7 @@ std::int32_t UnLoad_PGP()
     skippedKeysEntry = nullptr;
     importCountsEntry = nullptr;
     syncKeyRingEntry = nullptr;
+    leftOutEntry = nullptr;
     announceLibrary(false);
     return 0;
 }
@@ -448,6 +452,16 @@ PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& update
 {
     const ImportCountsFn counts = importCountsEntry;
     return counts ? counts(imported, &added, &updated, &unchanged) : kPGPError_FeatureNotAvailable;
+}
+
+std::vector<std::string> importLeftOut(PGPKeySetRef imported)
+{
+    std::vector<std::string> names;
+    const LeftOutFn leftOut = leftOutEntry;
+    char name[128];
+    for (PGPUInt32 i = 0; leftOut && leftOut(imported, i, name, sizeof name) == kPGPError_NoErr; ++i)
+        names.emplace_back(name);
+    return names;
 }
 
 PGPError syncKeyRings(bool& changed)

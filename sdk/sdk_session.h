@@ -86,6 +86,10 @@ private:
 // beside the table); kPGPError_FeatureNotAvailable from a library without it.
 PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& updated, PGPUInt32& unchanged);
 
+// What names each key of an import's data that could not be read (empty
+// from a library without Tolv's extension).
+std::vector<std::string> importLeftOut(PGPKeySetRef imported);
+
 // Brings the open key rings up to their files when another program or
 // window changed them, keeping changes not yet written; changed tells
 // whether any key changed. Nothing happens when no rings are open or the

@@ -234,4 +234,19 @@ void writeFile(const std::string& path, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Exports the one key userIdText selects; the error, and the bytes in out.
+PGPError exportKey(Session& s, const std::string& userIdText, bool armor, bool secret, std::string& out)
+{
+    PGPContextRef c = s.context;
+    PGPKeySetRef one = keySetOf(s, {userIdText});
+    void* data = nullptr;
+    PGPSize size = 0;
+    const PGPError e = PGPExportKeySet(one, PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
+                                       PGPOArmorOutput(c, armor), PGPOExportPrivateKeys(c, secret), PGPOLastOption(c));
+    out = data ? std::string(static_cast<const char*>(data), size) : std::string();
+    PGPFreeData(data);
+    PGPFreeKeySet(one);
+    return e;
+}
+
 }  // namespace harness

@@ -27,6 +27,9 @@ struct Session {
 // allocates, at *out with *outSize bytes; the caller frees both.
 PGPOptionListRef bufferInOut(Session& s, const std::string& input, void** out, PGPSize* outSize);
 
+// Exports the one key userIdText selects; the error, and the bytes in out.
+PGPError exportKey(Session& s, const std::string& userIdText, bool armor, bool secret, std::string& out);
+
 // A new set of the keys each text selects (a user-ID substring); the caller frees it.
 PGPKeySetRef keySetOf(Session& s, const std::vector<std::string>& userIdTexts);
 

@@ -352,7 +352,14 @@ TEST_F(Cli, KeyCommandsWithGnuPGAsThePeer)
     // gpg takes the exported keys: it encrypts to Nina and signs as her.
     GpgHome gnupg(dir.file("gnupg"));  // knows Alice, who signs below
     ASSERT_EQ(cli("export --armor nina@ " + f("nina.asc")), 0);
+    writeWholeFile(dir.file("nina.sec"), "");
+    ::chmod(dir.file("nina.sec").c_str(), 0644);
     ASSERT_EQ(cli("export --secret 0x" + out.substr(24, 16) + " " + f("nina.sec")), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("nina.sec").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "secret key material open to others";
+    ASSERT_EQ(::stat(dir.file("nina.asc").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0600, 0600u);
     ASSERT_EQ(gnupg.gpg("--import '" + dir.file("nina.asc") + "'"), 0);
     ASSERT_EQ(gnupg.gpg("--passphrase 'nina pass' --import '" + dir.file("nina.sec") + "'"), 0);
     writeWholeFile(dir.file("note"), "for nina\n");

@@ -234,3 +234,75 @@ TEST_F(KeyChanges, CommitThatFailsHalfwayLeavesBothRings)
     EXPECT_EQ(reopened.key("carol@"), nullptr);
     EXPECT_NE(reopened.key("alice@"), nullptr);
 }
+
+// A key librnp refuses (an unprotected secret key whose values do not add
+// up) costs only itself: the good key after it is imported, and the bad
+// one is named.
+TEST_F(KeyChanges, ImportTakesEveryReadableKeyAndNamesTheOthers)
+{
+    PGPContextRef c = s.context;
+    PGPKeyRef broken = nullptr;
+    const std::string name = "Broken <broken@example.org>";
+    ASSERT_EQ(PGPGenerateKey(c, &broken, PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_EdDSA, 0),
+                             PGPOKeyGenName(c, name.data(), name.size()), PGPOPassphrase(c, ""),
+                             PGPOKeySetRef(c, s.keys), PGPOLastOption(c)),
+              0);
+    std::string bad, dave;
+    ASSERT_EQ(exportKey(s, "broken@", false, true, bad), 0);
+    ASSERT_EQ(exportKey(s, "dave@", false, false, dave), 0);
+    // The first packet's last bytes are its secret values' checksum.
+    const std::size_t length = static_cast<unsigned char>(bad[1]) < 192 ? static_cast<unsigned char>(bad[1]) : 0;
+    ASSERT_GT(length, 10u) << "a short new-format length";
+    bad[2 + length - 5] ^= 0x55;
+    const std::string both = bad + dave;
+    PGPKeySetRef imported = nullptr;
+    ASSERT_EQ(PGPImportKeySet(c, &imported, PGPOInputBuffer(c, both.data(), both.size()), PGPOLastOption(c)), 0);
+    EXPECT_EQ(count(imported), 1u);
+    char text[16];
+    ASSERT_EQ(tolvGetImportLeftOut(imported, 0, text, sizeof text), 0);
+    EXPECT_STREQ(text, "Broken <broken@");
+    EXPECT_EQ(tolvGetImportLeftOut(imported, 1, text, sizeof text), kPGPError_EndOfIteration);
+    PGPFreeKeySet(imported);
+}
+
+// An import that only brings news of keys already there (a revocation) is
+// a change like any other: written, and there when the rings open again.
+TEST_F(KeyChanges, UpdateOnlyImportIsWritten)
+{
+    std::string rex;
+    ASSERT_EQ(exportKey(s, "rex@", false, false, rex), 0);
+    Session plain;
+    writeFile(pub, withoutKeyRevocations(readFile(fixture("pubring.pgp"))));
+    writeFile(sec, withoutKeyRevocations(readFile(fixture("secring.pgp"))));
+    ASSERT_EQ(plain.open(pub, sec), 0);
+    PGPBoolean revoked = 1;
+    PGPGetKeyBoolean(plain.key("rex@"), kPGPKeyPropIsRevoked, &revoked);
+    ASSERT_FALSE(revoked);
+    PGPKeySetRef imported = nullptr;
+    ASSERT_EQ(PGPImportKeySet(plain.context, &imported, PGPOInputBuffer(plain.context, rex.data(), rex.size()),
+                              PGPOImportKeysTo(plain.context, plain.keys), PGPOLastOption(plain.context)),
+              0);
+    PGPUInt32 counts[3] = {};
+    tolvGetImportCounts(imported, &counts[0], &counts[1], &counts[2]);
+    PGPFreeKeySet(imported);
+    EXPECT_EQ(counts[1], 1u);
+    ASSERT_TRUE(PGPKeySetNeedsCommit(plain.keys));
+    ASSERT_EQ(PGPCommitKeyRingChanges(plain.keys), 0);
+    Session reopened;
+    ASSERT_EQ(reopened.open(pub, sec), 0);
+    PGPGetKeyBoolean(reopened.key("rex@"), kPGPKeyPropIsRevoked, &revoked);
+    EXPECT_TRUE(revoked);
+}
+
+// FILE.bak holds the rings as the commit before the last one left them.
+TEST_F(KeyChanges, BackupHoldsTheRingsOfThePreviousCommit)
+{
+    ASSERT_NE(generate(s, "First <first@example.org>", "one"), nullptr);
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    const std::string firstPub = readFile(pub), firstSec = readFile(sec);
+    ASSERT_NE(generate(s, "Second <second@example.org>", "two"), nullptr);
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    EXPECT_EQ(readFile(pub + ".bak"), firstPub);
+    EXPECT_EQ(readFile(sec + ".bak"), firstSec);
+    EXPECT_NE(readFile(pub), firstPub);
+}

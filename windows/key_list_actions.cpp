@@ -68,9 +68,12 @@ std::optional<SecretText> askPassphraseOf(const QString& caption, const KeyTreeR
 
 void tellImport(const sdk::ImportCounts& c)
 {
-    Prompts::message("Import",
-                     QString("imported: %1 new, %2 updated, %3 unchanged").arg(c.added).arg(c.updated).arg(c.unchanged),
-                     Prompts::Icon::Information);
+    QString text = QString("imported: %1 new, %2 updated, %3 unchanged").arg(c.added).arg(c.updated).arg(c.unchanged);
+    if (!c.leftOut.empty())
+        text += "|Left out, as they could not be read:";
+    for (const std::string& name : c.leftOut)
+        text += "|    " + QString::fromStdString(name);
+    Prompts::message("Import", text, c.leftOut.empty() ? Prompts::Icon::Information : Prompts::Icon::Exclamation);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // PGPImportKeySet on librnp: keys from a block or a file, on their own or
 // merged into an open ring pair, with counts of what they changed.
+#include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <unordered_map>
 
 #include "boundary.h"
@@ -111,10 +113,12 @@ PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
     std::unique_ptr<KeySet> set;
     if (!why && target) {
         set = mergeInto(target, ctx.core, bytes, fingerprints);
+        set->importLeftOut = read.leftOut;
     } else if (!why) {
         auto store = std::make_shared<KeyStore>(std::move(scratch));
         set = newSet(ctx.core, store, buildKeys(ctx.core, store));
         set->importedNew = static_cast<PGPUInt32>(set->keys.size());
+        set->importLeftOut = read.leftOut;
     }
     wipeMemory(bytes.data(), bytes.size());
     if (why)
@@ -158,6 +162,24 @@ PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32* newKeys, PGPUInt3
         *newKeys = set->importedNew;
         *updatedKeys = set->importedUpdated;
         *unchangedKeys = set->importedUnchanged;
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError tolvGetImportLeftOut(PGPKeySetRef imported, PGPUInt32 index, char* name, PGPSize size)
+{
+    return guarded([&]() -> PGPError {
+        auto* set = as<KeySet>(imported, Tag::KeySet);
+        if (!set || !name || size == 0)
+            return kPGPError_BadParams;
+        std::lock_guard lock(set->core->mutex);
+        name[0] = '\0';
+        if (index >= set->importLeftOut.size())
+            return kPGPError_EndOfIteration;
+        const std::string& text = set->importLeftOut[index];
+        const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+        std::memcpy(name, text.data(), n);
+        name[n] = '\0';
         return kPGPError_NoErr;
     });
 }

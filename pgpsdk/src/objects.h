@@ -201,6 +201,7 @@ struct KeySet : Tagged {
     PGPUInt32 importedNew = 0;  // for a set PGPImportKeySet made
     PGPUInt32 importedUpdated = 0;
     PGPUInt32 importedUnchanged = 0;
+    std::vector<std::string> importLeftOut;  // keys of the data that could not be read
     // Keys by the hex ID of the key and of each subkey, made on first use.
     std::unordered_map<std::string, Key*> byKeyId;
     bool indexed = false;

@@ -1,5 +1,6 @@
 #include "ring_import.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ namespace {
 
 constexpr int kTagSecretKey = 5;
 constexpr int kTagPublicKey = 6;
+constexpr int kTagUserId = 13;
 
 struct RingShape {
     std::size_t keys = 0;   // distinct primary keys among the whole packets
@@ -106,20 +108,79 @@ bool importKeys(rnp_ffi_t ffi, const unsigned char* bytes, std::size_t size, std
     return r == RNP_SUCCESS;
 }
 
+// Where each transferable key of a binary stream starts: at each primary
+// key packet, public or secret.
+std::vector<std::size_t> keyStarts(const unsigned char* d, std::size_t size)
+{
+    std::vector<std::size_t> starts;
+    std::size_t pos = 0, body = 0, end = 0;
+    int tag = 0;
+    while (packetAt(d, size, pos, tag, body, end)) {
+        if (tag == kTagSecretKey || tag == kTagPublicKey)
+            starts.push_back(pos);
+        pos = end;
+    }
+    return starts;
+}
+
+// What names a key that could not be read: its first user ID (cut short),
+// else its place in the file.
+std::string nameOfBlock(const unsigned char* d, std::size_t size, std::size_t index)
+{
+    constexpr std::size_t kShown = 80;
+    std::size_t pos = 0, body = 0, end = 0;
+    int tag = 0;
+    while (packetAt(d, size, pos, tag, body, end)) {
+        if (tag == kTagUserId) {
+            std::string text(reinterpret_cast<const char*>(d + body), std::min(end - body, kShown));
+            return end - body > kShown ? text + "..." : text;
+        }
+        pos = end;
+    }
+    return "key " + std::to_string(index + 1) + " (no user ID)";
+}
+
+// Takes the keys one at a time, so that a key librnp refuses costs only
+// itself: the others are imported, and the refused ones are named.
+RingImport importKeyByKey(rnp_ffi_t ffi, const unsigned char* d, std::size_t whole, std::uint32_t flags)
+{
+    RingImport result;
+    std::vector<std::size_t> starts = keyStarts(d, whole);
+    starts.push_back(whole);
+    std::size_t loaded = 0;
+    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+        const unsigned char* block = d + starts[i];
+        const std::size_t length = starts[i + 1] - starts[i];
+        std::string report;
+        const std::size_t keys = importKeys(ffi, block, length, flags, report) ? primaryKeysIn(ffi, report) : 0;
+        loaded += keys;
+        if (keys == 0) {
+            ++result.skipped;
+            result.leftOut.push_back(nameOfBlock(block, length, i));
+        }
+    }
+    if (loaded == 0)
+        return {kPGPError_CorruptKeyRing, 0, {}};
+    return result;
+}
+
 RingImport importBinary(rnp_ffi_t ffi, const unsigned char* d, std::size_t size, std::uint32_t flags)
 {
     const RingShape shape = shapeOf(d, size);
     std::string report;
-    bool ok = importKeys(ffi, d, size, flags, report);
-    // Damage after the last whole packet (junk at the end) would reject
-    // every key before it: the whole packets are taken on their own.
-    if (!ok && shape.whole > 0 && shape.whole < size)
-        ok = importKeys(ffi, d, shape.whole, flags, report);
+    const bool ok = importKeys(ffi, d, size, flags, report);
     const std::size_t loaded = ok ? primaryKeysIn(ffi, report) : 0;
-    if (loaded == 0)
-        return {kPGPError_CorruptKeyRing, 0};
     RingImport result;
-    result.skipped = static_cast<PGPUInt32>((shape.keys > loaded ? shape.keys - loaded : 0) + (shape.whole < size));
+    if (!ok || loaded < shape.keys) {
+        // A key librnp refused, or damage after the last whole packet,
+        // would cost every key beside it: they are taken one by one.
+        if (shape.whole == 0)
+            return {kPGPError_CorruptKeyRing, 0, {}};
+        result = importKeyByKey(ffi, d, shape.whole, flags);
+    } else if (loaded == 0) {
+        return {kPGPError_CorruptKeyRing, 0, {}};
+    }
+    result.skipped += shape.whole < size;
     return result;
 }
 
@@ -178,7 +239,7 @@ RingImport importRing(rnp_ffi_t ffi, const std::vector<char>& bytes, std::uint32
         return {};
     Dearmoured binary(bytes);
     if (!binary.data() || binary.size() == 0)
-        return {kPGPError_CorruptKeyRing, 0};
+        return {kPGPError_CorruptKeyRing, 0, {}};
     return importBinary(ffi, binary.data(), binary.size(), flags);
 }
 

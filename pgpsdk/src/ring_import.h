@@ -4,6 +4,7 @@
 #include <rnp/rnp.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "pgpsdk/pgpsdk.h"
@@ -13,6 +14,7 @@ namespace pgpsdk {
 struct RingImport {
     PGPError error = kPGPError_NoErr;  // kPGPError_CorruptKeyRing when no key at all was sound
     PGPUInt32 skipped = 0;             // damaged keys, and damaged data after the last key
+    std::vector<std::string> leftOut;  // each damaged key's first user ID, as far as it can be told
 };
 
 // bytes: the whole file, binary or ASCII-armoured. flags: RNP_LOAD_SAVE_*.

@@ -483,6 +483,11 @@ PGPSDK_API PGPError tolvSyncKeyRing(PGPKeySetRef keySet, PGPBoolean *changed);
  * they were (a set made without PGPOImportKeysTo counts all as new). */
 PGPSDK_API PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32 *newKeys, PGPUInt32 *updatedKeys,
                                         PGPUInt32 *unchangedKeys);
+/* Tolv's extension: what names the index-th key of the imported data that
+ * could not be read and was left out (its first user ID, cut short), as a
+ * NUL-terminated text cut to the buffer's size; kPGPError_EndOfIteration
+ * past the last. */
+PGPSDK_API PGPError tolvGetImportLeftOut(PGPKeySetRef imported, PGPUInt32 index, char *name, PGPSize size);
 
 #ifdef __cplusplus
 }
