@@ -14,6 +14,7 @@
 #include "core/shared_passphrase.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
+#include "sdk/encode_modes.h"
 #include "sdk/sdk_session.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
@@ -98,6 +99,22 @@ TEST_F(Matrix, EveryKindOfBadInput)
          [](Matrix& m) {
              const std::string binary = m.encode(std::string(3000, 'b'), false);
              EXPECT_FALSE(m.decode(binary.substr(0, binary.size() - 100)));
+         },
+         "Decode_PGPBuff: PGPDecode -11989|Truncated data"},
+        {"a signed message whose signature is cut off",
+         [](Matrix& m) {
+             sdk::EncodeRequest request;
+             request.operation = sdk::EncodeOperation::SignOnly;
+             request.signer = "alice@";
+             request.armour = false;
+             const std::string text = randomBytes(5000, 3);  // stored, not compressed
+             sdk::SdkBlock signedMessage;
+             ASSERT_TRUE(sdk::Encode_PGPBuffAs(text.data(), text.size(), signedMessage, request,
+                                               SharedPassphrase::instance(), nullptr));
+             const std::string whole(signedMessage.data(), signedMessage.size());
+             std::string plain;
+             EXPECT_FALSE(m.decode(whole.substr(0, whole.size() - 60), &plain));
+             EXPECT_TRUE(plain.empty());
          },
          "Decode_PGPBuff: PGPDecode -11989|Truncated data"},
         {"one armour character flipped",

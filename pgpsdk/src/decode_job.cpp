@@ -217,8 +217,12 @@ PGPError reportRecipients(PGPContextRef context, Context& ctx, const JobOptions&
     return result;
 }
 
-// One signature event per signature of the message, in message order.
-PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_verify_t op, bool& trouble)
+// One signature event per signature of the message, in message order. A
+// signature announced at the start (one-pass) whose packet never came is
+// no signature by anyone but a message cut short: it has no event, and
+// cutShort tells of it.
+PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_verify_t op, bool& trouble,
+                          bool& cutShort)
 {
     const std::vector<KeyRef> noKeys;
     const std::vector<KeyRef>& keys = job.keySet ? job.keySet->keys : noKeys;
@@ -239,9 +243,13 @@ PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_v
             signerId = upperHex(rnpText(rnp_signature_get_keyid, handle));
             rnp_signature_handle_destroy(handle);
         }
-        keyIdFromHex(signerId, sd.signingKeyID);
         std::uint32_t created = 0, expires = 0;
         rnp_op_verify_signature_get_times(sig, &created, &expires);
+        if (signerId.empty() && created == 0) {
+            cutShort = true;
+            continue;
+        }
+        keyIdFromHex(signerId, sd.signingKeyID);
         sd.creationTime = created;
         KeyRef signer = signerId.empty() ? nullptr : findKeyById(keys, signerId);
         sd.signingKey = reinterpret_cast<PGPKeyRef>(signer.get());
@@ -446,9 +454,11 @@ PGPError verifyDetached(PGPContextRef context, rnp_ffi_t ffi, JobOptions& job)
         return kPGPError_UserAbort;
     if (progress.readFailed())
         return kPGPError_ReadFailed;
-    bool trouble = false;
-    if (PGPError e = reportSignatures(context, job, op.get(), trouble))
+    bool trouble = false, cutShort = false;
+    if (PGPError e = reportSignatures(context, job, op.get(), trouble, cutShort))
         return e;
+    if (cutShort)
+        return kPGPError_TruncatedData;
     size_t count = 0;
     rnp_op_verify_get_signature_count(op.get(), &count);
     if (count == 0)
@@ -477,11 +487,13 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
         return e;
     VerifyRun& run = *runs.run;
     PGPError result = reportRecipients(context, ctx, job, store, run.op.get(), runs.hidden.key, runs.hidden.packetIndex);
-    bool signatureTrouble = false;
+    bool signatureTrouble = false, cutShort = false;
     if (!result)
-        result = reportSignatures(context, job, run.op.get(), signatureTrouble);
+        result = reportSignatures(context, job, run.op.get(), signatureTrouble, cutShort);
     if (result)
         return result;  // the handler stopped the job; the output goes with it
+    if (cutShort)
+        return kPGPError_TruncatedData;
     if (PGPError e = runError(run, signatureTrouble, runs.passphraseAsks, in))
         return e;
     run.op.reset();
