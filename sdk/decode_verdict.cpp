@@ -4,21 +4,42 @@
 
 namespace sdk {
 
+namespace {
+
+// The verdict rules in their order of precedence: the first that holds
+// speaks. A signature that does not verify is bad whatever else is true of
+// its key; only one that does is judged by its key's state.
+struct VerdictRule {
+    bool (*holds)(const SignatureRecord&);
+    VerdictTone tone;
+    std::string (*text)(const SignatureRecord&);
+};
+
+const VerdictRule kVerdictRules[] = {
+    {[](const SignatureRecord& s) { return !s.data.signingKey; }, VerdictTone::Warning,
+     [](const SignatureRecord& s) { return "Signed by an unknown key " + s.keyIdText + ": the signature cannot be checked"; }},
+    {[](const SignatureRecord& s) { return !s.data.verified; }, VerdictTone::Bad,
+     [](const SignatureRecord& s) {
+         return "Bad signature from " + s.signerName + ": the text was changed after it was signed";
+     }},
+    {[](const SignatureRecord& s) { return s.data.keyRevoked != 0; }, VerdictTone::Bad,
+     [](const SignatureRecord& s) { return "Signature by a revoked key " + s.signerName; }},
+    {[](const SignatureRecord& s) { return s.data.keyExpired != 0; }, VerdictTone::Warning,
+     [](const SignatureRecord& s) { return "Signature by an expired key " + s.signerName; }},
+    {[](const SignatureRecord& s) { return s.data.keyValidity < kPGPValidity_Complete; }, VerdictTone::Warning,
+     [](const SignatureRecord& s) { return "Good signature from " + s.signerName + ", but the key is not certified"; }},
+    {[](const SignatureRecord&) { return true; }, VerdictTone::Good,
+     [](const SignatureRecord& s) { return "Good signature from " + s.signerName; }},
+};
+
+}  // namespace
+
 Verdict signatureVerdict(const SignatureRecord& s)
 {
-    const PGPEventSignatureData& d = s.data;
-    const std::string& name = s.signerName;
-    if (!d.signingKey)
-        return {VerdictTone::Warning, "Signed by an unknown key " + s.keyIdText + ": the signature cannot be checked"};
-    if (d.keyRevoked)
-        return {VerdictTone::Bad, "Signature by a revoked key " + name};
-    if (!d.verified)
-        return {VerdictTone::Bad, "Bad signature from " + name + ": the text was changed after it was signed"};
-    if (d.keyExpired)
-        return {VerdictTone::Warning, "Signature by an expired key " + name};
-    if (d.keyValidity < kPGPValidity_Complete)
-        return {VerdictTone::Warning, "Good signature from " + name + ", but the key is not certified"};
-    return {VerdictTone::Good, "Good signature from " + name};
+    for (const VerdictRule& rule : kVerdictRules)
+        if (rule.holds(s))
+            return {rule.tone, rule.text(s)};
+    return {};  // the last rule always holds
 }
 
 std::vector<Verdict> decodeVerdicts(const std::vector<SignatureRecord>& signatures, PGPError outcome)

@@ -274,36 +274,37 @@ TEST(EventHandler, TheRecordShowsTheFirstSignatureThatVerified)
     EXPECT_EQ(report.data.signature.keyValidity, 3);
 }
 
-TEST(DecodeVerdicts, EachSignatureGetsItsOwnWords)
+// Every combination of what can hold of a signature at once gets the
+// verdict of the first rule of the precedence that holds.
+TEST(DecodeVerdicts, PrecedenceOfEveryCombination)
 {
-    auto verdict = [](void (*set)(PGPEventSignatureData&), bool known = true) {
+    for (int flags = 0; flags < 32; ++flags) {
         SignatureRecord s;
         s.signerName = "Ann";
         s.keyIdText = "0x0123456789ABCDEF";
+        const bool known = !(flags & 1), bad = flags & 2, revoked = flags & 4, expired = flags & 8,
+                   uncertified = flags & 16;
         s.data.signingKey = known ? reinterpret_cast<PGPKeyRef>(&s) : nullptr;
-        s.data.verified = s.data.checked = 1;
-        s.data.keyValidity = kPGPValidity_Complete;
-        set(s.data);
-        return signatureVerdict(s);
-    };
-    auto none = [](PGPEventSignatureData&) {};
-    EXPECT_EQ(verdict(none).text, "Good signature from Ann");
-    EXPECT_EQ(verdict(none).tone, VerdictTone::Good);
-    Verdict v = verdict([](PGPEventSignatureData& d) { d.keyValidity = kPGPValidity_Marginal; });
-    EXPECT_EQ(v.text, "Good signature from Ann, but the key is not certified");
-    EXPECT_EQ(v.tone, VerdictTone::Warning);
-    v = verdict([](PGPEventSignatureData& d) { d.verified = 0; });
-    EXPECT_EQ(v.text, "Bad signature from Ann: the text was changed after it was signed");
-    EXPECT_EQ(v.tone, VerdictTone::Bad);
-    v = verdict([](PGPEventSignatureData& d) { d.keyExpired = 1; });
-    EXPECT_EQ(v.text, "Signature by an expired key Ann");
-    EXPECT_EQ(v.tone, VerdictTone::Warning);
-    v = verdict([](PGPEventSignatureData& d) { d.keyRevoked = 1; });
-    EXPECT_EQ(v.text, "Signature by a revoked key Ann");
-    EXPECT_EQ(v.tone, VerdictTone::Bad);
-    v = verdict(none, false);
-    EXPECT_EQ(v.text, "Signed by an unknown key 0x0123456789ABCDEF: the signature cannot be checked");
-    EXPECT_EQ(v.tone, VerdictTone::Warning);
+        s.data.verified = !bad;
+        s.data.checked = known;
+        s.data.keyRevoked = revoked;
+        s.data.keyExpired = expired;
+        s.data.keyValidity = uncertified ? kPGPValidity_Marginal : kPGPValidity_Complete;
+        const Verdict v = signatureVerdict(s);
+        std::pair<VerdictTone, std::string> expected {VerdictTone::Good, "Good signature from Ann"};
+        if (!known)
+            expected = {VerdictTone::Warning, "Signed by an unknown key 0x0123456789ABCDEF: the signature cannot be checked"};
+        else if (bad)
+            expected = {VerdictTone::Bad, "Bad signature from Ann: the text was changed after it was signed"};
+        else if (revoked)
+            expected = {VerdictTone::Bad, "Signature by a revoked key Ann"};
+        else if (expired)
+            expected = {VerdictTone::Warning, "Signature by an expired key Ann"};
+        else if (uncertified)
+            expected = {VerdictTone::Warning, "Good signature from Ann, but the key is not certified"};
+        EXPECT_EQ(v.text, expected.second) << "flags " << flags;
+        EXPECT_EQ(v.tone, expected.first) << "flags " << flags;
+    }
     EXPECT_EQ(decodeVerdicts({}, kPGPError_NoErr).front().text, "Not signed");
     EXPECT_TRUE(decodeVerdicts({}, kPGPError_UserAbort).empty());
 }

@@ -528,6 +528,17 @@ TEST_F(Verdicts, ARevokedSignerIsRed)
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(verdicts(w), QStringList{"Signature by a revoked key Rex Revoked <rex@example.org>"});
     EXPECT_EQ(tone(w, 0), "bad");
+#ifdef TOLV_TEST_PATCHED_LIBRNP
+    // Changed words under his signature are a bad signature, revoked or not.
+    std::string text = readWholeFile(dir.file("rex.asc"));
+    text.replace(text.find("old words"), 9, "new words");
+    writeWholeFile(dir.file("rex2.asc"), text);
+    w = decodeFile(dir.file("rex2.asc"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(verdicts(w),
+              QStringList{"Bad signature from Rex Revoked <rex@example.org>: the text was changed after it was signed"});
+    EXPECT_EQ(tone(w, 0), "bad");
+#endif
 }
 
 TEST_F(Verdicts, AWrongPassphraseIsForgottenAndACancelledRetryChangesNothing)

@@ -217,6 +217,25 @@ PGPError reportRecipients(PGPContextRef context, Context& ctx, const JobOptions&
     return result;
 }
 
+// Whether the signature's math holds. librnp fails every signature of a
+// key that was revoked or had expired; such a signature still holds when
+// its math does, and the key's state (keyRevoked, keyExpired) tells the rest.
+bool signatureHolds(rnp_op_verify_signature_t sig, rnp_result_t status, const Key* signer)
+{
+    if (status == RNP_SUCCESS)
+        return true;
+    if (!signer || status != RNP_ERROR_SIGNATURE_INVALID || !(signer->revoked || signer->expired))
+        return false;
+#ifdef TOLV_RNP_SIGNATURE_SOUND
+    bool sound = false;
+    return rnp_op_verify_signature_is_sound(sig, &sound) == RNP_SUCCESS && sound;
+#else
+    // This librnp cannot tell: the key's state is all that can be said.
+    (void)sig;
+    return signer->revoked;
+#endif
+}
+
 // One signature event per signature of the message, in message order. A
 // signature announced at the start (one-pass) whose packet never came is
 // no signature by anyone but a message cut short: it has no event, and
@@ -254,7 +273,7 @@ PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_v
         KeyRef signer = signerId.empty() ? nullptr : findKeyById(keys, signerId);
         sd.signingKey = reinterpret_cast<PGPKeyRef>(signer.get());
         sd.checked = status != RNP_ERROR_KEY_NOT_FOUND && signer != nullptr;
-        sd.verified = status == RNP_SUCCESS;
+        sd.verified = signatureHolds(sig, status, signer.get());
         if (signer) {
             sd.keyRevoked = signer->revoked;
             sd.keyExpired = signer->expired;
