@@ -427,9 +427,18 @@ TEST_F(Cli, SignatureModesSeveralRecipientsAndVerify)
     EXPECT_EQ(gnupg.gpg("--verify '" + dir.file("tolv.sig") + "' '" + dir.file("tarball") + "'"), 0);
 
     // To Bob and Carol and to the sender: gpg reads it as Bob, Tolv as Alice.
-    ASSERT_EQ(cli("encode --signer alice@ --recipient bob@ --recipient carol@ --encrypt-to-self" + pass + f("tarball") +
-                  " " + f("three.pgp")),
+    // Bob named twice and Alice among the recipients too: one session key
+    // packet for each key.
+    ASSERT_EQ(cli("encode --signer alice@ --recipient bob@ --recipient carol@ --recipient bob@ --recipient alice@ "
+                  "--encrypt-to-self" + pass + f("tarball") + " " + f("three.pgp")),
               0);
+    ::mkdir(dir.file("empty-home").c_str(), 0700);
+    runShell("gpg --homedir '" + dir.file("empty-home") + "' --list-packets '" + dir.file("three.pgp") + "' 2>/dev/null",
+             &out);
+    std::size_t packets = 0;
+    for (auto at = out.find(":pubkey enc packet:"); at != std::string::npos; at = out.find(":pubkey enc packet:", at + 1))
+        ++packets;
+    EXPECT_EQ(packets, 3u) << out;
     ASSERT_EQ(gnupg.gpg("--passphrase bob --try-secret-key bob@example.org -d '" + dir.file("three.pgp") + "'", &out), 0);
     EXPECT_EQ(out, "release 1.0\n");
     ASSERT_EQ(cli("decode" + pass + f("three.pgp") + " " + f("three.out"), &out), 0);
