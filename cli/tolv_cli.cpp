@@ -490,7 +490,7 @@ int importCommand(const std::vector<std::string>& files)
         total.updated += counts->updated;
         total.unchanged += counts->unchanged;
         for (const std::string& name : counts->leftOut)
-            std::printf("left out, unreadable: %s (in %s)\n", name.c_str(), file.c_str());
+            std::printf("left out of %s: %s\n", file.c_str(), name.c_str());
     }
     std::printf("imported: %u new, %u updated, %u unchanged\n", total.added, total.updated, total.unchanged);
     return result;

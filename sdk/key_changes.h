@@ -28,7 +28,7 @@ std::string generateKey(const NewKey& key);
 
 struct ImportCounts {
     std::uint32_t added = 0, updated = 0, unchanged = 0;
-    std::vector<std::string> leftOut;  // keys of the data that could not be read
+    std::vector<std::string> leftOut;  // what was left out, and why: one line each
 };
 
 // Imports the keys of a file, or of a text (armoured or binary), merging

@@ -458,7 +458,7 @@ std::vector<std::string> importLeftOut(PGPKeySetRef imported)
 {
     std::vector<std::string> names;
     const LeftOutFn leftOut = leftOutEntry;
-    char name[128];
+    char name[256];
     for (PGPUInt32 i = 0; leftOut && leftOut(imported, i, name, sizeof name) == kPGPError_NoErr; ++i)
         names.emplace_back(name);
     return names;

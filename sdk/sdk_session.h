@@ -86,8 +86,8 @@ private:
 // beside the table); kPGPError_FeatureNotAvailable from a library without it.
 PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& updated, PGPUInt32& unchanged);
 
-// What names each key of an import's data that could not be read (empty
-// from a library without Tolv's extension).
+// What an import left out: a line for each key that could not be read or
+// brought too much (empty from a library without Tolv's extension).
 std::vector<std::string> importLeftOut(PGPKeySetRef imported);
 
 // Brings the open key rings up to their files when another program or

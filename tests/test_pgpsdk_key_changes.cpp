@@ -306,3 +306,41 @@ TEST_F(KeyChanges, BackupHoldsTheRingsOfThePreviousCommit)
     EXPECT_EQ(readFile(sec + ".bak"), firstSec);
     EXPECT_NE(readFile(pub), firstPub);
 }
+
+// A key that brings more subkeys than any key needs is bounded on import,
+// and the import says what it left out.
+TEST_F(KeyChanges, FloodedKeyIsBoundedOnImport)
+{
+    PGPContextRef c = s.context;
+    PGPKeyRef flood = nullptr;
+    const std::string name = "Flood <flood@example.org>";
+    ASSERT_EQ(PGPGenerateKey(c, &flood, PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_EdDSA, 0),
+                             PGPOKeyGenName(c, name.data(), name.size()), PGPOPassphrase(c, ""),
+                             PGPOKeySetRef(c, s.keys), PGPOLastOption(c)),
+              0);
+    for (int i = 0; i < 103; ++i)
+        ASSERT_EQ(PGPGenerateSubKey(c, &flood, PGPOKeyGenMasterKey(c, flood), PGPOPassphrase(c, ""),
+                                    PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_ECDH, 0), PGPOLastOption(c)),
+                  0);
+    std::string bytes;
+    ASSERT_EQ(exportKey(s, "flood@", false, false, bytes), 0);
+    PGPKeySetRef imported = nullptr;
+    ASSERT_EQ(PGPImportKeySet(c, &imported, PGPOInputBuffer(c, bytes.data(), bytes.size()), PGPOLastOption(c)), 0);
+    PGPKeyListRef list = nullptr;
+    PGPKeyIterRef iter = nullptr;
+    PGPKeyRef key = nullptr;
+    PGPOrderKeySet(imported, kPGPAnyOrdering, &list);
+    PGPNewKeyIter(list, &iter);
+    ASSERT_EQ(PGPKeyIterNext(iter, &key), 0);
+    PGPSubKeyRef sub = nullptr;
+    std::size_t subkeys = 0;
+    while (PGPKeyIterNextSubKey(iter, &sub) == 0 && sub)
+        ++subkeys;
+    EXPECT_EQ(subkeys, 100u);
+    char note[256];
+    ASSERT_EQ(tolvGetImportLeftOut(imported, 0, note, sizeof note), 0);
+    EXPECT_STREQ(note, "Flood <flood@example.org>: 3 subkeys left out (more than one key may bring)");
+    PGPFreeKeyIter(iter);
+    PGPFreeKeyList(list);
+    PGPFreeKeySet(imported);
+}

@@ -70,7 +70,7 @@ void tellImport(const sdk::ImportCounts& c)
 {
     QString text = QString("imported: %1 new, %2 updated, %3 unchanged").arg(c.added).arg(c.updated).arg(c.unchanged);
     if (!c.leftOut.empty())
-        text += "|Left out, as they could not be read:";
+        text += "|Left out:";
     for (const std::string& name : c.leftOut)
         text += "|    " + QString::fromStdString(name);
     Prompts::message("Import", text, c.leftOut.empty() ? Prompts::Icon::Information : Prompts::Icon::Exclamation);

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "boundary.h"
+#include "flood_limits.h"
 #include "key_image.h"
 #include "key_model.h"
 #include "options.h"
@@ -48,6 +49,18 @@ PGPError readInput(const Option& input, std::vector<char>& bytes)
     const auto* data = static_cast<const char*>(input.input);
     bytes.assign(data, data + input.inputSize);
     return kPGPError_NoErr;
+}
+
+// The keys of a store as one block of bytes (each public, then secret).
+std::vector<char> keysOf(rnp_ffi_t ffi, const std::vector<std::string>& fingerprints)
+{
+    std::vector<char> bytes;
+    for (const std::string& fp : fingerprints) {
+        KeyImage image;
+        if (imageOf(ffi, fp, image))
+            bytes.insert(bytes.end(), image.bytes.begin(), image.bytes.end());
+    }
+    return bytes;
 }
 
 std::unique_ptr<KeySet> newSet(const CoreRef& core, const StoreRef& store, std::vector<KeyRef> keys)
@@ -94,6 +107,29 @@ std::unique_ptr<KeySet> mergeInto(const StoreRef& store, const CoreRef& core, co
     return set;
 }
 
+// Reads the keys into a store of their own first, so that damaged or
+// foreign data changes nothing, and bounds flooded keys there; bytes then
+// become the bounded keys. What was left out, and why, goes to leftOut.
+PGPError readAlone(std::vector<char>& bytes, rnp_ffi_t scratch, std::vector<std::string>& fingerprints,
+                   std::vector<std::string>& leftOut)
+{
+    const RingImport read = importRing(scratch, bytes, kAllKeys);
+    fingerprints = primaryFingerprints(scratch);
+    for (const std::string& name : read.leftOut)
+        leftOut.push_back(name + ": could not be read");
+    if (read.error)
+        return read.error;
+    if (fingerprints.empty())
+        return kPGPError_CorruptKeyRing;
+    if (!boundFloodedKeys(scratch, leftOut))
+        return kPGPError_UnknownError;
+    if (leftOut.size() > read.leftOut.size()) {
+        wipeMemory(bytes.data(), bytes.size());
+        bytes = keysOf(scratch, fingerprints);
+    }
+    return kPGPError_NoErr;
+}
+
 PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
 {
     StoreRef target;
@@ -103,26 +139,23 @@ PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
     std::vector<char> bytes;
     if (PGPError e = readInput(*o.input, bytes))
         return e;
-    // Read on their own first: damaged or foreign data changes nothing.
     FfiHandle scratch = newFfi();
     if (!scratch)
         return kPGPError_OutOfMemory;
-    const RingImport read = importRing(scratch.get(), bytes, kAllKeys);
-    const std::vector<std::string> fingerprints = primaryFingerprints(scratch.get());
-    PGPError why = read.error ? read.error : fingerprints.empty() ? kPGPError_CorruptKeyRing : kPGPError_NoErr;
+    std::vector<std::string> fingerprints, leftOut;
+    const PGPError why = readAlone(bytes, scratch.get(), fingerprints, leftOut);
     std::unique_ptr<KeySet> set;
     if (!why && target) {
         set = mergeInto(target, ctx.core, bytes, fingerprints);
-        set->importLeftOut = read.leftOut;
     } else if (!why) {
         auto store = std::make_shared<KeyStore>(std::move(scratch));
         set = newSet(ctx.core, store, buildKeys(ctx.core, store));
         set->importedNew = static_cast<PGPUInt32>(set->keys.size());
-        set->importLeftOut = read.leftOut;
     }
     wipeMemory(bytes.data(), bytes.size());
     if (why)
         return why;
+    set->importLeftOut = leftOut;
     *result = reinterpret_cast<PGPKeySetRef>(set.release());
     return kPGPError_NoErr;
 }

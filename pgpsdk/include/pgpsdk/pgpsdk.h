@@ -483,10 +483,12 @@ PGPSDK_API PGPError tolvSyncKeyRing(PGPKeySetRef keySet, PGPBoolean *changed);
  * they were (a set made without PGPOImportKeysTo counts all as new). */
 PGPSDK_API PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32 *newKeys, PGPUInt32 *updatedKeys,
                                         PGPUInt32 *unchangedKeys);
-/* Tolv's extension: what names the index-th key of the imported data that
- * could not be read and was left out (its first user ID, cut short), as a
- * NUL-terminated text cut to the buffer's size; kPGPError_EndOfIteration
- * past the last. */
+/* Tolv's extension: the index-th thing the import left out, as a line
+ * that names the key (its first user ID, cut short) and says what went:
+ * "NAME: could not be read" for a key that could not be read, "NAME: N
+ * subkeys, ... left out (more than one key may bring)" for a key bounded
+ * against flooding. A NUL-terminated text cut to the buffer's size;
+ * kPGPError_EndOfIteration past the last. */
 PGPSDK_API PGPError tolvGetImportLeftOut(PGPKeySetRef imported, PGPUInt32 index, char *name, PGPSize size);
 
 #ifdef __cplusplus
