@@ -344,3 +344,50 @@ TEST_F(KeyChanges, FloodedKeyIsBoundedOnImport)
     PGPFreeKeyList(list);
     PGPFreeKeySet(imported);
 }
+
+#ifdef TOLV_TEST_PATCHED_LIBRNP  // the system's librnp lets the first claimant keep a subkey
+// Mallory binds both of Olivia's subkeys to his key, without her secret
+// keys. In either order of import, and after the rings are written and
+// read again, her signature stays hers and she can still be written to.
+TEST_F(KeyChanges, NoKeyTakesOverAnotherKeysSubkeys)
+{
+    const std::string mallory = readFile(fixture("mallory-claims.pgp")), olivia = readFile(fixture("olivia.pgp"));
+    const std::string signedText = readFile(fixture("olivia-signed.asc"));
+    auto signerOf = [&](Session& in) {
+        const DecodeResult r = decode(in, signedText, "");
+        return r.signatures.size() == 1 && r.signatures[0].haveKey ? r.signatures[0].signerName : std::string("?");
+    };
+    PGPUInt32 counts[3];
+    ASSERT_EQ(importText(mallory, counts), 0);
+    EXPECT_EQ(signerOf(s), "?") << "a subkey Olivia never cross-certified for Mallory signs for nobody";
+    ASSERT_EQ(importText(olivia, counts), 0);
+    EXPECT_EQ(signerOf(s), "Olivia Owner <olivia@example.org>");
+    EXPECT_EQ(encode(s, "to olivia", "", {"olivia@"}, false, "").error, 0);
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+
+    Session reopened;
+    ASSERT_EQ(reopened.open(pub, sec), 0);
+    EXPECT_EQ(signerOf(reopened), "Olivia Owner <olivia@example.org>");
+    EXPECT_EQ(encode(reopened, "to olivia", "", {"olivia@"}, false, "").error, 0);
+    // Removing Mallory's key leaves Olivia's subkeys where they are.
+    PGPKeySetRef gone = keySetOf(reopened, {"mallory@"});
+    ASSERT_EQ(PGPRemoveKeys(gone, reopened.keys), 0);
+    PGPFreeKeySet(gone);
+    EXPECT_EQ(signerOf(reopened), "Olivia Owner <olivia@example.org>");
+    EXPECT_EQ(encode(reopened, "to olivia", "", {"olivia@"}, false, "").error, 0);
+
+    writeFile(pub, readFile(fixture("pubring.pgp")));  // the other order
+    Session otherOrder;
+    ASSERT_EQ(otherOrder.open(pub, sec), 0);
+    for (const std::string* key : {&olivia, &mallory}) {
+        PGPKeySetRef imported = nullptr;
+        PGPContextRef c = otherOrder.context;
+        ASSERT_EQ(PGPImportKeySet(c, &imported, PGPOInputBuffer(c, key->data(), key->size()),
+                                  PGPOImportKeysTo(c, otherOrder.keys), PGPOLastOption(c)),
+                  0);
+        PGPFreeKeySet(imported);
+    }
+    EXPECT_EQ(signerOf(otherOrder), "Olivia Owner <olivia@example.org>");
+    EXPECT_EQ(encode(otherOrder, "to olivia", "", {"olivia@"}, false, "").error, 0);
+}
+#endif

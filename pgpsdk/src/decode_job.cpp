@@ -270,7 +270,9 @@ PGPError reportSignatures(PGPContextRef context, const JobOptions& job, rnp_op_v
         }
         keyIdFromHex(signerId, sd.signingKeyID);
         sd.creationTime = created;
-        KeyRef signer = signerId.empty() ? nullptr : findKeyById(keys, signerId);
+        // A key librnp would not take as the signer (a signing subkey its
+        // primary key does not cross-certify, among others) is no signer.
+        KeyRef signer = signerId.empty() || status == RNP_ERROR_KEY_NOT_FOUND ? nullptr : findKeyById(keys, signerId);
         sd.signingKey = reinterpret_cast<PGPKeyRef>(signer.get());
         sd.checked = status != RNP_ERROR_KEY_NOT_FOUND && signer != nullptr;
         sd.verified = signatureHolds(sig, status, signer.get());

@@ -73,8 +73,12 @@ PGPError sendEvent(const JobOptions& job, PGPContextRef context, PGPEvent& event
 
 KeyRef findKeyById(const std::vector<KeyRef>& keys, const std::string& idHex)
 {
+    auto lists = [&](const std::vector<std::string>& ids) { return std::find(ids.begin(), ids.end(), idHex) != ids.end(); };
     for (const auto& k : keys)
-        if (k->keyIdHex == idHex || std::find(k->subkeyIds.begin(), k->subkeyIds.end(), idHex) != k->subkeyIds.end())
+        if (k->keyIdHex == idHex || lists(k->ownSubkeyIds))
+            return k;
+    for (const auto& k : keys)
+        if (lists(k->subkeyIds))
             return k;
     return nullptr;
 }

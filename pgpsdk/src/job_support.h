@@ -52,7 +52,8 @@ private:
 PGPError mapRnpError(rnp_result_t r);
 bool keyUsable(const Key& k);
 PGPError sendEvent(const JobOptions& job, PGPContextRef context, PGPEvent& event);
-// The key of keys whose primary key or one of its subkeys has this ID.
+// The key of keys whose primary key or one of its subkeys has this ID; of
+// two keys that list one subkey, the one that owns it.
 KeyRef findKeyById(const std::vector<KeyRef>& keys, const std::string& idHex);
 
 PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job);

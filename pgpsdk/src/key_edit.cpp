@@ -147,12 +147,14 @@ PGPError PGPRemoveKeys(PGPKeySetRef keysToRemove, PGPKeySetRef fromSet)
         std::vector<std::string> fingerprints;
         for (const KeyRef& k : gone->keys)
             fingerprints.push_back(k->fingerprint);
+        const std::vector<std::string> sharing = keysSharingSubkeys(*store, fingerprints);
         const PGPError e = changeKeys(store, from->core, fingerprints, true, [&]() -> PGPError {
             for (const std::string& fp : fingerprints)
                 if (!removeWholeKey(store->ffi.get(), fp))
                     return kPGPError_UnknownError;
             return kPGPError_NoErr;
         });
+        refreshSharing(store, from->core, sharing);
         auto removed = [&](const KeyRef& k) { return !k->handle; };
         const auto cut = std::stable_partition(from->keys.begin(), from->keys.end(), std::not_fn(removed));
         from->retired.insert(from->retired.end(), cut, from->keys.end());

@@ -100,6 +100,7 @@ std::unique_ptr<KeySet> mergeInto(const StoreRef& store, const CoreRef& core, co
             store->pending.emplace(fp, false);  // a change of this store's own, to keep
     }
     auto set = newSet(core, store, refreshRing(store, core, fingerprints, false));
+    refreshSharing(store, core, keysSharingSubkeys(*store, fingerprints));
     store->dirty = store->dirty || added || updated;
     set->importedNew = added;
     set->importedUpdated = updated;

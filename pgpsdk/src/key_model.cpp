@@ -223,6 +223,8 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
         KeyHandle sub(raw);
         key->subkeys.push_back(buildSubKey(core, sub.get()));
         key->subkeyIds.push_back(key->subkeys.back()->keyIdHex);
+        if (rnpText(rnp_key_get_primary_fprint, sub.get()) == key->fingerprint)
+            key->ownSubkeyIds.push_back(key->subkeyIds.back());
     }
     char* uid = nullptr;
     if (rnp_key_get_primary_uid(handle, &uid) == RNP_SUCCESS)

@@ -156,6 +156,9 @@ struct Key : Tagged, KeyFacts, std::enable_shared_from_this<Key> {
     std::string fingerprint;
     std::uint8_t keyId[8] = {};
     std::vector<std::string> subkeyIds;  // hex key IDs of the subkeys
+    // Those of them this key owns: a subkey another key binds too (as an
+    // impostor may) belongs to one of them only.
+    std::vector<std::string> ownSubkeyIds;
     std::vector<std::unique_ptr<SubKey>> subkeys;
     std::string primaryUserId;
     bool valid = false;

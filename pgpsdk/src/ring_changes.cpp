@@ -78,6 +78,31 @@ std::vector<KeyRef> refreshRing(const StoreRef& store, const CoreRef& core,
     return fresh;
 }
 
+std::vector<std::string> keysSharingSubkeys(const KeyStore& store, const std::vector<std::string>& fingerprints)
+{
+    std::vector<std::string> sharing;
+    if (!store.ring)
+        return sharing;
+    const std::unordered_set<std::string> changed(fingerprints.begin(), fingerprints.end());
+    std::unordered_set<std::string> ids;
+    for (const KeyRef& k : store.ring->keys)
+        if (changed.count(k->fingerprint))
+            ids.insert(k->subkeyIds.begin(), k->subkeyIds.end());
+    for (const KeyRef& k : store.ring->keys)
+        if (!changed.count(k->fingerprint) &&
+            std::any_of(k->subkeyIds.begin(), k->subkeyIds.end(), [&](const std::string& id) { return ids.count(id); }))
+            sharing.push_back(k->fingerprint);
+    return sharing;
+}
+
+void refreshSharing(const StoreRef& store, const CoreRef& core, const std::vector<std::string>& sharing)
+{
+    if (sharing.empty())
+        return;
+    retireKeys(*store, sharing, false);
+    refreshRing(store, core, sharing, false);
+}
+
 PGPError changeableStore(const KeySet& set, StoreRef& store)
 {
     if (!set.isMutable)

@@ -24,6 +24,12 @@ void retireKeys(KeyStore& store, const std::vector<std::string>& fingerprints, b
 std::vector<KeyRef> refreshRing(const StoreRef& store, const CoreRef& core,
                                 const std::vector<std::string>& fingerprints, bool asChange = true);
 
+// The other keys of the ring that list a subkey of one of these keys (an
+// impostor may bind someone else's subkey). A change to these keys can
+// move such a subkey's ownership, so their objects are made anew too.
+std::vector<std::string> keysSharingSubkeys(const KeyStore& store, const std::vector<std::string>& fingerprints);
+void refreshSharing(const StoreRef& store, const CoreRef& core, const std::vector<std::string>& sharing);
+
 // The store behind a key set that may be changed: kPGPError_KeySetImmutable
 // for a set opened read-only, kPGPError_BadParams for a set of no ring.
 PGPError changeableStore(const KeySet& set, StoreRef& store);
