@@ -244,8 +244,14 @@ std::int32_t loadRings()
 }
 
 std::atomic<bool> interrupted {false};
+// The running job's stop flag: the SDK looks at it before each read of input.
+PGPUInt32 stopFlag = 0;
 
-extern "C" void onInterrupt(int) { interrupted = true; }
+extern "C" void onInterrupt(int)
+{
+    interrupted = true;
+    __atomic_store_n(&stopFlag, 1, __ATOMIC_RELAXED);
+}
 
 // While it lives, Ctrl-C asks the running job to stop (it then leaves no
 // output) instead of ending the program at once.
@@ -305,6 +311,7 @@ int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, cons
     sdk::PGPData eventReport;  // the event handler's user value
     const sdk::JobProgress progress = jobProgress("Encoding");
     eventReport.progress = &progress;
+    eventReport.stopFlag = &stopFlag;
     sdk::SdkBlock output;
     bool ok = false;
     {
@@ -365,6 +372,7 @@ int decodeCommand(const std::string& in, const std::string& out)
     sdk::DecodeReport report;
     const sdk::JobProgress progress = jobProgress("Decoding");
     report.data.progress = &progress;
+    report.data.stopFlag = &stopFlag;
     sdk::SdkBlock output;
     PGPError outcome = kPGPError_NoErr;
     bool ok = false;

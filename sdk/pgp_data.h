@@ -48,6 +48,9 @@ struct PGPData {
     std::uint32_t signatureEvents = 0;
     // Progress of the running job, when the caller follows it (null: not asked).
     const JobProgress* progress = nullptr;
+    // Set (atomically, from any thread or a signal handler) to stop the job
+    // at its next read of input; null for none.
+    const PGPUInt32* stopFlag = nullptr;
 };
 
 // A PGPData with its own signer text and lists, wired together.

@@ -4,6 +4,7 @@
 #include "sdk/pgp_data.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
+#include "sdk/sdk_session.h"
 
 namespace sdk {
 
@@ -75,6 +76,10 @@ StepFailure startOptions(PGPContextRef c, void* report, JobIo& io, OptionListHol
         if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
             return {"PGPAppendOptionList NullEvents ", e};
     }
+    // A library without Tolv's extension hears a stop at the next null event.
+    if (report && (option = stopFlagOption(c, static_cast<PGPData*>(report)->stopFlag)))
+        if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
+            return {"PGPAppendOptionList StopFlag ", e};
     return {};
 }
 

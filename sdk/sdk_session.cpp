@@ -35,6 +35,8 @@ using SyncKeyRingFn = PGPError (*)(PGPKeySetRef, PGPBoolean*);
 std::atomic<SyncKeyRingFn> syncKeyRingEntry {nullptr};
 using LeftOutFn = PGPError (*)(PGPKeySetRef, PGPUInt32, char*, PGPSize);
 std::atomic<LeftOutFn> leftOutEntry {nullptr};
+using StopFlagFn = PGPOptionListRef (*)(PGPContextRef, const PGPUInt32*);
+std::atomic<StopFlagFn> stopFlagEntry {nullptr};
 
 thread_local int lockDepth = 0;
 thread_local std::vector<frontend::Notice> pending;
@@ -182,6 +184,7 @@ std::int32_t Load_PGP()
     importCountsEntry = reinterpret_cast<ImportCountsFn>(platform::resolveSymbol(handle, "tolvGetImportCounts"));
     syncKeyRingEntry = reinterpret_cast<SyncKeyRingFn>(platform::resolveSymbol(handle, "tolvSyncKeyRing"));
     leftOutEntry = reinterpret_cast<LeftOutFn>(platform::resolveSymbol(handle, "tolvGetImportLeftOut"));
+    stopFlagEntry = reinterpret_cast<StopFlagFn>(platform::resolveSymbol(handle, "tolvOStopFlag"));
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     announceLibrary(true);
     return 0;
@@ -217,6 +220,7 @@ std::int32_t UnLoad_PGP()
     importCountsEntry = nullptr;
     syncKeyRingEntry = nullptr;
     leftOutEntry = nullptr;
+    stopFlagEntry = nullptr;
     announceLibrary(false);
     return 0;
 }
@@ -462,6 +466,12 @@ std::vector<std::string> importLeftOut(PGPKeySetRef imported)
     for (PGPUInt32 i = 0; leftOut && leftOut(imported, i, name, sizeof name) == kPGPError_NoErr; ++i)
         names.emplace_back(name);
     return names;
+}
+
+PGPOptionListRef stopFlagOption(PGPContextRef context, const PGPUInt32* flag)
+{
+    const StopFlagFn make = stopFlagEntry;
+    return make && flag ? make(context, flag) : nullptr;
 }
 
 PGPError syncKeyRings(bool& changed)

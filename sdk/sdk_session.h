@@ -90,6 +90,10 @@ PGPError importCounts(PGPKeySetRef imported, PGPUInt32& added, PGPUInt32& update
 // brought too much (empty from a library without Tolv's extension).
 std::vector<std::string> importLeftOut(PGPKeySetRef imported);
 
+// The option that stops a job at its next read once *flag is set; null
+// for no flag, or from a library without Tolv's extension.
+PGPOptionListRef stopFlagOption(PGPContextRef context, const PGPUInt32* flag);
+
 // Brings the open key rings up to their files when another program or
 // window changed them, keeping changes not yet written; changed tells
 // whether any key changed. Nothing happens when no rings are open or the

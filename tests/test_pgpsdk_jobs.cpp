@@ -173,6 +173,9 @@ namespace {
 struct Progress {
     std::vector<std::pair<PGPSize, PGPSize>> events;  // done, total
     bool stop = false;
+    bool withStopFlag = false;  // the job gets tolvOStopFlag(&stopFlag)
+    bool raiseFlag = false;     // the first event sets the flag (and says go on)
+    PGPUInt32 stopFlag = 0;
 };
 
 PGPError onNullEvent(PGPContextRef, PGPEvent* event, void* user)
@@ -181,6 +184,8 @@ PGPError onNullEvent(PGPContextRef, PGPEvent* event, void* user)
     if (event->type != kPGPEvent_NullEvent)
         return 0;
     p->events.emplace_back(event->data.nullData.bytesWritten, event->data.nullData.bytesTotal);
+    if (p->raiseFlag)
+        __atomic_store_n(&p->stopFlag, 1, __ATOMIC_RELAXED);
     return p->stop ? kPGPError_UserAbort : 0;
 }
 
@@ -190,6 +195,8 @@ PGPError runWithProgress(Session& s, bool encoding, PGPOptionListRef list, Progr
 {
     PGPContextRef c = s.context;
     PGPAppendOptionList(c, list, PGPOEventHandler(c, onNullEvent, &p), PGPOSendNullEvents(c, 0), PGPOLastOption(c));
+    if (p.withStopFlag)
+        PGPAppendOptionList(c, list, tolvOStopFlag(c, &p.stopFlag), PGPOLastOption(c));
     PGPKeySetRef bob = keySetOf(s, {"bob@"});
     const PGPError e = encoding ? PGPEncode(c, list, PGPOEncryptToKeySet(c, bob), PGPOLastOption(c))
                                 : PGPDecode(c, list, PGPOPassphrase(c, "bob"), PGPOKeySetRef(c, s.keys), PGPOLastOption(c));
@@ -259,6 +266,14 @@ TEST_F(Jobs, NullEventsTellProgressAndAHandlerCanStopTheJob)
         p = Progress();
         p.stop = true;
         EXPECT_EQ(runWithProgress(s, encoding, input, p, output), kPGPError_UserAbort);
+        EXPECT_TRUE(output.empty());
+        EXPECT_EQ(p.events.size(), 1u);
+
+        // A stop flag set meanwhile (a Ctrl-C) is heard at the next read,
+        // long before the next null event would be sent.
+        p = Progress();
+        p.withStopFlag = p.raiseFlag = true;
+        EXPECT_EQ(runWithProgress(s, encoding, input, p, output), kPGPError_UserAbort) << encoding;
         EXPECT_TRUE(output.empty());
         EXPECT_EQ(p.events.size(), 1u);
     }

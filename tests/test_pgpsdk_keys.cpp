@@ -83,6 +83,7 @@ TEST(PgpSdkLibrary, ExportsExactlyTheEntryPointTable)
     expected.insert("tolvGetImportCounts");
     expected.insert("tolvSyncKeyRing");
     expected.insert("tolvGetImportLeftOut");
+    expected.insert("tolvOStopFlag");
     EXPECT_EQ(exported, expected);
 }
 

@@ -43,7 +43,7 @@ BufferWindow::BufferWindow(const QString& objectName, const QString& title, QWid
     cancelButton_->hide();
     connect(cancelButton_, &QPushButton::clicked, this, [this] {
         if (cancelled_)
-            cancelled_->store(true);
+            __atomic_store_n(cancelled_.get(), 1, __ATOMIC_RELAXED);
     });
     connect(jobs(), &JobRunner::busyChanged, this, [this](bool busy) {
         if (!busy)
@@ -136,14 +136,14 @@ void BufferWindow::load()
 
 std::shared_ptr<const sdk::JobProgress> BufferWindow::jobProgress()
 {
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    auto cancelled = std::make_shared<PGPUInt32>(0);
     cancelled_ = cancelled;
     cancelButton_->show();
     BufferWindow* window = this;  // outlives the job: closing waits for it
     return std::make_shared<const sdk::JobProgress>([cancelled, window](std::uint64_t done, std::uint64_t total) {
         const int permille = total ? static_cast<int>(done * 1000 / total) : 0;
         QMetaObject::invokeMethod(window, [window, permille] { window->showProgress(permille); }, Qt::QueuedConnection);
-        return !cancelled->load();
+        return !__atomic_load_n(cancelled.get(), __ATOMIC_RELAXED);
     });
 }
 

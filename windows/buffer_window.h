@@ -41,6 +41,8 @@ protected:
     // The progress report of the job about to start: the busy bar shows its
     // percent, and Cancel stops the job. Kept alive by the job.
     std::shared_ptr<const sdk::JobProgress> jobProgress();
+    // The stop flag of the job jobProgress() was made for.
+    const PGPUInt32* stopFlag() const { return cancelled_.get(); }
     // What a loaded file's content becomes; runs on the worker.
     virtual WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const;
 
@@ -60,5 +62,7 @@ protected:
 private:
     QString title_;
     QPushButton* cancelButton_;
-    std::shared_ptr<std::atomic<bool>> cancelled_;
+    // The running job's stop flag, set by Cancel: the SDK looks at it before
+    // each read of input (stopFlag()), the progress callback at each event.
+    std::shared_ptr<PGPUInt32> cancelled_;
 };

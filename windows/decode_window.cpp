@@ -269,6 +269,7 @@ void DecodeWindow::decode()
     const bool oem = oemToChar_->isChecked();
     auto progress = jobProgress();
     job->report.data.progress = progress.get();
+    job->report.data.stopFlag = stopFlag();
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(

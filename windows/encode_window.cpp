@@ -268,6 +268,7 @@ void EncodeWindow::encode()
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     auto progress = jobProgress();
     eventReport_.progress = progress.get();
+    eventReport_.stopFlag = stopFlag();
     void* report = &eventReport_;
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
@@ -280,6 +281,7 @@ void EncodeWindow::encode()
         },
         [this, result, ok, outcome] {
             eventReport_.progress = nullptr;
+            eventReport_.stopFlag = nullptr;
             if (*outcome == kPGPError_UserAbort)
                 return;  // the passphrase was refused: the last result stays
             lastResult_ = *ok;

@@ -96,9 +96,10 @@ const unsigned char* JobInput::whole()
 rnp_input_t ProgressInput::make()
 {
     rnp_input_t input = nullptr;
-    if (input_.size() == 0 && !job_.nullEvents)
+    const bool watched = job_.nullEvents || job_.stopFlag;
+    if (input_.size() == 0 && !watched)
         return rnp_input_from_callback(&input, readNothing, nullptr, nullptr) == RNP_SUCCESS ? input : nullptr;
-    if (input_.inMemory() && !job_.nullEvents)
+    if (input_.inMemory() && !watched)
         return rnp_input_from_memory(&input, input_.whole(), input_.size(), false) == RNP_SUCCESS ? input : nullptr;
     return rnp_input_from_callback(&input, &ProgressInput::read, nullptr, this) == RNP_SUCCESS ? input : nullptr;
 }
@@ -107,7 +108,11 @@ bool ProgressInput::read(void* self, void* buf, size_t len, size_t* got)
 {
     auto* p = static_cast<ProgressInput*>(self);
     *got = 0;
-    if (p->job_.nullEvents && !p->tell(!p->started_))
+    // The caller's stop flag is looked at before every read, so that a stop
+    // is heard within one block, not only at the next null event.
+    if (p->job_.stopFlag && __atomic_load_n(p->job_.stopFlag, __ATOMIC_RELAXED))
+        p->stopped_ = true;
+    if (p->stopped_ || (p->job_.nullEvents && !p->tell(!p->started_)))
         return false;
     p->started_ = true;
     const std::ptrdiff_t n = p->input_.readAt(p->done_, buf, len);

@@ -27,6 +27,7 @@ struct JobOptions {
     bool clearSign = false;
     KeySet* keySet = nullptr;
     const Option* nullEvents = nullptr;
+    const PGPUInt32* stopFlag = nullptr;  // tolvOStopFlag
     bool armor = false;
 };
 

@@ -36,6 +36,7 @@ bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
         case OptionKind::EncryptToKeySet: job.encryptTo.push_back(o.keySet); break;
         case OptionKind::KeySetRef: job.keySet = o.keySet; break;
         case OptionKind::NullEvents: job.nullEvents = &o; break;
+        case OptionKind::StopFlag: job.stopFlag = o.stopFlag; break;
         case OptionKind::EncryptToKey: job.encryptToKeys.push_back(o.key); break;
         case OptionKind::Conventional: job.conventional = &o; break;
         case OptionKind::DetachedSig: job.detached = &o; break;

@@ -274,6 +274,7 @@ enum class OptionKind {
     DetachedSig,
     EncryptToKey,
     Conventional,
+    StopFlag,
 };
 
 struct Option {
@@ -297,6 +298,7 @@ struct Option {
     std::string name;           // KeyGenName
     PGPUInt32 days = 0;         // Expiration: 0 for never
     OptionKind dataKind = OptionKind::Invalid;  // DetachedSig: InputBuffer or InputFile of the signed data
+    const PGPUInt32* stopFlag = nullptr;        // StopFlag: the caller's, read atomically
 };
 
 struct OptionList : Tagged {

@@ -209,6 +209,20 @@ PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxInter
     }
 }
 
+PGPOptionListRef tolvOStopFlag(PGPContextRef context, const PGPUInt32* flag)
+{
+    try {
+        if (!flag)
+            return nullptr;
+        Option o;
+        o.kind = OptionKind::StopFlag;
+        o.stopFlag = flag;
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char* passphrase)
 {
     try {

@@ -472,6 +472,12 @@ PGPSDK_API PGPError PGPFreeData(void *data);
  * data after the last key) each ring file of a key set opened with
  * PGPOpenKeyRingPair held that could not be read and were left out. */
 PGPSDK_API PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32 *pubSkipped, PGPUInt32 *secSkipped);
+/* Tolv's extension, an option for PGPEncode and PGPDecode: the job stops as
+ * kPGPError_UserAbort, leaving no output, as soon as it next reads its
+ * input after *flag became non-zero (within one block of input, however
+ * long the null-event interval). The caller sets the flag atomically, from
+ * any thread or a signal handler, and keeps it alive for the job. */
+PGPSDK_API PGPOptionListRef tolvOStopFlag(PGPContextRef context, const PGPUInt32 *flag);
 /* Tolv's extension: brings the set's ring pair up to its files when
  * another program or window changed them since they were read or
  * written, keeping the set's own changes not yet committed. *changed
