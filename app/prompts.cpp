@@ -26,18 +26,7 @@ namespace {
 
 struct SeamState {
     std::mutex mutex;
-    bool testMode = false;
-    std::deque<std::optional<QString>> fileAnswers;
-    std::deque<PassphraseAnswer> passphraseAnswers;
-    std::deque<std::optional<long long>> numberAnswers;
-    std::deque<bool> questionAnswers;
-    std::deque<std::optional<FormAnswer>> formAnswers;
-    std::vector<FormRequest> forms;
-    std::vector<QString> questions;
-    std::vector<ShownMessage> messages;
-    std::vector<FileRequest> files;
-    int passphraseRequests = 0;
-    int unanswered = 0;
+    Answerer* answerer = nullptr;
     PassphraseDialogFactory passphraseDialog;
     QPointer<QWidget> parent;
 };
@@ -46,6 +35,12 @@ SeamState& seam()
 {
     static SeamState s;
     return s;
+}
+
+Answerer* answerer()
+{
+    std::lock_guard lock(seam().mutex);
+    return seam().answerer;
 }
 
 QWidget* parentWidget()
@@ -113,13 +108,8 @@ bool runOnGuiThread(const std::function<void()>& fn)
 
 void message(const QString& caption, const QString& text, Icon icon)
 {
-    {
-        std::lock_guard lock(seam().mutex);
-        if (seam().testMode)
-            seam().messages.push_back({caption, text, icon});
-        if (seam().testMode)
-            return;
-    }
+    if (Answerer* a = answerer())
+        return a->message({caption, text, icon});
     runOnGuiThread([&] {
         QMessageBox box(parentWidget());
         box.setWindowTitle(caption);
@@ -134,19 +124,8 @@ void message(const QString& caption, const QString& text, Icon icon)
 
 std::optional<QString> chooseFile(const FileRequest& request)
 {
-    {
-        std::lock_guard lock(seam().mutex);
-        if (seam().testMode) {
-            seam().files.push_back(request);
-            if (seam().fileAnswers.empty()) {
-                ++seam().unanswered;
-                return std::nullopt;
-            }
-            auto answer = seam().fileAnswers.front();
-            seam().fileAnswers.pop_front();
-            return answer;
-        }
-    }
+    if (Answerer* a = answerer())
+        return a->chooseFile(request);
     std::optional<QString> result;
     runOnGuiThread([&] {
         QFileDialog dialog(parentWidget(), request.title, request.directory);
@@ -166,19 +145,11 @@ std::optional<QString> chooseFile(const FileRequest& request)
 
 PassphraseAnswer askPassphrase()
 {
+    if (Answerer* a = answerer())
+        return a->askPassphrase();
     PassphraseDialogFactory factory;
     {
         std::lock_guard lock(seam().mutex);
-        ++seam().passphraseRequests;
-        if (seam().testMode) {
-            if (seam().passphraseAnswers.empty()) {
-                ++seam().unanswered;
-                return {};
-            }
-            PassphraseAnswer answer = seam().passphraseAnswers.front();
-            seam().passphraseAnswers.pop_front();
-            return answer;
-        }
         factory = seam().passphraseDialog;
     }
     PassphraseAnswer result;
@@ -200,18 +171,8 @@ PassphraseAnswer askPassphrase()
 std::optional<long long> askNumber(const QString& caption, const QString& label, long long start,
                                    long long minimum, long long maximum, long long step)
 {
-    {
-        std::lock_guard lock(seam().mutex);
-        if (seam().testMode) {
-            if (seam().numberAnswers.empty()) {
-                ++seam().unanswered;
-                return std::nullopt;
-            }
-            auto answer = seam().numberAnswers.front();
-            seam().numberAnswers.pop_front();
-            return answer;
-        }
-    }
+    if (Answerer* a = answerer())
+        return a->askNumber(caption);
     std::optional<long long> result;
     runOnGuiThread([&] {
         QInputDialog dialog(parentWidget());
@@ -231,19 +192,8 @@ std::optional<long long> askNumber(const QString& caption, const QString& label,
 
 bool question(const QString& caption, const QString& text)
 {
-    {
-        std::lock_guard lock(seam().mutex);
-        if (seam().testMode) {
-            seam().questions.push_back(text);
-            if (seam().questionAnswers.empty()) {
-                ++seam().unanswered;
-                return false;
-            }
-            const bool yes = seam().questionAnswers.front();
-            seam().questionAnswers.pop_front();
-            return yes;
-        }
-    }
+    if (Answerer* a = answerer())
+        return a->question(caption, text);
     bool yes = false;
     runOnGuiThread([&] {
         yes = QMessageBox::question(parentWidget(), caption, QString(text).replace('|', '\n'),
@@ -254,63 +204,17 @@ bool question(const QString& caption, const QString& text)
 
 std::optional<FormAnswer> askForm(const FormRequest& request)
 {
-    {
-        std::lock_guard lock(seam().mutex);
-        if (seam().testMode) {
-            seam().forms.push_back(request);
-            if (seam().formAnswers.empty()) {
-                ++seam().unanswered;
-                return std::nullopt;
-            }
-            auto answer = std::move(seam().formAnswers.front());
-            seam().formAnswers.pop_front();
-            return answer;
-        }
-    }
+    if (Answerer* a = answerer())
+        return a->askForm(request);
     std::optional<FormAnswer> result;
     runOnGuiThread([&] { result = showFormDialog(parentWidget(), request); });
     return result;
 }
 
-void queueQuestionAnswer(bool yes)
-{
-    std::lock_guard lock(seam().mutex);
-    seam().questionAnswers.push_back(yes);
-}
-
-void queueFormAnswer(std::optional<std::map<QString, QString>> answer)
-{
-    std::optional<FormAnswer> stored;
-    if (answer) {
-        stored.emplace();
-        for (const auto& [name, value] : *answer)
-            stored->emplace(name, SecretText(value.toStdString()));
-    }
-    std::lock_guard lock(seam().mutex);
-    seam().formAnswers.push_back(std::move(stored));
-}
-
-std::vector<FormRequest> formRequests()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().forms;
-}
-
-std::vector<QString> questionsAsked()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().questions;
-}
-
 void pageSetup()
 {
-    {
-        std::lock_guard lock(seam().mutex);
-        if (seam().testMode) {
-            seam().messages.push_back({"PrintSetup", "page setup", Icon::Information});
-            return;
-        }
-    }
+    if (Answerer* a = answerer())
+        return a->message({"PrintSetup", "page setup", Icon::Information});
     runOnGuiThread([] {
         static QPrinter printer;
         QPageSetupDialog dialog(&printer, parentWidget());
@@ -318,77 +222,10 @@ void pageSetup()
     });
 }
 
-void setTestMode(bool on)
+void setAnswerer(Answerer* answerer)
 {
     std::lock_guard lock(seam().mutex);
-    seam().testMode = on;
-}
-
-bool testMode()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().testMode;
-}
-
-void queueFileAnswer(std::optional<QString> path)
-{
-    std::lock_guard lock(seam().mutex);
-    seam().fileAnswers.push_back(std::move(path));
-}
-
-void queuePassphraseAnswer(bool accepted, const QString& text)
-{
-    std::lock_guard lock(seam().mutex);
-    PassphraseAnswer a;
-    a.accepted = accepted;
-    a.text = SecretText(text.toStdString());
-    seam().passphraseAnswers.push_back(a);
-}
-
-void queueNumberAnswer(std::optional<long long> number)
-{
-    std::lock_guard lock(seam().mutex);
-    seam().numberAnswers.push_back(number);
-}
-
-std::vector<ShownMessage> shownMessages()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().messages;
-}
-
-std::vector<FileRequest> fileRequests()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().files;
-}
-
-int passphraseRequests()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().passphraseRequests;
-}
-
-int unansweredPrompts()
-{
-    std::lock_guard lock(seam().mutex);
-    return seam().unanswered;
-}
-
-void resetTestState()
-{
-    std::lock_guard lock(seam().mutex);
-    seam().fileAnswers.clear();
-    seam().passphraseAnswers.clear();
-    seam().numberAnswers.clear();
-    seam().questionAnswers.clear();
-    seam().formAnswers.clear();
-    seam().forms.clear();
-    seam().questions.clear();
-    seam().messages.clear();
-    seam().files.clear();
-    seam().passphraseRequests = 0;
-    seam().unanswered = 0;
+    seam().answerer = answerer;
 }
 
 void setPassphraseDialog(PassphraseDialogFactory factory)

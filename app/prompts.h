@@ -17,8 +17,8 @@ class QWidget;
 // The one seam through which the program asks the user anything: message
 // boxes, file dialogs, the passphrase dialog and other small modal dialogs.
 // A prompt asked for on a worker thread is shown on the GUI thread while the
-// worker waits. In test mode nothing is shown: message boxes are recorded and
-// the other prompts take the answers a test queued, so no modal dialog can
+// worker waits. With an answerer installed nothing is shown: the answerer
+// takes every prompt (a test's scripted answers), so no modal dialog can
 // block a run.
 namespace Prompts {
 
@@ -93,23 +93,19 @@ bool runOnGuiThread(const std::function<void()>& fn);
 // Set at exit, before the workers are waited for.
 void setQuitting(bool on);
 
-// ---- answered without dialogs ----
-// Test mode: nothing is shown; messages are recorded, other prompts take
-// queued answers.
-void setTestMode(bool on);
-bool testMode();
-void queueFileAnswer(std::optional<QString> path);
-void queuePassphraseAnswer(bool accepted, const QString& text);
-void queueNumberAnswer(std::optional<long long> number);
-void queueQuestionAnswer(bool yes);
-void queueFormAnswer(std::optional<std::map<QString, QString>> answer);
-std::vector<FormRequest> formRequests();  // every form asked for, in order
-std::vector<QString> questionsAsked();    // their texts
-std::vector<ShownMessage> shownMessages();
-std::vector<FileRequest> fileRequests();
-int passphraseRequests();
-int unansweredPrompts();
-void resetTestState();
+// Takes every prompt in place of the dialogs while it is installed.
+class Answerer {
+public:
+    virtual ~Answerer() = default;
+    virtual void message(const ShownMessage& message) = 0;
+    virtual std::optional<QString> chooseFile(const FileRequest& request) = 0;
+    virtual PassphraseAnswer askPassphrase() = 0;
+    virtual std::optional<long long> askNumber(const QString& caption) = 0;
+    virtual bool question(const QString& caption, const QString& text) = 0;
+    virtual std::optional<FormAnswer> askForm(const FormRequest& request) = 0;
+};
+// Null puts the dialogs back.
+void setAnswerer(Answerer* answerer);
 
 // Installs the real dialog used for passphrases (set by the windows layer).
 using PassphraseDialogFactory = std::function<PassphraseAnswer(QWidget* parent)>;

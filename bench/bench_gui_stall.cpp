@@ -22,6 +22,7 @@
 #include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"
 #include "windows/buffer_view.h"

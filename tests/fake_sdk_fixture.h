@@ -12,6 +12,7 @@
 #include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"
 #include "tests/test_support.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "core/app_config.h"
 #include "core/shared_passphrase.h"
 #include "sdk/sdk_session.h"

@@ -11,6 +11,7 @@
 #include "core/app_config.h"
 #include "core/file_io.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"

@@ -14,6 +14,7 @@
 #include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"

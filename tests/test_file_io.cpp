@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/path_text.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "tests/test_support.h"
 
 class FileIo : public ::testing::Test {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 
 int main(int argc, char** argv)
 {

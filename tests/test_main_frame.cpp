@@ -26,6 +26,7 @@
 #include "app/main_frame.h"
 #include "app/scan_ini.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "app/settings_window.h"
 #include "core/shared_passphrase.h"
 #include "tests/test_support.h"

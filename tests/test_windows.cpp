@@ -24,6 +24,7 @@
 #include "app/dialog_units.h"
 #include "app/main_frame.h"
 #include "app/prompts.h"
+#include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/sdk_session.h"
