@@ -24,3 +24,9 @@ bool CliFrontend::askPassphrase(PassphraseBuffer&)
     ++passphraseRequests_;
     return withoutPassphrase_;  // no dialog here: the passphrase comes with the command
 }
+
+CliFrontend& cliFrontend()
+{
+    static CliFrontend frontend;
+    return frontend;
+}

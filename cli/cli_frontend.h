@@ -30,3 +30,6 @@ private:
     int passphraseRequests_ = 0;
     bool withoutPassphrase_ = false;
 };
+
+// The one front end of this run.
+CliFrontend& cliFrontend();

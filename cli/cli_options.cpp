@@ -38,6 +38,8 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
             opts.help = true;
         } else if (a == "--version") {
             opts.version = true;
+        } else if (a == "--bash-completion") {
+            opts.completion = true;
         } else if (a == "--ini") {
             if (!value(opts.ini))
                 return "--ini needs a file";

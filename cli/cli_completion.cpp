@@ -1,4 +1,11 @@
-# bash completion for tolv-cli
+#include "cli/cli_completion.h"
+
+#include "cli/cli_commands.h"
+
+namespace {
+
+// The script with @COMMANDS@ and @OPTIONS@ to fill in.
+const char* const kTemplate = R"(# bash completion for tolv-cli
 _tolv_cli()
 {
     local cur prev words cword
@@ -26,7 +33,7 @@ _tolv_cli()
             ;;
     esac
 
-    local commands='encode decode verify keys fingerprint export generate import delete passwd'
+    local commands='@COMMANDS@'
     local command='' i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -53,15 +60,7 @@ _tolv_cli()
 
     local options
     case $command in
-        encode) options='--signer --recipient --encrypt-to-self --sign-only --clear-sign --detached
-                         --symmetric --armor --passphrase-fd --passphrase-file' ;;
-        decode) options='--passphrase-fd --passphrase-file' ;;
-        keys) options='--order' ;;
-        export) options='--armor --secret' ;;
-        generate) options='--name --email --algorithm --expires --passphrase-fd --passphrase-file' ;;
-        delete) options='--secret --yes' ;;
-        passwd) options='--passphrase-file --new-passphrase-file' ;;
-        *) options='' ;;
+@OPTIONS@        *) options='' ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -70,3 +69,25 @@ _tolv_cli()
     fi
 } &&
     complete -F _tolv_cli tolv-cli
+)";
+
+void replace(std::string& text, const std::string& marker, const std::string& value)
+{
+    text.replace(text.find(marker), marker.size(), value);
+}
+
+}  // namespace
+
+std::string bashCompletion()
+{
+    std::string commands, options;
+    for (const CliCommand& c : cliCommands()) {
+        commands += (commands.empty() ? "" : " ") + std::string(c.name);
+        if (!c.options.empty())
+            options += "        " + std::string(c.name) + ") options='" + c.options + "' ;;\n";
+    }
+    std::string script = kTemplate;
+    replace(script, "@COMMANDS@", commands);
+    replace(script, "@OPTIONS@", options);
+    return script;
+}

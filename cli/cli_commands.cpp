@@ -1,0 +1,114 @@
+#include "cli/cli_commands.h"
+
+namespace {
+
+const std::string kPass = " --passphrase-fd --passphrase-file";
+
+// What follows the commands' usage lines in --help.
+const char* const kHelpRest = R"(  tolv-cli --help
+  tolv-cli --version
+
+Signs and encrypts, or decrypts and verifies, with the key rings and the SDK
+library named in the settings file (default: tolv.ini in the current folder).
+
+  PASS is --passphrase-fd N or --passphrase-file F (see below)
+
+  --ini FILE             the settings file (a bare name is in the current
+                         folder; /W is ~/.config/tolv/tolv.ini)
+  --signer TEXT          part of the signing key pair's user ID (one key must match)
+  --recipient TEXT       part of the recipient key's user ID (one key must match);
+                         given several times, the message goes to each; without
+                         --signer the message is encrypted only
+  --encrypt-to-self      the signer's key is a recipient too
+  --sign-only            a signed message, not encrypted
+  --clear-sign           a clear-signed text
+  --detached             a detached signature of IN
+  --symmetric            encrypted to a password only: PASS is the password
+  --armor                ASCII-armoured output
+  --secret               export the secret key (still protected by its passphrase);
+                         delete a key pair, secret key and all
+  --name NAME, --email EMAIL   the new key's user ID, "NAME <EMAIL>"
+  --algorithm A          ed25519 (default: Ed25519 signing key with a Curve25519
+                         encryption subkey), rsa3072 or rsa4096
+  --expires DAYS|never   the new key's lifetime (default 1095 days)
+  --yes                  confirms delete
+  --new-passphrase-file F  the new passphrase for passwd (first line)
+  --passphrase-fd N      read the passphrase from file descriptor N (first
+                         line, at most 1024 bytes)
+  --passphrase-file F    read the passphrase from file F (the same)
+  --order N              key ordering: 2 user ID (default), 4 key ID, 6 validity,
+                         8 trust, 10 size, 14 creation, 16 expiration
+
+The passphrase is never taken from the command line, where other users
+could read it. decode prints one "Verdict" line per signature first ("Not
+signed" without one, "Not decoded: ..." after a failure), then one fact
+per line: "Signed by", "checked",
+"verified", "keyRevoked", "keyDisabled", "keyExpired",
+"keyMeetsValidityThreshold", "keyValidity", then one "Encrypted to" line
+per recipient key ID (with the key's user ID when the rings hold it) and one "Encrypted to key we have" line per
+recipient key the rings hold. keys prints one line per row, tab-separated:
+level, keys, size, description, key ID, creation. fingerprint prints the
+40 hex digits of the key that TEXT selects; export writes that key (TEXT
+as for --recipient: one key must match, or a 16-digit key ID or 40-digit
+fingerprint). generate prints the new key's fingerprint; its secret key is
+protected with the passphrase (AES-256). import prints one line,
+"imported: N new, M updated, K unchanged"; keys already in the rings are
+merged. delete refuses a key pair without --secret. verify checks a
+detached signature and prints the decode report; it exits 0 only for a
+good signature. Every change is written
+to the key ring files at once; the old files are kept as FILE.bak.
+
+Messages go to standard error with their caption. Exit codes:
+  0 success   1 other failure   2 usage   3 bad or missing passphrase
+  4 key not found or ambiguous   5 bad input (not a message, damaged)
+  6 I/O failure (files, key rings, SDK library)
+  7 decoded, but a signature is bad or by a revoked key
+  8 decoded, but a signature's key is not in the rings
+  130 interrupted by Ctrl-C while encoding or decoding: nothing written
+
+On a terminal, the progress of a long job is shown on standard error.
+)";
+
+}  // namespace
+
+const std::vector<CliCommand>& cliCommands()
+{
+    static const std::vector<CliCommand> commands = {
+        {"encode",
+         "  tolv-cli [--ini FILE] encode --signer TEXT --recipient TEXT [--armor] [PASS] IN OUT\n"
+         "  tolv-cli [--ini FILE] encode [--signer TEXT] [--recipient TEXT]... [--encrypt-to-self]\n"
+         "                               [--sign-only|--clear-sign|--detached|--symmetric] [--armor] [PASS] IN OUT\n",
+         "--signer --recipient --encrypt-to-self --sign-only --clear-sign --detached --symmetric --armor" + kPass,
+         runEncode},
+        {"verify", "  tolv-cli [--ini FILE] verify SIGNATURE DATA\n", "", runVerify},
+        {"decode", "  tolv-cli [--ini FILE] decode [PASS] IN OUT\n", kPass.substr(1), runDecode},
+        {"keys", "  tolv-cli [--ini FILE] keys [--order N]\n", "--order", runKeys},
+        {"fingerprint", "  tolv-cli [--ini FILE] fingerprint TEXT\n", "", runFingerprint},
+        {"export", "  tolv-cli [--ini FILE] export [--armor] [--secret] TEXT OUT\n", "--armor --secret", runExport},
+        {"generate",
+         "  tolv-cli [--ini FILE] generate --name NAME --email EMAIL [--algorithm ed25519|rsa3072|rsa4096]\n"
+         "                                 [--expires DAYS|never] PASS\n",
+         "--name --email --algorithm --expires" + kPass, runGenerate},
+        {"import", "  tolv-cli [--ini FILE] import FILE...\n", "", runImport},
+        {"delete", "  tolv-cli [--ini FILE] delete [--secret] --yes TEXT\n", "--secret --yes", runDelete},
+        {"passwd", "  tolv-cli [--ini FILE] passwd TEXT --passphrase-file OLD --new-passphrase-file NEW\n",
+         "--passphrase-file --new-passphrase-file", runPasswd},
+    };
+    return commands;
+}
+
+const CliCommand* findCommand(const std::string& name)
+{
+    for (const CliCommand& c : cliCommands())
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+std::string helpText()
+{
+    std::string text = "Usage:\n";
+    for (const CliCommand& c : cliCommands())
+        text += c.usage;
+    return text + kHelpRest;
+}

@@ -1,0 +1,51 @@
+#include "cli/cli_exit.h"
+
+#include "cli/cli_frontend.h"
+#include "sdk/decode_verdict.h"
+
+int exitCodeFromFailure()
+{
+    const auto& failure = cliFrontend().lastFailure();
+    if (!failure)
+        return Failure;
+    switch (failure->failure) {
+    case frontend::Failure::Io: return IoFailure;
+    case frontend::Failure::KeyChoice: return MissingKey;
+    case frontend::Failure::Sdk: break;
+    default: return Failure;
+    }
+    switch (failure->sdkCode) {
+    case kPGPError_BadPassphrase:
+    case kPGPError_MissingPassphrase: return BadPassphrase;
+    case kPGPError_NoDecryptionKey:
+    case kPGPError_NoSuitableKey:
+    case kPGPError_KeyUnusable:
+    case kPGPError_ItemNotFound: return MissingKey;
+    case kPGPError_CorruptData:
+    case kPGPError_NotPGPMessage:
+    case kPGPError_TruncatedData:
+    case kPGPError_IntegrityCheckFailed:
+    case kPGPError_NoIntegrityProtection:
+    case kPGPError_OutputTooLarge:
+    case kPGPError_CorruptKeyRing: return BadInput;
+    case kPGPError_FileNotFound:
+    case kPGPError_CantOpenFile:
+    case kPGPError_FilePermissions:
+    case kPGPError_ReadFailed:
+    case kPGPError_WriteFailed: return IoFailure;
+    default: return Failure;
+    }
+}
+
+int signatureExitCode(const std::vector<sdk::SignatureRecord>& signatures)
+{
+    int code = Ok;
+    for (const sdk::SignatureRecord& s : signatures) {
+        const sdk::Verdict v = sdk::signatureVerdict(s);
+        if (v.tone == sdk::VerdictTone::Bad)
+            return BadSignature;
+        if (!s.data.signingKey)
+            code = UncheckedSignature;
+    }
+    return code;
+}

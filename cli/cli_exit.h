@@ -1,0 +1,26 @@
+#pragma once
+// tolv-cli's exit codes, and the code a failure the binding reported, or a
+// decoded message's signatures, stand for.
+#include <vector>
+
+#include "sdk/pgp_data.h"
+
+enum Exit {
+    Ok = 0,
+    Failure = 1,
+    Usage = 2,
+    BadPassphrase = 3,
+    MissingKey = 4,
+    BadInput = 5,
+    IoFailure = 6,
+    BadSignature = 7,
+    UncheckedSignature = 8,
+    Interrupted = 130,  // Ctrl-C, as shells count it
+};
+
+// The exit code the run's last reported failure stands for.
+int exitCodeFromFailure();
+
+// A decoded message whose signatures do not all hold ends with its own code,
+// so that a script never takes a bad signature for a good one.
+int signatureExitCode(const std::vector<sdk::SignatureRecord>& signatures);

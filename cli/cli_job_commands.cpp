@@ -1,0 +1,162 @@
+// tolv-cli's jobs on messages: encode, decode and verify.
+#include <cstdio>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_exit.h"
+#include "cli/cli_files.h"
+#include "cli/cli_frontend.h"
+#include "cli/cli_terminal.h"
+#include "core/shared_passphrase.h"
+#include "sdk/decode_buffer.h"
+#include "sdk/decode_verdict.h"
+#include "sdk/encode_buffer.h"
+#include "sdk/encode_modes.h"
+
+namespace {
+
+// The encoding the options ask for; false (with misuse when it says more
+// than the default message) when they do not fit together.
+bool encodeRequestOf(const CliOptions& o, sdk::EncodeRequest& r, std::string& misuse)
+{
+    using Op = sdk::EncodeOperation;
+    const int modes = o.signOnly + o.clearSign + o.detached + o.symmetric;
+    if (modes > 1)
+        return misuse = "choose one of --sign-only, --clear-sign, --detached and --symmetric", false;
+    r.operation = o.signOnly    ? Op::SignOnly
+                  : o.clearSign ? Op::ClearSign
+                  : o.detached  ? Op::DetachedSignature
+                  : o.symmetric ? Op::PasswordOnly
+                  : o.signer.empty() ? Op::EncryptOnly
+                                     : Op::SignAndEncrypt;
+    r.signer = o.signer;
+    r.recipients = o.recipients;
+    r.encryptToSelf = o.encryptToSelf;
+    r.armour = o.armor;
+    if (modes && !o.recipients.empty())
+        return misuse = "--recipient does not go with " + std::string(o.symmetric ? "--symmetric" : "a signature only"), false;
+    if (o.symmetric && !o.signer.empty())
+        return misuse = "--symmetric encrypts to the password only: no --signer", false;
+    if (sdk::operationSigns(r.operation) && o.signer.empty())
+        return misuse = "this encoding needs --signer", false;
+    if (o.encryptToSelf && (!sdk::operationEncryptsToKeys(r.operation) || o.signer.empty()))
+        return misuse = "--encrypt-to-self needs --signer and a --recipient", false;
+    return modes || !o.recipients.empty();
+}
+
+int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, const std::string& out)
+{
+    JobFiles files;
+    if (!prepareJobFiles(cliFrontend(), in, out, files))
+        return IoFailure;
+    if (loadRings() != 0)
+        return IoFailure;
+    sdk::PGPData eventReport;  // the event handler's user value
+    const sdk::JobProgress progress = jobProgress("Encoding");
+    eventReport.progress = &progress;
+    eventReport.stopFlag = jobStopFlag();
+    sdk::SdkBlock output;
+    bool ok = false;
+    {
+        InterruptScope ctrlC;
+        PassphraseBuffer& pass = SharedPassphrase::instance();
+        ok = files.streamed ? sdk::Encode_PGPFileAs(files.input, files.output, request, pass, &eventReport)
+                            : sdk::Encode_PGPBuffAs(files.block.data(), static_cast<std::uint64_t>(files.length), output,
+                                                    request, pass, &eventReport);
+    }
+    if (jobInterrupted(ok))
+        return Interrupted;
+    if (!ok)
+        return exitCodeFromFailure();
+    if (files.streamed)
+        return Ok;
+    return saveWhole(cliFrontend(), out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
+}
+
+// The verdicts first, one line each, then the report's facts.
+void printDecodeReport(const sdk::DecodeReport& report, PGPError outcome)
+{
+    for (const sdk::Verdict& v : sdk::decodeVerdicts(report.signatures, outcome))
+        std::printf("Verdict: %s\n", v.text.c_str());
+    const PGPEventSignatureData& s = report.data.signature;
+    std::printf("Signed by: %s\n", report.signer.data());
+    std::printf("checked: %d\nverified: %d\nkeyRevoked: %d\nkeyDisabled: %d\nkeyExpired: %d\n", s.checked, s.verified,
+                s.keyRevoked, s.keyDisabled, s.keyExpired);
+    std::printf("keyMeetsValidityThreshold: %d\nkeyValidity: %d\n", s.keyMeetsValidityThreshold, s.keyValidity);
+    for (const auto& r : report.recipients)
+        std::printf("Encrypted to: %s\n", sdk::recipientText(r).c_str());
+    for (const auto& name : report.names)
+        std::printf("Encrypted to key we have: %s\n", name.data());
+}
+
+int decodeCommand(const std::string& in, const std::string& out)
+{
+    cliFrontend().goOnWithoutPassphrase();  // a message that is only signed needs none
+    JobFiles files;
+    if (!prepareJobFiles(cliFrontend(), in, out, files))
+        return IoFailure;
+    if (loadRings() != 0)
+        return IoFailure;
+    sdk::DecodeReport report;
+    const sdk::JobProgress progress = jobProgress("Decoding");
+    report.data.progress = &progress;
+    report.data.stopFlag = jobStopFlag();
+    sdk::SdkBlock output;
+    PGPError outcome = kPGPError_NoErr;
+    bool ok = false;
+    {
+        InterruptScope ctrlC;
+        PassphraseBuffer& pass = SharedPassphrase::instance();
+        ok = files.streamed ? sdk::Decode_PGPFile(files.input, files.output, report.data, pass, &outcome)
+                            : sdk::Decode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
+                                                  report.data, pass, &outcome);
+    }
+    if (jobInterrupted(ok))
+        return Interrupted;
+    printDecodeReport(report, outcome);
+    std::fflush(stdout);
+    if (!ok)
+        return exitCodeFromFailure();
+    if (!files.streamed && !saveWhole(cliFrontend(), out, output.data(), static_cast<std::int64_t>(output.size())))
+        return IoFailure;
+    return signatureExitCode(report.signatures);
+}
+
+int verifyCommand(const std::string& signature, const std::string& data)
+{
+    if (loadRings() != 0)
+        return IoFailure;
+    sdk::DecodeReport report;
+    PGPError outcome = kPGPError_NoErr;
+    const bool ok = sdk::Verify_PGPDetached(signature, data, report.data, &outcome);
+    printDecodeReport(report, outcome);
+    std::fflush(stdout);
+    if (!ok)
+        return exitCodeFromFailure();
+    if (report.signatures.empty())
+        return BadSignature;
+    return signatureExitCode(report.signatures);
+}
+
+}  // namespace
+
+int runEncode(const CliOptions& o, std::string& misuse)
+{
+    sdk::EncodeRequest request;
+    if (o.positional.size() != 2 || !encodeRequestOf(o, request, misuse))
+        return misuse = misuse.empty() ? "encode needs --signer, --recipient, IN and OUT" : misuse, Usage;
+    return encodeCommand(request, o.positional[0], o.positional[1]);
+}
+
+int runVerify(const CliOptions& o, std::string& misuse)
+{
+    if (o.positional.size() != 2)
+        return misuse = "verify needs SIGNATURE and DATA", Usage;
+    return verifyCommand(o.positional[0], o.positional[1]);
+}
+
+int runDecode(const CliOptions& o, std::string& misuse)
+{
+    if (o.positional.size() != 2)
+        return misuse = "decode needs IN and OUT", Usage;
+    return decodeCommand(o.positional[0], o.positional[1]);
+}
