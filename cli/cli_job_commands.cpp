@@ -11,6 +11,7 @@
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/encode_modes.h"
+#include "sdk/verify_detached.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, cons
     {
         InterruptScope ctrlC;
         PassphraseBuffer& pass = SharedPassphrase::instance();
-        ok = files.streamed ? sdk::Encode_PGPFileAs(files.input, files.output, request, pass, &eventReport)
-                            : sdk::Encode_PGPBuffAs(files.block.data(), static_cast<std::uint64_t>(files.length), output,
+        ok = files.streamed ? sdk::encodeFile(files.input, files.output, request, pass, &eventReport)
+                            : sdk::encodeBuffer(files.block.data(), static_cast<std::uint64_t>(files.length), output,
                                                     request, pass, &eventReport);
     }
     if (jobInterrupted(ok))
@@ -106,7 +107,7 @@ int decodeCommand(const std::string& in, const std::string& out)
     {
         InterruptScope ctrlC;
         PassphraseBuffer& pass = SharedPassphrase::instance();
-        ok = files.streamed ? sdk::Decode_PGPFile(files.input, files.output, report.data, pass, &outcome)
+        ok = files.streamed ? sdk::decodeFile(files.input, files.output, report.data, pass, &outcome)
                             : sdk::Decode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
                                                   report.data, pass, &outcome);
     }
@@ -127,7 +128,7 @@ int verifyCommand(const std::string& signature, const std::string& data)
         return IoFailure;
     sdk::DecodeReport report;
     PGPError outcome = kPGPError_NoErr;
-    const bool ok = sdk::Verify_PGPDetached(signature, data, report.data, &outcome);
+    const bool ok = sdk::verifyDetachedFile(signature, data, report.data, &outcome);
     printDecodeReport(report, outcome);
     std::fflush(stdout);
     if (!ok)

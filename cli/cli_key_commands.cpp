@@ -54,9 +54,7 @@ int generateCommand(const CliOptions& o)
     sdk::NewKey key;
     key.name = o.name;
     key.email = o.email;
-    key.algorithm = o.algorithm == "rsa3072"   ? sdk::KeyAlgorithm::Rsa3072
-                    : o.algorithm == "rsa4096" ? sdk::KeyAlgorithm::Rsa4096
-                                               : sdk::KeyAlgorithm::Ed25519;
+    key.algorithm = sdk::keyAlgorithmNamed(o.algorithm);
     key.expiryDays = static_cast<std::uint32_t>(o.expiresDays);
     key.passphrase = SharedPassphrase::instance().get();
     const std::string fingerprint = sdk::generateKey(key);
@@ -71,22 +69,11 @@ int importCommand(const std::vector<std::string>& files)
 {
     if (loadRings() != 0)
         return IoFailure;
-    sdk::ImportCounts total;
-    int result = Ok;
-    for (const std::string& file : files) {
-        const auto counts = sdk::importKeyFile(file);
-        if (!counts) {
-            result = exitCodeFromFailure();
-            continue;
-        }
-        total.added += counts->added;
-        total.updated += counts->updated;
-        total.unchanged += counts->unchanged;
-        for (const std::string& name : counts->leftOut)
-            std::printf("left out of %s: %s\n", file.c_str(), name.c_str());
-    }
-    std::printf("imported: %u new, %u updated, %u unchanged\n", total.added, total.updated, total.unchanged);
-    return result;
+    const sdk::ImportTotals totals = sdk::importKeyFiles(files);
+    for (const std::string& line : totals.counts.leftOut)
+        std::printf("left out: %s\n", line.c_str());
+    std::printf("%s\n", sdk::importSummary(totals.counts).c_str());
+    return totals.anyFailed ? exitCodeFromFailure() : Ok;
 }
 
 int deleteCommand(const std::string& text, bool pair)

@@ -49,7 +49,7 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     return true;
 }
 
-bool Decode_PGPFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
+bool decodeFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
                     PGPError* outcome)
 {
     JobIo io;

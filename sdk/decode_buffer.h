@@ -19,7 +19,7 @@ bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
 // The same from one file into another, read and written as it goes: memory
 // stays small whatever the file's size. The output file appears only when
 // the message decoded whole and its integrity check held.
-bool Decode_PGPFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
+bool decodeFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
                     PGPError* outcome = nullptr);
 
 }  // namespace sdk

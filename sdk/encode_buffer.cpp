@@ -103,7 +103,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     return true;
 }
 
-bool Encode_PGPFile(const std::string& input, const std::string& output, bool armour, PassphraseBuffer& passphrase,
+bool encodeFileForOne(const std::string& input, const std::string& output, bool armour, PassphraseBuffer& passphrase,
                     const std::string& recipient, const std::string& signer, void* report, PGPError* outcome)
 {
     JobIo io;

@@ -22,7 +22,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
 // The same from one file into another, read and written as it goes: memory
 // stays small whatever the file's size. The output file appears only when
 // the encoding succeeds.
-bool Encode_PGPFile(const std::string& input, const std::string& output, bool armour, PassphraseBuffer& passphrase,
+bool encodeFileForOne(const std::string& input, const std::string& output, bool armour, PassphraseBuffer& passphrase,
                     const std::string& recipient, const std::string& signer, void* report, PGPError* outcome = nullptr);
 
 }  // namespace sdk

@@ -27,26 +27,14 @@ struct EncodeRequest {
 bool operationSigns(EncodeOperation op);
 bool operationEncryptsToKeys(EncodeOperation op);
 
-// As Encode_PGPBuff and Encode_PGPFile for any request. A plain
+// As Encode_PGPBuff and encodeFileForOne for any request. A plain
 // sign-and-encrypt to one recipient takes exactly their way. The
 // passphrase is the signer's, or the password; it is asked for only when
 // one is needed.
-bool Encode_PGPBuffAs(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
+bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
                       PassphraseBuffer& passphrase, void* report, PGPError* outcome = nullptr);
-bool Encode_PGPFileAs(const std::string& input, const std::string& output, const EncodeRequest& request,
+bool encodeFile(const std::string& input, const std::string& output, const EncodeRequest& request,
                       PassphraseBuffer& passphrase, void* report, PGPError* outcome = nullptr);
 
-// Checks the detached signature in file signature over the file data; the
-// event handler fills report with the signatures. False (told) when the
-// check could not be made at all.
-bool Verify_PGPDetached(const std::string& signature, const std::string& data, PGPData& report,
-                        PGPError* outcome = nullptr);
-// The same with the signature in memory.
-bool Verify_PGPDetachedBuff(const char* signature, std::uint64_t size, const std::string& data, PGPData& report,
-                            PGPError* outcome = nullptr);
-
-// Whether the bytes start as a signature alone does (armoured or binary):
-// a detached signature, which needs the file it signs.
-bool looksLikeDetachedSignature(const char* data, std::uint64_t size);
 
 }  // namespace sdk

@@ -218,24 +218,45 @@ bool revokeKey(const std::string& text, const SecretText& passphrase)
     });
 }
 
-std::string armouredPublicKey(const std::string& text)
+
+const std::vector<KeyAlgorithmName>& keyAlgorithmNames()
 {
-    const char* caption = "Copy public key";
-    SdkUse use;
-    KeySetHolder found = selectCommandKey(use, text, caption);
-    if (!found)
-        return {};
-    const PGPContextRef c = use.context();
-    void* data = nullptr;
-    PGPSize size = 0;
-    const PGPError e = call::PGPExportKeySet(found.get(),
-                                             call::PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
-                                             call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)), last(c));
-    std::string out = data ? std::string(static_cast<const char*>(data), size) : std::string();
-    call::PGPFreeData(data);
-    if (e)
-        return failed(caption, "PGPExportKeySet ", e), std::string();
-    return out;
+    static const std::vector<KeyAlgorithmName> names = {{KeyAlgorithm::Ed25519, "Ed25519", "ed25519"},
+                                                        {KeyAlgorithm::Rsa3072, "RSA 3072", "rsa3072"},
+                                                        {KeyAlgorithm::Rsa4096, "RSA 4096", "rsa4096"}};
+    return names;
+}
+
+KeyAlgorithm keyAlgorithmNamed(const std::string& name)
+{
+    for (const KeyAlgorithmName& n : keyAlgorithmNames())
+        if (name == n.shown || name == n.option)
+            return n.algorithm;
+    return KeyAlgorithm::Ed25519;
+}
+
+ImportTotals importKeyFiles(const std::vector<std::string>& paths)
+{
+    ImportTotals totals;
+    for (const std::string& path : paths) {
+        const auto counts = importKeyFile(path);
+        totals.anyFailed = totals.anyFailed || !counts;
+        if (!counts)
+            continue;
+        totals.anyRead = true;
+        totals.counts.added += counts->added;
+        totals.counts.updated += counts->updated;
+        totals.counts.unchanged += counts->unchanged;
+        for (const std::string& line : counts->leftOut)
+            totals.counts.leftOut.push_back(path + ": " + line);
+    }
+    return totals;
+}
+
+std::string importSummary(const ImportCounts& counts)
+{
+    return "imported: " + std::to_string(counts.added) + " new, " + std::to_string(counts.updated) + " updated, " +
+           std::to_string(counts.unchanged) + " unchanged";
 }
 
 }  // namespace sdk

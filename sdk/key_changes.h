@@ -15,6 +15,17 @@ namespace sdk {
 
 enum class KeyAlgorithm { Ed25519, Rsa3072, Rsa4096 };
 
+// The algorithms a new key may have, in the order offered, with the name
+// the windows show and the one tolv-cli takes.
+struct KeyAlgorithmName {
+    KeyAlgorithm algorithm;
+    const char* shown;   // "RSA 3072"
+    const char* option;  // "rsa3072"
+};
+const std::vector<KeyAlgorithmName>& keyAlgorithmNames();
+// The algorithm either name stands for; Ed25519 for none.
+KeyAlgorithm keyAlgorithmNamed(const std::string& name);
+
 struct NewKey {
     std::string name, email;
     KeyAlgorithm algorithm = KeyAlgorithm::Ed25519;
@@ -36,6 +47,18 @@ struct ImportCounts {
 std::optional<ImportCounts> importKeyFile(const std::string& path);
 std::optional<ImportCounts> importKeyText(const std::string& bytes);
 
+// Imports each file that can be: the counts summed, each left-out line
+// starting with its file. anyRead: some file gave keys; anyFailed: some
+// file could not be imported (the user was told why).
+struct ImportTotals {
+    ImportCounts counts;
+    bool anyRead = false, anyFailed = false;
+};
+ImportTotals importKeyFiles(const std::vector<std::string>& paths);
+
+// "imported: N new, M updated, K unchanged"
+std::string importSummary(const ImportCounts& counts);
+
 // Deletes the key text selects (as for export). A key with a secret part is
 // deleted only with pair set: both parts go. A key without one is deleted
 // either way.
@@ -51,7 +74,5 @@ bool certifyKey(const std::string& text, const std::string& certifier, const Sec
 // Revokes the key pair text selects, unlocked with passphrase.
 bool revokeKey(const std::string& text, const SecretText& passphrase);
 
-// The public key text selects, ASCII-armoured; empty on failure.
-std::string armouredPublicKey(const std::string& text);
 
 }  // namespace sdk

@@ -38,4 +38,24 @@ bool exportKeyToFile(const std::string& text, const std::string& path, bool armo
     return e == kPGPError_NoErr;
 }
 
+std::string armouredPublicKey(const std::string& text)
+{
+    const char* caption = "Copy public key";
+    SdkUse use;
+    KeySetHolder found = selectCommandKey(use, text, caption);
+    if (!found)
+        return {};
+    const PGPContextRef c = use.context();
+    void* data = nullptr;
+    PGPSize size = 0;
+    const PGPError e = call::PGPExportKeySet(found.get(),
+                                             call::PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
+                                             call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)), last(c));
+    std::string out = data ? std::string(static_cast<const char*>(data), size) : std::string();
+    call::PGPFreeData(data);
+    if (e)
+        return reportSdkFailure(caption, "PGPExportKeySet ", e), std::string();
+    return out;
+}
+
 }  // namespace sdk

@@ -14,4 +14,7 @@ std::string keyFingerprint(const std::string& text);
 // appears only when the export succeeded.
 bool exportKeyToFile(const std::string& text, const std::string& path, bool armour, bool secret);
 
+// The public key text selects, ASCII-armoured; empty on failure.
+std::string armouredPublicKey(const std::string& text);
+
 }  // namespace sdk

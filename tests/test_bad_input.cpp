@@ -110,7 +110,7 @@ TEST_F(Matrix, EveryKindOfBadInput)
              request.armour = false;
              const std::string text = randomBytes(5000, 3);  // stored, not compressed
              sdk::SdkBlock signedMessage;
-             ASSERT_TRUE(sdk::Encode_PGPBuffAs(text.data(), text.size(), signedMessage, request,
+             ASSERT_TRUE(sdk::encodeBuffer(text.data(), text.size(), signedMessage, request,
                                                SharedPassphrase::instance(), nullptr));
              const std::string whole(signedMessage.data(), signedMessage.size());
              std::string plain;

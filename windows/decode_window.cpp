@@ -1,6 +1,7 @@
 #include "windows/decode_window.h"
 
 #include "sdk/encode_modes.h"
+#include "sdk/verify_detached.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -247,7 +248,7 @@ void DecodeWindow::verifyDetached(const char* signature, std::int64_t size)
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
         [job, signature, size, use, path = pathFromQString(*signedFile)]() mutable {
-            sdk::Verify_PGPDetachedBuff(signature, static_cast<std::uint64_t>(size), path, job->report.data,
+            sdk::verifyDetachedBuffer(signature, static_cast<std::uint64_t>(size), path, job->report.data,
                                         &job->outcome);
             use.reset();
         },

@@ -274,7 +274,7 @@ void EncodeWindow::encode()
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
         [=]() mutable {
-            *ok = sdk::Encode_PGPBuffAs(inputData, static_cast<std::uint64_t>(size), *result, request,
+            *ok = sdk::encodeBuffer(inputData, static_cast<std::uint64_t>(size), *result, request,
                                         SharedPassphrase::instance(), report, outcome.get());
             use.reset();
             progress.reset();  // held until the job no longer reports

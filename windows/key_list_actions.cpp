@@ -66,9 +66,17 @@ std::optional<SecretText> askPassphraseOf(const QString& caption, const KeyTreeR
     return (*answer)["passphrase"];
 }
 
+QStringList algorithmChoices()
+{
+    QStringList names;
+    for (const sdk::KeyAlgorithmName& n : sdk::keyAlgorithmNames())
+        names << n.shown;
+    return names;
+}
+
 void tellImport(const sdk::ImportCounts& c)
 {
-    QString text = QString("imported: %1 new, %2 updated, %3 unchanged").arg(c.added).arg(c.updated).arg(c.unchanged);
+    QString text = QString::fromStdString(sdk::importSummary(c));
     if (!c.leftOut.empty())
         text += "|Left out:";
     for (const std::string& name : c.leftOut)
@@ -134,7 +142,7 @@ void KeyListWindow::generateKey()
     Prompts::FormRequest request {caption, "A key pair for signing, with a subkey for encryption.", {}};
     request.fields = {{"name", "Name :", Field::Kind::Text, {}, {}},
                       {"email", "E-mail :", Field::Kind::Text, {}, {}},
-                      {"algorithm", "Algorithm :", Field::Kind::Choice, {"Ed25519", "RSA 3072", "RSA 4096"}, {}},
+                      {"algorithm", "Algorithm :", Field::Kind::Choice, algorithmChoices(), {}},
                       {"expiry", "Expires :", Field::Kind::Choice, {"in 3 years", "in 1 year", "in 2 years", "in 5 years", "never"}, {}}};
     std::optional<Prompts::FormAnswer> answer;
     while ((answer = askWithNewPassphrase(request, caption)) && text(*answer, "name").empty())
@@ -144,10 +152,7 @@ void KeyListWindow::generateKey()
     auto key = std::make_shared<sdk::NewKey>();
     key->name = text(*answer, "name");
     key->email = text(*answer, "email");
-    const std::string algorithm = text(*answer, "algorithm");
-    key->algorithm = algorithm == "RSA 3072"   ? sdk::KeyAlgorithm::Rsa3072
-                     : algorithm == "RSA 4096" ? sdk::KeyAlgorithm::Rsa4096
-                                               : sdk::KeyAlgorithm::Ed25519;
+    key->algorithm = sdk::keyAlgorithmNamed(text(*answer, "algorithm"));
     const std::string expiry = text(*answer, "expiry");
     key->expiryDays = expiry == "never" ? 0 : 365 * static_cast<std::uint32_t>(std::max(1, std::atoi(expiry.c_str() + 3)));
     key->passphrase = (*answer)["passphrase"];
@@ -164,21 +169,12 @@ void KeyListWindow::importKeys()
 
 void KeyListWindow::importFiles(const std::vector<std::string>& paths)
 {
-    auto total = std::make_shared<std::optional<sdk::ImportCounts>>();
-    runKeyJob(
-        [paths, total] {
-            for (const std::string& path : paths) {
-                if (auto counts = sdk::importKeyFile(path)) {
-                    sdk::ImportCounts sum = total->value_or(sdk::ImportCounts {});
-                    sum.added += counts->added, sum.updated += counts->updated, sum.unchanged += counts->unchanged;
-                    *total = sum;
-                }
-            }
-        },
-        [total] {
-            if (*total)
-                tellImport(**total);
-        });
+    auto totals = std::make_shared<sdk::ImportTotals>();
+    runKeyJob([paths, totals] { *totals = sdk::importKeyFiles(paths); },
+              [totals] {
+                  if (totals->anyRead)
+                      tellImport(totals->counts);
+              });
 }
 
 void KeyListWindow::importText(const std::string& text)
