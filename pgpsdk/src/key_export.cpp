@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "job_output.h"
 #include "options.h"
 
@@ -117,11 +118,7 @@ PGPError PGPExportKeySet(PGPKeySetRef keys, PGPOptionListRef firstOption, ...)
 
 PGPError PGPGetKeyPropertyBuffer(PGPKeyRef keyRef, PGPInt32 property, PGPSize bufferSize, void* buffer, PGPSize* length)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        if (!key || !length || (!buffer && bufferSize) || property != kPGPKeyPropFingerprint)
-            return kPGPError_BadParams;
-        std::lock_guard lock(key->core->mutex);
+    return onObject<Key>(keyRef, Tag::Key, !(!length || (!buffer && bufferSize) || property != kPGPKeyPropFingerprint), [&](Key* key) -> PGPError {
         const std::string& hex = key->fingerprint;
         *length = hex.size() / 2;
         if (bufferSize < *length)

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "flood_limits.h"
 #include "key_image.h"
 #include "key_model.h"
@@ -188,11 +189,7 @@ PGPError PGPImportKeySet(PGPContextRef context, PGPKeySetRef* importedKeys, PGPO
 PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32* newKeys, PGPUInt32* updatedKeys,
                              PGPUInt32* unchangedKeys)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(imported, Tag::KeySet);
-        if (!set || !newKeys || !updatedKeys || !unchangedKeys)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
+    return onObject<KeySet>(imported, Tag::KeySet, newKeys && updatedKeys && unchangedKeys, [&](KeySet* set) -> PGPError {
         *newKeys = set->importedNew;
         *updatedKeys = set->importedUpdated;
         *unchangedKeys = set->importedUnchanged;
@@ -202,11 +199,7 @@ PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32* newKeys, PGPUInt3
 
 PGPError tolvGetImportLeftOut(PGPKeySetRef imported, PGPUInt32 index, char* name, PGPSize size)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(imported, Tag::KeySet);
-        if (!set || !name || size == 0)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
+    return onObject<KeySet>(imported, Tag::KeySet, !(!name || size == 0), [&](KeySet* set) -> PGPError {
         name[0] = '\0';
         if (index >= set->importLeftOut.size())
             return kPGPError_EndOfIteration;

@@ -5,6 +5,7 @@
 #include <locale.h>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "key_model.h"
 #include "objects.h"
 
@@ -130,11 +131,7 @@ PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef* keySet)
 
 PGPError PGPNewSingletonKeySet(PGPKeyRef key, PGPKeySetRef* keySet)
 {
-    return guarded([&]() -> PGPError {
-        auto* k = as<Key>(key, Tag::Key);
-        if (!k || !keySet)
-            return kPGPError_BadParams;
-        std::lock_guard lock(k->core->mutex);
+    return onObject<Key>(key, Tag::Key, keySet, [&](Key* k) -> PGPError {
         auto* set = new KeySet();
         set->core = k->core;
         set->store = k->store;
@@ -186,11 +183,7 @@ PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef target)
 
 PGPError PGPCountKeys(PGPKeySetRef keySet, PGPUInt32* numKeys)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set || !numKeys)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
+    return onObject<KeySet>(keySet, Tag::KeySet, numKeys, [&](KeySet* set) -> PGPError {
         *numKeys = static_cast<PGPUInt32>(set->keys.size());
         return kPGPError_NoErr;
     });

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "key_model.h"
 #include "objects.h"
 
@@ -29,11 +30,7 @@ PGPError copyText(const std::string& text, PGPSize size, char* buffer, PGPSize* 
 // Runs read on a subkey under its context's lock.
 template <typename Read> PGPError readSubKey(PGPSubKeyRef ref, void* value, Read read)
 {
-    return guarded([&]() -> PGPError {
-        auto* sub = as<SubKey>(ref, Tag::SubKey);
-        if (!sub || !value)
-            return kPGPError_BadParams;
-        std::lock_guard lock(sub->core->mutex);
+    return onObject<SubKey>(ref, Tag::SubKey, value, [&](SubKey* sub) -> PGPError {
         return read(*sub);
     });
 }
@@ -88,11 +85,7 @@ PGPError PGPGetKeyIDFromSubKey(PGPSubKeyRef subKey, PGPKeyID* keyID)
 
 PGPError PGPGetKeyBoolean(PGPKeyRef keyRef, PGPInt32 property, PGPBoolean* value)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        if (!key || !value)
-            return kPGPError_BadParams;
-        std::lock_guard lock(key->core->mutex);
+    return onObject<Key>(keyRef, Tag::Key, value, [&](Key* key) -> PGPError {
         switch (property) {
         case kPGPKeyPropIsSecret:
         case kPGPKeyPropIsAxiomatic: *value = key->secret; break;
@@ -113,11 +106,7 @@ PGPError PGPGetKeyBoolean(PGPKeyRef keyRef, PGPInt32 property, PGPBoolean* value
 
 PGPError PGPGetKeyNumber(PGPKeyRef keyRef, PGPInt32 property, PGPInt32* value)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        if (!key || !value)
-            return kPGPError_BadParams;
-        std::lock_guard lock(key->core->mutex);
+    return onObject<Key>(keyRef, Tag::Key, value, [&](Key* key) -> PGPError {
         switch (property) {
         case kPGPKeyPropAlgID: *value = key->algorithm; break;
         case kPGPKeyPropBits: *value = key->bits; break;
@@ -130,11 +119,7 @@ PGPError PGPGetKeyNumber(PGPKeyRef keyRef, PGPInt32 property, PGPInt32* value)
 
 PGPError PGPGetKeyTime(PGPKeyRef keyRef, PGPInt32 property, PGPTime* value)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        if (!key || !value)
-            return kPGPError_BadParams;
-        std::lock_guard lock(key->core->mutex);
+    return onObject<Key>(keyRef, Tag::Key, value, [&](Key* key) -> PGPError {
         switch (property) {
         case kPGPKeyPropCreation: *value = key->creation; break;
         case kPGPKeyPropExpiration: *value = key->expiration; break;
@@ -146,11 +131,7 @@ PGPError PGPGetKeyTime(PGPKeyRef keyRef, PGPInt32 property, PGPTime* value)
 
 PGPError PGPGetKeyIDFromKey(PGPKeyRef keyRef, PGPKeyID* keyID)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        if (!key || !keyID)
-            return kPGPError_BadParams;
-        std::lock_guard lock(key->core->mutex);
+    return onObject<Key>(keyRef, Tag::Key, keyID, [&](Key* key) -> PGPError {
         keyIdFromHex(key->keyIdHex, *keyID);
         return kPGPError_NoErr;
     });
@@ -174,11 +155,7 @@ PGPError PGPGetKeyIDString(const PGPKeyID* keyID, PGPInt32 form, char* outString
 
 PGPError PGPGetPrimaryUserIDNameBuffer(PGPKeyRef keyRef, PGPSize bufferSize, char* buffer, PGPSize* length)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        if (!key)
-            return kPGPError_BadParams;
-        std::lock_guard lock(key->core->mutex);
+    return onObject<Key>(keyRef, Tag::Key, true, [&](Key* key) -> PGPError {
         return copyText(key->primaryUserId, bufferSize, buffer, length);
     });
 }
@@ -196,11 +173,7 @@ PGPError PGPGetUserIDStringBuffer(PGPUserIDRef userID, PGPInt32 property, PGPSiz
 
 PGPError PGPGetSigBoolean(PGPSigRef sigRef, PGPInt32 property, PGPBoolean* value)
 {
-    return guarded([&]() -> PGPError {
-        auto* sig = as<Sig>(sigRef, Tag::Sig);
-        if (!sig || !value)
-            return kPGPError_BadParams;
-        std::lock_guard lock(sig->core->mutex);
+    return onObject<Sig>(sigRef, Tag::Sig, value, [&](Sig* sig) -> PGPError {
         sig->owner->evaluate();
         switch (property) {
         case kPGPSigPropIsRevoked: *value = sig->revoked; break;
@@ -217,11 +190,7 @@ PGPError PGPGetSigBoolean(PGPSigRef sigRef, PGPInt32 property, PGPBoolean* value
 
 PGPError PGPGetSigNumber(PGPSigRef sigRef, PGPInt32 property, PGPInt32* value)
 {
-    return guarded([&]() -> PGPError {
-        auto* sig = as<Sig>(sigRef, Tag::Sig);
-        if (!sig || !value || property != kPGPSigPropTrustLevel)
-            return kPGPError_BadParams;
-        std::lock_guard lock(sig->core->mutex);
+    return onObject<Sig>(sigRef, Tag::Sig, !(!value || property != kPGPSigPropTrustLevel), [&](Sig* sig) -> PGPError {
         sig->owner->evaluate();
         *value = sig->trustLevel;
         return kPGPError_NoErr;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "file_output.h"
 #include "key_model.h"
 #include "ring_changes.h"
@@ -132,11 +133,7 @@ namespace {
 // otherwise.
 template <typename Change> PGPError withStore(PGPKeySetRef keySet, bool always, Change change)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
+    return onObject<KeySet>(keySet, Tag::KeySet, true, [&](KeySet* set) -> PGPError {
         StoreRef store;
         if (PGPError e = changeableStore(*set, store))
             return e;
