@@ -76,8 +76,9 @@ struct DecodeReport {
 };
 
 // The SDK's event callback: fills the PGPData given as the user value from
-// the recipients and signature events; every other event is ignored. It
-// always lets the job go on.
+// the recipients and signature events, and tells the caller's progress of
+// null events. It stops the job (kPGPError_UserAbort) when the progress
+// answers false; every other event lets the job go on.
 PGPError PGPEventHandler(PGPContextRef context, PGPEvent* event, void* userValue);
 
 }  // namespace sdk
