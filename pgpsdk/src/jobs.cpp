@@ -19,31 +19,27 @@ namespace {
 
 bool gather(PGPOptionListRef first, va_list args, JobOptions& job)
 {
-    std::vector<Option> options;
-    bool ok = consumeOptions(first, args, options);
-    // Option lists built earlier nest their options flat in one list.
-    job.holder.options = std::move(options);
-    for (const Option& o : job.holder.options) {
+    const bool ok = takeOptions(first, args, job.holder, [&](const Option& o) {
         switch (o.kind) {
-        case OptionKind::EventHandler: job.handler = &o; break;
+        case OptionKind::EventHandler: job.handler = &o; return true;
         case OptionKind::InputBuffer:
-        case OptionKind::InputFile: job.input = &o; break;
+        case OptionKind::InputFile: job.input = &o; return true;
         case OptionKind::AllocatedOutput:
-        case OptionKind::OutputFile: job.output = &o; break;
-        case OptionKind::Armor: job.armor = o.armor; break;
-        case OptionKind::Passphrase: job.passphrase = &o; break;
-        case OptionKind::SignWithKey: job.sign = &o; break;
-        case OptionKind::EncryptToKeySet: job.encryptTo.push_back(o.keySet); break;
-        case OptionKind::KeySetRef: job.keySet = o.keySet; break;
-        case OptionKind::NullEvents: job.nullEvents = &o; break;
-        case OptionKind::StopFlag: job.stopFlag = o.stopFlag; break;
-        case OptionKind::EncryptToKey: job.encryptToKeys.push_back(o.key); break;
-        case OptionKind::Conventional: job.conventional = &o; break;
-        case OptionKind::DetachedSig: job.detached = &o; break;
-        case OptionKind::ClearSign: job.clearSign = o.armor; break;
-        default: ok = false; break;
+        case OptionKind::OutputFile: job.output = &o; return true;
+        case OptionKind::Armor: job.armor = o.armor; return true;
+        case OptionKind::Passphrase: job.passphrase = &o; return true;
+        case OptionKind::SignWithKey: job.sign = &o; return true;
+        case OptionKind::EncryptToKeySet: job.encryptTo.push_back(o.keySet); return true;
+        case OptionKind::KeySetRef: job.keySet = o.keySet; return true;
+        case OptionKind::NullEvents: job.nullEvents = &o; return true;
+        case OptionKind::StopFlag: job.stopFlag = o.stopFlag; return true;
+        case OptionKind::EncryptToKey: job.encryptToKeys.push_back(o.key); return true;
+        case OptionKind::Conventional: job.conventional = &o; return true;
+        case OptionKind::DetachedSig: job.detached = &o; return true;
+        case OptionKind::ClearSign: job.clearSign = o.armor; return true;
+        default: return false;
         }
-    }
+    });
     return ok;
 }
 

@@ -16,16 +16,12 @@ namespace {
 // The passphrases of a call, in the order given.
 bool gatherPassphrases(PGPOptionListRef first, va_list args, OptionList& holder, std::vector<const SecretText*>& out)
 {
-    std::vector<Option> options;
-    bool ok = consumeOptions(first, args, options);
-    holder.options = std::move(options);
-    for (const Option& o : holder.options) {
+    return takeOptions(first, args, holder, [&](const Option& o) {
         if (o.kind != OptionKind::Passphrase)
-            ok = false;
-        else
-            out.push_back(&o.passphrase);
-    }
-    return ok;
+            return false;
+        out.push_back(&o.passphrase);
+        return true;
+    });
 }
 
 // The secret parts of a key: the primary key's and each subkey's.

@@ -21,18 +21,15 @@ struct ExportOptions {
 
 bool gatherExport(PGPOptionListRef first, va_list args, ExportOptions& out)
 {
-    std::vector<Option> options;
-    bool ok = consumeOptions(first, args, options);
-    out.holder.options = std::move(options);
-    for (const Option& o : out.holder.options) {
+    const bool ok = takeOptions(first, args, out.holder, [&](const Option& o) {
         switch (o.kind) {
         case OptionKind::AllocatedOutput:
-        case OptionKind::OutputFile: out.output = &o; break;
-        case OptionKind::Armor: out.armor = o.armor; break;
-        case OptionKind::ExportPrivate: out.secret = o.armor; break;
-        default: ok = false; break;
+        case OptionKind::OutputFile: out.output = &o; return true;
+        case OptionKind::Armor: out.armor = o.armor; return true;
+        case OptionKind::ExportPrivate: out.secret = o.armor; return true;
+        default: return false;
         }
-    }
+    });
     return ok && out.output;
 }
 

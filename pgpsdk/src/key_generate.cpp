@@ -21,20 +21,17 @@ struct GenerateOptions {
 
 bool gatherGenerate(PGPOptionListRef first, va_list args, GenerateOptions& out)
 {
-    std::vector<Option> options;
-    bool ok = consumeOptions(first, args, options);
-    out.holder.options = std::move(options);
-    for (const Option& o : out.holder.options) {
+    const bool ok = takeOptions(first, args, out.holder, [&](const Option& o) {
         switch (o.kind) {
-        case OptionKind::KeyGenParams: out.params = &o; break;
-        case OptionKind::KeyGenName: out.name = &o; break;
-        case OptionKind::Passphrase: out.passphrase = &o; break;
-        case OptionKind::KeyGenMasterKey: out.master = &o; break;
-        case OptionKind::KeySetRef: out.ring = o.keySet; break;
-        case OptionKind::Expiration: out.days = o.days; break;
-        default: ok = false; break;
+        case OptionKind::KeyGenParams: out.params = &o; return true;
+        case OptionKind::KeyGenName: out.name = &o; return true;
+        case OptionKind::Passphrase: out.passphrase = &o; return true;
+        case OptionKind::KeyGenMasterKey: out.master = &o; return true;
+        case OptionKind::KeySetRef: out.ring = o.keySet; return true;
+        case OptionKind::Expiration: out.days = o.days; return true;
+        default: return false;
         }
-    }
+    });
     return ok && out.params && out.passphrase;
 }
 

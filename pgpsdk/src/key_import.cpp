@@ -29,17 +29,14 @@ struct ImportOptions {
 
 bool gatherImport(PGPOptionListRef first, va_list args, ImportOptions& out)
 {
-    std::vector<Option> options;
-    bool ok = consumeOptions(first, args, options);
-    out.holder.options = std::move(options);
-    for (const Option& o : out.holder.options) {
+    const bool ok = takeOptions(first, args, out.holder, [&](const Option& o) {
         switch (o.kind) {
         case OptionKind::InputBuffer:
-        case OptionKind::InputFile: out.input = &o; break;
-        case OptionKind::ImportKeysTo: out.target = o.keySet; break;
-        default: ok = false; break;
+        case OptionKind::InputFile: out.input = &o; return true;
+        case OptionKind::ImportKeysTo: out.target = o.keySet; return true;
+        default: return false;
         }
-    }
+    });
     return ok && out.input;
 }
 
