@@ -1,6 +1,10 @@
 #include "windows/key_list_window.h"
 
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
+#include <QMimeData>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -211,4 +215,57 @@ void KeyListWindow::showDetails()
                             if (now && now->KeyIDText != id)
                                 showDetails();
                         });
+}
+
+QAction* KeyListWindow::addKeyAction(const QString& label, const char* name, void (KeyListCommands::*run)())
+{
+    auto* action = new QAction(label, this);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [this, run] { (commands_.*run)(); });
+    keyActions_.push_back(action);
+    return action;
+}
+
+void KeyListWindow::buildActions()
+{
+    addKeyAction("Generate…", "generate", &KeyListCommands::generateKey);
+    addKeyAction("Import…", "import", &KeyListCommands::importKeys);
+    addKeyAction("Export…", "export", &KeyListCommands::exportKey);
+    addKeyAction("Delete", "delete", &KeyListCommands::deleteKey);
+    addKeyAction("Change passphrase…", "changePassphrase", &KeyListCommands::changePassphrase);
+    addKeyAction("Certify…", "certify", &KeyListCommands::certifyKey);
+    addKeyAction("Revoke…", "revoke", &KeyListCommands::revokeKey);
+    addKeyAction("Copy public key", "copyPublicKey", &KeyListCommands::copyPublicKey);
+}
+
+void KeyListWindow::runKeyJob(std::function<void()> job, std::function<void()> done)
+{
+    if (!done)
+        done = [] {};
+    if (busy())
+        pending_.emplace_back(std::move(job), std::move(done));  // after the job under way
+    else
+        jobs()->start(std::move(job), std::move(done));
+}
+
+const KeyTreeRow* KeyListWindow::currentKey() const { return model_->keyRowOf(tree_->currentIndex()); }
+
+void KeyListWindow::paste() { commands_.paste(); }
+
+void KeyListWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void KeyListWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile().toStdString());
+    if (!paths.empty()) {
+        event->acceptProposedAction();
+        commands_.importFiles(paths);
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "windows/child_window.h"
+#include "windows/key_list_commands.h"
 #include "windows/key_tree_model.h"
 
 #include <deque>
@@ -32,17 +33,11 @@ public:
     void resortByColumn(int column);
 
     // The key actions (also as buttons and in the context menu).
-    void generateKey();
-    void importKeys();
-    void exportKey();
-    void deleteKey();
-    void changePassphrase();
-    void certifyKey();
-    void revokeKey();
-    void copyPublicKey();
-    // Imports armoured key text (a paste), or key files (a drop).
-    void importText(const std::string& text);
-    void importFiles(const std::vector<std::string>& paths);
+    KeyListCommands& commands() { return commands_; }
+    // For the commands: the selected key's row (null when none), and a job
+    // on the window's worker (after the one under way, if any).
+    const KeyTreeRow* currentKey() const;
+    void runKeyJob(std::function<void()> job, std::function<void()> done = {});
 
 public slots:
     void paste();
@@ -53,17 +48,13 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QAction* addKeyAction(const QString& text, const char* name, void (KeyListWindow::*run)());
+    QAction* addKeyAction(const QString& text, const char* name, void (KeyListCommands::*run)());
     void buildActions();
-    // The selected key's row; told and null when none is selected.
-    const KeyTreeRow* selectedKey(const QString& caption);
-    // The same, for actions that need the secret key: told and null without.
-    const KeyTreeRow* selectedKeyPair(const QString& caption);
     void showDetails();
-    void runKeyJob(std::function<void()> job, std::function<void()> done = {});
     // After a job: the next action asked for, else a refresh the keys need.
     void startNext();
 
+    KeyListCommands commands_ {*this};
     KeyTreeModel* model_;
     QTreeView* tree_;
     QTextBrowser* details_;

@@ -1,19 +1,14 @@
-// The key list's key management actions. Each asks what it needs through
-// the prompt seam on the GUI thread, then does its SDK work on the window's
-// worker; the binding tells of failures, and the change reaches every
-// window that lists keys.
-#include <QAction>
+// The key list's user actions. Each asks what it needs through the prompt
+// seam on the GUI thread, then does its SDK work (sdk/key_changes,
+// sdk/key_commands) on the window's worker; the binding tells of failures,
+// and the change reaches every window that lists keys.
+#include "windows/key_list_commands.h"
+
 #include <QClipboard>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QGuiApplication>
-#include <QMimeData>
-#include <QTextBrowser>
 #include <QRegularExpression>
-#include <QTreeView>
 
 #include <cstdlib>
-
 #include <memory>
 
 #include "app/prompts.h"
@@ -86,36 +81,15 @@ void tellImport(const sdk::ImportCounts& c)
 
 }  // namespace
 
-QAction* KeyListWindow::addKeyAction(const QString& label, const char* name, void (KeyListWindow::*run)())
+const KeyTreeRow* KeyListCommands::selectedKey(const QString& caption)
 {
-    auto* action = new QAction(label, this);
-    action->setObjectName(name);
-    connect(action, &QAction::triggered, this, [this, run] { (this->*run)(); });
-    keyActions_.push_back(action);
-    return action;
-}
-
-void KeyListWindow::buildActions()
-{
-    addKeyAction("Generate…", "generate", &KeyListWindow::generateKey);
-    addKeyAction("Import…", "import", &KeyListWindow::importKeys);
-    addKeyAction("Export…", "export", &KeyListWindow::exportKey);
-    addKeyAction("Delete", "delete", &KeyListWindow::deleteKey);
-    addKeyAction("Change passphrase…", "changePassphrase", &KeyListWindow::changePassphrase);
-    addKeyAction("Certify…", "certify", &KeyListWindow::certifyKey);
-    addKeyAction("Revoke…", "revoke", &KeyListWindow::revokeKey);
-    addKeyAction("Copy public key", "copyPublicKey", &KeyListWindow::copyPublicKey);
-}
-
-const KeyTreeRow* KeyListWindow::selectedKey(const QString& caption)
-{
-    const KeyTreeRow* row = model_->keyRowOf(tree_->currentIndex());
+    const KeyTreeRow* row = window_.currentKey();
     if (!row)
         Prompts::message(caption, "Select a key in the list first.", Prompts::Icon::Information);
     return row;
 }
 
-const KeyTreeRow* KeyListWindow::selectedKeyPair(const QString& caption)
+const KeyTreeRow* KeyListCommands::selectedKeyPair(const QString& caption)
 {
     const KeyTreeRow* key = selectedKey(caption);
     if (key && !key->IsSecret) {
@@ -126,17 +100,7 @@ const KeyTreeRow* KeyListWindow::selectedKeyPair(const QString& caption)
     return key;
 }
 
-void KeyListWindow::runKeyJob(std::function<void()> job, std::function<void()> done)
-{
-    if (!done)
-        done = [] {};
-    if (busy())
-        pending_.emplace_back(std::move(job), std::move(done));  // after the job under way
-    else
-        jobs()->start(std::move(job), std::move(done));
-}
-
-void KeyListWindow::generateKey()
+void KeyListCommands::generateKey()
 {
     const QString caption = "Generate";
     Prompts::FormRequest request {caption, "A key pair for signing, with a subkey for encryption.", {}};
@@ -156,10 +120,10 @@ void KeyListWindow::generateKey()
     const std::string expiry = text(*answer, "expiry");
     key->expiryDays = expiry == "never" ? 0 : 365 * static_cast<std::uint32_t>(std::max(1, std::atoi(expiry.c_str() + 3)));
     key->passphrase = (*answer)["passphrase"];
-    runKeyJob([key] { sdk::generateKey(*key); });
+    window_.runKeyJob([key] { sdk::generateKey(*key); });
 }
 
-void KeyListWindow::importKeys()
+void KeyListCommands::importKeys()
 {
     const auto path = Prompts::chooseFile({"Import keys", {}, {}, {"Key files (*.asc *.gpg *.pgp *.key)", "All files (*)"},
                                            Prompts::FileMode::Open});
@@ -167,27 +131,27 @@ void KeyListWindow::importKeys()
         importFiles({path->toStdString()});
 }
 
-void KeyListWindow::importFiles(const std::vector<std::string>& paths)
+void KeyListCommands::importFiles(const std::vector<std::string>& paths)
 {
     auto totals = std::make_shared<sdk::ImportTotals>();
-    runKeyJob([paths, totals] { *totals = sdk::importKeyFiles(paths); },
+    window_.runKeyJob([paths, totals] { *totals = sdk::importKeyFiles(paths); },
               [totals] {
                   if (totals->anyRead)
                       tellImport(totals->counts);
               });
 }
 
-void KeyListWindow::importText(const std::string& text)
+void KeyListCommands::importText(const std::string& text)
 {
     auto counts = std::make_shared<std::optional<sdk::ImportCounts>>();
-    runKeyJob([text, counts] { *counts = sdk::importKeyText(text); },
+    window_.runKeyJob([text, counts] { *counts = sdk::importKeyText(text); },
               [counts] {
                   if (*counts)
                       tellImport(**counts);
               });
 }
 
-void KeyListWindow::paste()
+void KeyListCommands::paste()
 {
     const QString text = QGuiApplication::clipboard()->text();
     if (text.contains("-----BEGIN PGP "))
@@ -196,25 +160,7 @@ void KeyListWindow::paste()
         Prompts::message("Import", "The clipboard holds no armoured OpenPGP key.", Prompts::Icon::Information);
 }
 
-void KeyListWindow::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void KeyListWindow::dropEvent(QDropEvent* event)
-{
-    std::vector<std::string> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths.push_back(url.toLocalFile().toStdString());
-    if (!paths.empty()) {
-        event->acceptProposedAction();
-        importFiles(paths);
-    }
-}
-
-void KeyListWindow::exportKey()
+void KeyListCommands::exportKey()
 {
     const KeyTreeRow* key = selectedKey("Export");
     if (!key)
@@ -230,10 +176,10 @@ void KeyListWindow::exportKey()
     if (!path)
         return;
     const std::string id = key->KeyIDText, file = path->toStdString();
-    runKeyJob([id, file, secret] { sdk::exportKeyToFile(id, file, true, secret); });
+    window_.runKeyJob([id, file, secret] { sdk::exportKeyToFile(id, file, true, secret); });
 }
 
-void KeyListWindow::deleteKey()
+void KeyListCommands::deleteKey()
 {
     const KeyTreeRow* key = selectedKey("Delete");
     if (!key)
@@ -248,10 +194,10 @@ void KeyListWindow::deleteKey()
                                                  "be read.|Really delete it?"))
         return;
     const std::string id = key->KeyIDText;
-    runKeyJob([id, pair] { sdk::deleteKey(id, pair); });
+    window_.runKeyJob([id, pair] { sdk::deleteKey(id, pair); });
 }
 
-void KeyListWindow::changePassphrase()
+void KeyListCommands::changePassphrase()
 {
     const QString caption = "Change passphrase";
     const KeyTreeRow* key = selectedKeyPair(caption);
@@ -265,10 +211,10 @@ void KeyListWindow::changePassphrase()
     const std::string id = key->KeyIDText;
     auto old = std::make_shared<SecretText>((*answer)["old"]);
     auto fresh = std::make_shared<SecretText>((*answer)["passphrase"]);
-    runKeyJob([id, old, fresh] { sdk::changeKeyPassphrase(id, *old, *fresh); });
+    window_.runKeyJob([id, old, fresh] { sdk::changeKeyPassphrase(id, *old, *fresh); });
 }
 
-void KeyListWindow::certifyKey()
+void KeyListCommands::certifyKey()
 {
     const QString caption = "Certify";
     const KeyTreeRow* key = selectedKey(caption);
@@ -276,7 +222,7 @@ void KeyListWindow::certifyKey()
         return;
     QStringList names;
     std::vector<std::string> ids;
-    for (const KeyTreeRow& row : model_->rows())
+    for (const KeyTreeRow& row : window_.model()->rows())
         if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != key->KeyIDText)
             names << keyName(row), ids.push_back(row.KeyIDText);
     if (ids.empty())
@@ -292,10 +238,10 @@ void KeyListWindow::certifyKey()
     const int chosen = names.indexOf(QString::fromStdString(text(*answer, "certifier")));
     const std::string id = key->KeyIDText, by = ids[static_cast<std::size_t>(std::max(0, chosen))];
     auto pass = std::make_shared<SecretText>((*answer)["passphrase"]);
-    runKeyJob([id, by, pass] { sdk::certifyKey(id, by, *pass); });
+    window_.runKeyJob([id, by, pass] { sdk::certifyKey(id, by, *pass); });
 }
 
-void KeyListWindow::revokeKey()
+void KeyListCommands::revokeKey()
 {
     const QString caption = "Revoke";
     const KeyTreeRow* key = selectedKeyPair(caption);
@@ -310,17 +256,17 @@ void KeyListWindow::revokeKey()
         return;
     const std::string id = key->KeyIDText;
     auto secret = std::make_shared<SecretText>(*pass);
-    runKeyJob([id, secret] { sdk::revokeKey(id, *secret); });
+    window_.runKeyJob([id, secret] { sdk::revokeKey(id, *secret); });
 }
 
-void KeyListWindow::copyPublicKey()
+void KeyListCommands::copyPublicKey()
 {
     const KeyTreeRow* key = selectedKey("Copy public key");
     if (!key)
         return;
     const std::string id = key->KeyIDText;
     auto armour = std::make_shared<std::string>();
-    runKeyJob([id, armour] { *armour = sdk::armouredPublicKey(id); },
+    window_.runKeyJob([id, armour] { *armour = sdk::armouredPublicKey(id); },
               [armour] {
                   if (!armour->empty())
                       QGuiApplication::clipboard()->setText(QString::fromStdString(*armour));

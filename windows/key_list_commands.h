@@ -1,0 +1,39 @@
+#pragma once
+// The key list's user actions, one method each (as Kleopatra's commands): a
+// command asks what it needs, runs its SDK work on the window's worker, and
+// the binding tells the result. The window hands them its selected key and
+// its worker, and binds its buttons, menu and drops to them.
+#include <string>
+#include <vector>
+
+#include "sdk/key_tree.h"
+
+class KeyListWindow;
+class QString;
+
+class KeyListCommands {
+public:
+    explicit KeyListCommands(KeyListWindow& window) : window_(window) {}
+
+    void generateKey();
+    void importKeys();
+    void exportKey();
+    void deleteKey();
+    void changePassphrase();
+    void certifyKey();
+    void revokeKey();
+    void copyPublicKey();
+    // Imports armoured key text (a paste), or key files (a drop).
+    void importText(const std::string& text);
+    void importFiles(const std::vector<std::string>& paths);
+    // Imports the clipboard's armoured key text.
+    void paste();
+
+private:
+    // The selected key's row; told and null when none is selected.
+    const KeyTreeRow* selectedKey(const QString& caption);
+    // The same, for actions that need the secret key: told and null without.
+    const KeyTreeRow* selectedKeyPair(const QString& caption);
+
+    KeyListWindow& window_;
+};
