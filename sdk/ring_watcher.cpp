@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include <algorithm>
+
 #include "core/app_config.h"
 #include "core/frontend.h"
 #include "core/path_text.h"
@@ -46,6 +48,9 @@ bool RingWatcher::watchRingPaths()
         wanted << target.absoluteFilePath() << target.absolutePath();
     }
     wanted.removeDuplicates();
+    // Paths not there yet are looked at again later.
+    wanted.erase(std::remove_if(wanted.begin(), wanted.end(), [](const QString& p) { return !QFileInfo::exists(p); }),
+                 wanted.end());
     QStringList watched = watcher_.files() + watcher_.directories();
     watched.sort();
     QStringList sorted = wanted;
@@ -54,7 +59,8 @@ bool RingWatcher::watchRingPaths()
         return false;
     if (!watched.isEmpty())
         watcher_.removePaths(watched);
-    watcher_.addPaths(wanted);  // paths not there yet are left out
+    if (!wanted.isEmpty())
+        watcher_.addPaths(wanted);
     return true;
 }
 
