@@ -23,76 +23,72 @@ bool validOrder(int order) { return order == 1 || (order >= 2 && order <= 16 && 
 
 }  // namespace
 
+namespace {
+
+// The options that stand alone.
+struct Flag {
+    const char* name;
+    bool CliOptions::*field;
+};
+const Flag kFlags[] = {
+    {"--help", &CliOptions::help},          {"-h", &CliOptions::help},
+    {"--version", &CliOptions::version},    {"--bash-completion", &CliOptions::completion},
+    {"--encrypt-to-self", &CliOptions::encryptToSelf}, {"--sign-only", &CliOptions::signOnly},
+    {"--clear-sign", &CliOptions::clearSign}, {"--detached", &CliOptions::detached},
+    {"--symmetric", &CliOptions::symmetric}, {"--yes", &CliOptions::yes},
+    {"--armor", &CliOptions::armor},        {"--secret", &CliOptions::secret},
+};
+
+// The options that take a value: take answers false for a value it refuses,
+// and error says what the option needs.
+struct Valued {
+    const char* name;
+    const char* error;
+    bool (*take)(const std::string& value, CliOptions& o);
+};
+const Valued kValued[] = {
+    {"--ini", "--ini needs a file", [](const std::string& v, CliOptions& o) { return o.ini = v, true; }},
+    {"--signer", "--signer needs a text", [](const std::string& v, CliOptions& o) { return o.signer = v, true; }},
+    {"--recipient", "--recipient needs a text",
+     [](const std::string& v, CliOptions& o) { return o.recipients.push_back(v), true; }},
+    {"--name", "--name needs a name", [](const std::string& v, CliOptions& o) { return o.name = v, !v.empty(); }},
+    {"--email", "--email needs an e-mail address", [](const std::string& v, CliOptions& o) { return o.email = v, true; }},
+    {"--algorithm", "--algorithm needs one of ed25519, rsa3072, rsa4096",
+     [](const std::string& v, CliOptions& o) {
+         o.algorithm = v;
+         return v == "ed25519" || v == "rsa3072" || v == "rsa4096";
+     }},
+    {"--expires", "--expires needs a number of days (1 to 36500) or never",
+     [](const std::string& v, CliOptions& o) { return parseExpiry(v, o.expiresDays); }},
+    {"--new-passphrase-file", "--new-passphrase-file needs a file",
+     [](const std::string& v, CliOptions& o) { return o.newPassphraseFile = v, true; }},
+    {"--passphrase-fd", "--passphrase-fd needs a file descriptor number",
+     [](const std::string& v, CliOptions& o) { return o.passphraseGiven = true, parseNumber(v, o.passphraseFd); }},
+    {"--passphrase-file", "--passphrase-file needs a file",
+     [](const std::string& v, CliOptions& o) { return o.passphraseFile = v, o.passphraseGiven = true; }},
+    {"--order", "--order needs one of 1, 2, 4, 6, 8, 10, 12, 14, 16",
+     [](const std::string& v, CliOptions& o) { return parseNumber(v, o.order) && validOrder(o.order); }},
+};
+
+template <typename Row, std::size_t N> const Row* rowNamed(const Row (&rows)[N], const std::string& name)
+{
+    for (const Row& r : rows)
+        if (name == r.name)
+            return &r;
+    return nullptr;
+}
+
+}  // namespace
+
 std::string parseArguments(const std::vector<std::string>& args, CliOptions& opts)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            opts.help = true;
-        } else if (a == "--version") {
-            opts.version = true;
-        } else if (a == "--bash-completion") {
-            opts.completion = true;
-        } else if (a == "--ini") {
-            if (!value(opts.ini))
-                return "--ini needs a file";
-        } else if (a == "--signer") {
-            if (!value(opts.signer))
-                return "--signer needs a text";
-        } else if (a == "--recipient") {
-            if (!value(v))
-                return "--recipient needs a text";
-            opts.recipients.push_back(v);
-        } else if (a == "--encrypt-to-self") {
-            opts.encryptToSelf = true;
-        } else if (a == "--sign-only") {
-            opts.signOnly = true;
-        } else if (a == "--clear-sign") {
-            opts.clearSign = true;
-        } else if (a == "--detached") {
-            opts.detached = true;
-        } else if (a == "--symmetric") {
-            opts.symmetric = true;
-        } else if (a == "--name") {
-            if (!value(opts.name) || opts.name.empty())
-                return "--name needs a name";
-        } else if (a == "--email") {
-            if (!value(opts.email))
-                return "--email needs an e-mail address";
-        } else if (a == "--algorithm") {
-            if (!value(opts.algorithm) ||
-                (opts.algorithm != "ed25519" && opts.algorithm != "rsa3072" && opts.algorithm != "rsa4096"))
-                return "--algorithm needs one of ed25519, rsa3072, rsa4096";
-        } else if (a == "--expires") {
-            if (!value(v) || !parseExpiry(v, opts.expiresDays))
-                return "--expires needs a number of days (1 to 36500) or never";
-        } else if (a == "--yes") {
-            opts.yes = true;
-        } else if (a == "--new-passphrase-file") {
-            if (!value(opts.newPassphraseFile))
-                return "--new-passphrase-file needs a file";
-        } else if (a == "--armor") {
-            opts.armor = true;
-        } else if (a == "--secret") {
-            opts.secret = true;
-        } else if (a == "--passphrase-fd") {
-            if (!value(v) || !parseNumber(v, opts.passphraseFd))
-                return "--passphrase-fd needs a file descriptor number";
-            opts.passphraseGiven = true;
-        } else if (a == "--passphrase-file") {
-            if (!value(opts.passphraseFile))
-                return "--passphrase-file needs a file";
-            opts.passphraseGiven = true;
-        } else if (a == "--order") {
-            if (!value(v) || !parseNumber(v, opts.order) || !validOrder(opts.order))
-                return "--order needs one of 1, 2, 4, 6, 8, 10, 12, 14, 16";
+        if (const Flag* flag = rowNamed(kFlags, a)) {
+            opts.*(flag->field) = true;
+        } else if (const Valued* valued = rowNamed(kValued, a)) {
+            if (i + 1 >= args.size() || !valued->take(args[++i], opts))
+                return valued->error;
         } else if (a.rfind("--passphrase", 0) == 0) {
             // Never echoed: it may hold the secret itself.
             return "the passphrase is not taken from the command line; use --passphrase-fd or --passphrase-file";
@@ -106,4 +102,3 @@ std::string parseArguments(const std::vector<std::string>& args, CliOptions& opt
     }
     return {};
 }
-
