@@ -40,21 +40,7 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     tree_->setModel(model_);
     tree_->setUniformRowHeights(true);
     tree_->setExpandsOnDoubleClick(false);
-    const int widths[KeyTreeModel::ColumnCount] = {125, 30, 20, 33, 80, 53, 53, 45, 20};
-    for (int c = 0; c < KeyTreeModel::ColumnCount; ++c)
-        tree_->header()->resizeSection(c, dluX(font(), widths[c]));
-    // Key IDs have 16 hex digits and descriptions run longer than the old
-    // columns held: make room for them.
-    const QFontMetrics metrics(tree_->font());
-    tree_->header()->resizeSection(KeyTreeModel::KeyId, metrics.horizontalAdvance("0x0000000000000000") + 16);
-    tree_->header()->resizeSection(KeyTreeModel::Description,
-                                   std::max(dluX(font(), 80), metrics.horizontalAdvance("Disabled DH/DSS public key") + 16));
-    // The window is as wide as its columns (and never narrower than 450 units).
-    int columns = 0;
-    for (int c = 0; c < KeyTreeModel::ColumnCount; ++c)
-        columns += tree_->header()->sectionSize(c);
-    const int chrome = 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 48;
-    resize(std::max(width(), columns + chrome), height());
+    sizeColumns();
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
     tabs->addTab(tree_, "Public Ring");
@@ -71,16 +57,7 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     buttons->addWidget(closeButton);
     buttons->addWidget(refreshButton_);
     buttons->addStretch();
-    auto* actionRow = new QHBoxLayout;
-    buildActions();
-    for (QAction* action : keyActions_) {
-        auto* button = new QToolButton;
-        button->setDefaultAction(action);
-        button->setObjectName(action->objectName() + "Button");
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        actionRow->addWidget(button);
-    }
-    actionRow->addStretch();
+    QHBoxLayout* actionRow = actionButtons();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addLayout(actionRow);
@@ -91,6 +68,50 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     tree_->addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
     auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
     pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
+    connectSignals();
+}
+
+// The old columns' widths, with room for 16-digit key IDs and the longer
+// descriptions; the window is as wide as its columns (never narrower than
+// 450 units).
+void KeyListWindow::sizeColumns()
+{
+    const int widths[KeyTreeModel::ColumnCount] = {125, 30, 20, 33, 80, 53, 53, 45, 20};
+    for (int c = 0; c < KeyTreeModel::ColumnCount; ++c)
+        tree_->header()->resizeSection(c, dluX(font(), widths[c]));
+    // Key IDs have 16 hex digits and descriptions run longer than the old
+    // columns held: make room for them.
+    const QFontMetrics metrics(tree_->font());
+    tree_->header()->resizeSection(KeyTreeModel::KeyId, metrics.horizontalAdvance("0x0000000000000000") + 16);
+    tree_->header()->resizeSection(KeyTreeModel::Description,
+                                   std::max(dluX(font(), 80), metrics.horizontalAdvance("Disabled DH/DSS public key") + 16));
+    // The window is as wide as its columns (and never narrower than 450 units).
+    int columns = 0;
+    for (int c = 0; c < KeyTreeModel::ColumnCount; ++c)
+        columns += tree_->header()->sectionSize(c);
+    const int chrome = 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 48;
+    resize(std::max(width(), columns + chrome), height());
+}
+
+// The key actions as a row of buttons.
+QHBoxLayout* KeyListWindow::actionButtons()
+{
+    auto* actionRow = new QHBoxLayout;
+    buildActions();
+    for (QAction* action : keyActions_) {
+        auto* button = new QToolButton;
+        button->setDefaultAction(action);
+        button->setObjectName(action->objectName() + "Button");
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        actionRow->addWidget(button);
+    }
+    actionRow->addStretch();
+    return actionRow;
+}
+
+void KeyListWindow::connectSignals()
+{
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, &KeyListWindow::showDetails);
     // Another window's change (or this one's): the list is read again, after
     // the job under way if there is one.
@@ -104,7 +125,6 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
             QMetaObject::invokeMethod(this, &KeyListWindow::startNext, Qt::QueuedConnection);
     });
 
-    connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     connect(refreshButton_, &QPushButton::clicked, this, &KeyListWindow::refresh);
     connect(tree_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid())

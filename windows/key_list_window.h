@@ -10,6 +10,7 @@
 #include <vector>
 
 class QAction;
+class QHBoxLayout;
 class QPushButton;
 class QTextBrowser;
 class QTreeView;
@@ -50,6 +51,9 @@ protected:
 private:
     QAction* addKeyAction(const QString& text, const char* name, void (KeyListCommands::*run)());
     void buildActions();
+    void sizeColumns();
+    QHBoxLayout* actionButtons();
+    void connectSignals();
     void showDetails();
     // After a job: the next action asked for, else a refresh the keys need.
     void startNext();
