@@ -32,12 +32,14 @@ void reportLockedRings(const char* caption, PGPError e)
 }
 
 // Writes the change to the ring files; a failed write undoes the change.
-// When even the files cannot be read again, the rings are closed, so that
-// the change that was not written can never be written later by mistake.
+// When the files cannot be read again (or another program keeps them
+// locked, so that reading them would wait as long again), the rings are
+// closed instead, so that the change that was not written can never be
+// written later by mistake; they open again when next needed.
 bool commit(SdkUse& use, const char* caption)
 {
     if (PGPError e = call::PGPCommitKeyRingChanges(use.keySet())) {
-        if (call::PGPRevertKeyRingChanges(use.keySet()) != kPGPError_NoErr)
+        if (e == kPGPError_KeyRingLocked || call::PGPRevertKeyRingChanges(use.keySet()) != kPGPError_NoErr)
             PGP_UnloadKeys();
         if (e == kPGPError_KeyRingLocked)
             return reportLockedRings(caption, e), false;

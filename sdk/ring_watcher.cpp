@@ -14,7 +14,7 @@
 
 namespace sdk {
 
-RingWatcher::RingWatcher(QObject* parent) : QObject(parent), busy_(std::make_shared<std::atomic<bool>>(false))
+RingWatcher::RingWatcher(QObject* parent) : QObject(parent), reading_(std::make_shared<Reading>())
 {
     settle_.setSingleShot(true);
     settle_.setInterval(200);
@@ -67,22 +67,25 @@ bool RingWatcher::watchRingPaths()
 void RingWatcher::startCheck()
 {
     watchRingPaths();
-    if (busy_->exchange(true))
-        return;  // one read at a time; the running one sees this change too
+    if (reading_->busy.exchange(true)) {
+        reading_->again = true;  // one read at a time: another after this one
+        return;
+    }
     QPointer<RingWatcher> self(this);
-    auto busy = busy_;
-    QThreadPool::globalInstance()->start([self, busy] {
+    auto reading = reading_;
+    QThreadPool::globalInstance()->start([self, reading] {
         bool changed = false;
         syncKeyRings(changed);
-        busy->store(false);
+        reading->busy = false;
         if (changed)
             frontend::current().keysChanged();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self, changed] {
-                if (self)
-                    emit self->checked(changed);
-            },
-            Qt::QueuedConnection);
+        if (reading->again.exchange(false))
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [self] {
+                    if (self)
+                        self->checkSoon();
+                },
+                Qt::QueuedConnection);
     });
 }
 

@@ -22,10 +22,6 @@ public:
     // Looks at the files now (a worker does the work).
     void checkSoon();
 
-signals:
-    // A look at the files is done; changed when keys changed.
-    void checked(bool changed);
-
 private:
     // True when the settings named other paths than those watched.
     bool watchRingPaths();
@@ -34,7 +30,11 @@ private:
     QFileSystemWatcher watcher_;
     QTimer settle_;  // gathers the burst of events one write makes
     QTimer rearm_;   // follows the settings to other rings
-    std::shared_ptr<std::atomic<bool>> busy_;
+    // A read under way, and a change seen meanwhile (read again after it).
+    struct Reading {
+        std::atomic<bool> busy {false}, again {false};
+    };
+    std::shared_ptr<Reading> reading_;
 };
 
 }  // namespace sdk

@@ -56,6 +56,7 @@ std::string issuerOf(const unsigned char* b, std::size_t size)
 std::vector<std::uint8_t> boundKey(const std::vector<std::uint8_t>& key, const std::string& ownId, Cut& cut)
 {
     std::vector<std::uint8_t> out;
+    out.reserve(key.size());  // never moved: it may hold secret key packets
     std::size_t pos = 0, body = 0, end = 0, userIds = 0, subkeys = 0, certifications = 0;
     int tag = 0;
     bool keep = true, onSubkey = false;
@@ -156,9 +157,11 @@ bool boundOne(rnp_ffi_t ffi, const std::string& fingerprint, std::string& note)
     bounded.bytes = boundKey(exportPart(key.get(), RNP_KEY_EXPORT_PUBLIC), ownId, cut);
     if (secret) {
         std::vector<std::uint8_t> part = exportPart(key.get(), RNP_KEY_EXPORT_SECRET);
-        const std::vector<std::uint8_t> cutPart = boundKey(part, ownId, secretCut);
+        std::vector<std::uint8_t> cutPart = boundKey(part, ownId, secretCut);
         wipeMemory(part.data(), part.size());
+        bounded.bytes.reserve(bounded.bytes.size() + cutPart.size());
         bounded.bytes.insert(bounded.bytes.end(), cutPart.begin(), cutPart.end());
+        wipeMemory(cutPart.data(), cutPart.size());
     }
     note = noteOf(key.get(), cut);
     key.reset();

@@ -49,15 +49,20 @@ PGPError readInput(const Option& input, std::vector<char>& bytes)
     return kPGPError_NoErr;
 }
 
-// The keys of a store as one block of bytes (each public, then secret).
+// The keys of a store as one block of bytes (each public, then secret),
+// made at its full size at once: it may hold secret key packets, and a
+// block that grew would leave copies of them behind.
 std::vector<char> keysOf(rnp_ffi_t ffi, const std::vector<std::string>& fingerprints)
 {
+    std::vector<KeyImage> images(fingerprints.size());
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < fingerprints.size(); ++i)
+        if (imageOf(ffi, fingerprints[i], images[i]))
+            size += images[i].bytes.size();
     std::vector<char> bytes;
-    for (const std::string& fp : fingerprints) {
-        KeyImage image;
-        if (imageOf(ffi, fp, image))
-            bytes.insert(bytes.end(), image.bytes.begin(), image.bytes.end());
-    }
+    bytes.reserve(size);
+    for (const KeyImage& image : images)
+        bytes.insert(bytes.end(), image.bytes.begin(), image.bytes.end());
     return bytes;
 }
 
