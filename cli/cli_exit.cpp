@@ -1,7 +1,6 @@
 #include "cli/cli_exit.h"
 
 #include "cli/cli_frontend.h"
-#include "sdk/decode_verdict.h"
 
 int exitCodeFromFailure()
 {
@@ -37,15 +36,13 @@ int exitCodeFromFailure()
     }
 }
 
-int signatureExitCode(const std::vector<sdk::SignatureRecord>& signatures)
+int exitCodeOf(const sdk::DecodeResult& result, bool signatureRequired)
 {
-    int code = Ok;
-    for (const sdk::SignatureRecord& s : signatures) {
-        const sdk::Verdict v = sdk::signatureVerdict(s);
-        if (v.tone == sdk::VerdictTone::Bad)
-            return BadSignature;
-        if (!s.data.signingKey)
-            code = UncheckedSignature;
-    }
-    return code;
+    if (result.tone == sdk::VerdictTone::Bad)
+        return BadSignature;
+    if (result.has(sdk::VerdictKind::UnknownSigner))
+        return UncheckedSignature;
+    if (signatureRequired && result.has(sdk::VerdictKind::NotSigned))
+        return BadSignature;
+    return Ok;
 }

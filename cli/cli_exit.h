@@ -1,9 +1,7 @@
 #pragma once
 // tolv-cli's exit codes, and the code a failure the binding reported, or a
-// decoded message's signatures, stand for.
-#include <vector>
-
-#include "sdk/pgp_data.h"
+// decoded message's verdicts, stand for.
+#include "sdk/decode_result.h"
 
 enum Exit {
     Ok = 0,
@@ -22,5 +20,6 @@ enum Exit {
 int exitCodeFromFailure();
 
 // A decoded message whose signatures do not all hold ends with its own code,
-// so that a script never takes a bad signature for a good one.
-int signatureExitCode(const std::vector<sdk::SignatureRecord>& signatures);
+// so that a script never takes a bad signature for a good one; so does an
+// unsigned one where a signature is required.
+int exitCodeOf(const sdk::DecodeResult& result, bool signatureRequired);

@@ -9,6 +9,7 @@
 #include "core/shared_passphrase.h"
 #include "sdk/decode_buffer.h"
 #include "sdk/decode_verdict.h"
+#include "sdk/pgp_data.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/encode_modes.h"
 #include "sdk/verify_detached.h"
@@ -51,18 +52,16 @@ int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, cons
         return IoFailure;
     if (loadRings() != 0)
         return IoFailure;
-    sdk::PGPData eventReport;  // the event handler's user value
     const sdk::JobProgress progress = jobProgress("Encoding");
-    eventReport.progress = &progress;
-    eventReport.stopFlag = jobStopFlag();
+    sdk::JobEvents events {{}, {&progress, jobStopFlag()}};
     sdk::SdkBlock output;
     bool ok = false;
     {
         InterruptScope ctrlC;
         PassphraseBuffer& pass = SharedPassphrase::instance();
-        ok = files.streamed ? sdk::encodeFile(files.input, files.output, request, pass, &eventReport)
+        ok = files.streamed ? sdk::encodeFile(files.input, files.output, request, pass, &events)
                             : sdk::encodeBuffer(files.block.data(), static_cast<std::uint64_t>(files.length), output,
-                                                    request, pass, &eventReport);
+                                                    request, pass, &events);
     }
     if (jobInterrupted(ok))
         return Interrupted;
@@ -73,20 +72,23 @@ int encodeCommand(const sdk::EncodeRequest& request, const std::string& in, cons
     return saveWhole(cliFrontend(), out, output.data(), static_cast<std::int64_t>(output.size())) ? Ok : IoFailure;
 }
 
-// The verdicts first, one line each, then the report's facts.
-void printDecodeReport(const sdk::DecodeReport& report, PGPError outcome)
+// The verdicts first, one line each, then the facts of the signature shown
+// and the recipients.
+void printDecodeResult(const sdk::DecodeResult& result)
 {
-    for (const sdk::Verdict& v : sdk::decodeVerdicts(report.signatures, outcome))
+    for (const sdk::Verdict& v : result.verdicts)
         std::printf("Verdict: %s\n", v.text.c_str());
-    const PGPEventSignatureData& s = report.data.signature;
-    std::printf("Signed by: %s\n", report.signer.data());
+    const sdk::SignatureRecord* shown = sdk::shownSignature(result.records);
+    const PGPEventSignatureData s = shown ? shown->data : PGPEventSignatureData {};
+    std::printf("Signed by: %s\n", shown ? shown->signerName.c_str() : "");
     std::printf("checked: %d\nverified: %d\nkeyRevoked: %d\nkeyDisabled: %d\nkeyExpired: %d\n", s.checked, s.verified,
                 s.keyRevoked, s.keyDisabled, s.keyExpired);
     std::printf("keyMeetsValidityThreshold: %d\nkeyValidity: %d\n", s.keyMeetsValidityThreshold, s.keyValidity);
-    for (const auto& r : report.recipients)
+    for (const auto& r : result.records.recipients)
         std::printf("Encrypted to: %s\n", sdk::recipientText(r).c_str());
-    for (const auto& name : report.names)
-        std::printf("Encrypted to key we have: %s\n", name.data());
+    for (const auto& name : result.records.heldRecipientNames)
+        std::printf("Encrypted to key we have: %s\n", name.c_str());
+    std::fflush(stdout);
 }
 
 int decodeCommand(const std::string& in, const std::string& out)
@@ -97,45 +99,36 @@ int decodeCommand(const std::string& in, const std::string& out)
         return IoFailure;
     if (loadRings() != 0)
         return IoFailure;
-    sdk::DecodeReport report;
     const sdk::JobProgress progress = jobProgress("Decoding");
-    report.data.progress = &progress;
-    report.data.stopFlag = jobStopFlag();
+    const sdk::JobWatch watch {&progress, jobStopFlag()};
     sdk::SdkBlock output;
-    PGPError outcome = kPGPError_NoErr;
-    bool ok = false;
+    sdk::DecodeResult result;
     {
         InterruptScope ctrlC;
         PassphraseBuffer& pass = SharedPassphrase::instance();
-        ok = files.streamed ? sdk::decodeFile(files.input, files.output, report.data, pass, &outcome)
-                            : sdk::Decode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length), output,
-                                                  report.data, pass, &outcome);
+        result = files.streamed ? sdk::decodeFile(files.input, files.output, pass, watch)
+                                : sdk::Decode_PGPBuff(files.block.data(), static_cast<std::uint64_t>(files.length),
+                                                      output, pass, watch);
     }
-    if (jobInterrupted(ok))
+    if (jobInterrupted(result.decoded()))
         return Interrupted;
-    printDecodeReport(report, outcome);
-    std::fflush(stdout);
-    if (!ok)
+    printDecodeResult(result);
+    if (!result.decoded())
         return exitCodeFromFailure();
     if (!files.streamed && !saveWhole(cliFrontend(), out, output.data(), static_cast<std::int64_t>(output.size())))
         return IoFailure;
-    return signatureExitCode(report.signatures);
+    return exitCodeOf(result, false);
 }
 
 int verifyCommand(const std::string& signature, const std::string& data)
 {
     if (loadRings() != 0)
         return IoFailure;
-    sdk::DecodeReport report;
-    PGPError outcome = kPGPError_NoErr;
-    const bool ok = sdk::verifyDetachedFile(signature, data, report.data, &outcome);
-    printDecodeReport(report, outcome);
-    std::fflush(stdout);
-    if (!ok)
+    const sdk::DecodeResult result = sdk::verifyDetachedFile(signature, data);
+    printDecodeResult(result);
+    if (!result.decoded())
         return exitCodeFromFailure();
-    if (report.signatures.empty())
-        return BadSignature;
-    return signatureExitCode(report.signatures);
+    return exitCodeOf(result, true);
 }
 
 }  // namespace

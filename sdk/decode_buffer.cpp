@@ -10,8 +10,9 @@ namespace sdk {
 
 namespace {
 
-// One decoding from io's input to its output, its messages under caption.
-bool decodeRun(JobIo& io, const char* caption, PGPData& report, PassphraseBuffer& passphrase, PGPError* outcome)
+// One decoding from io's input to its output, its messages under caption;
+// the events are recorded into events.
+bool decodeRun(JobIo& io, const char* caption, JobEvents& events, PassphraseBuffer& passphrase, PGPError* outcome)
 {
     SdkUse use;  // counts this run; unloading the library waits for its end
     // Asked before every decoding with an empty buffer, encrypted message or not.
@@ -21,7 +22,7 @@ bool decodeRun(JobIo& io, const char* caption, PGPData& report, PassphraseBuffer
     const PGPContextRef c = use.context();
     OptionListHolder optionList;
     auto fail = [&](StepFailure f) { return failRun(io, caption, f, passphrase, outcome); };
-    if (StepFailure f = startOptions(c, &report, io, optionList); f.label)
+    if (StepFailure f = startOptions(c, &events, io, optionList); f.label)
         return fail(f);
     PGPOptionListRef option = call::PGPOPassphrase(c, pass.c_str());
     if (PGPError e = call::PGPAppendOptionList(c, optionList.get(), option, last(c)))
@@ -37,25 +38,29 @@ bool decodeRun(JobIo& io, const char* caption, PGPData& report, PassphraseBuffer
 
 }  // namespace
 
-bool Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, PGPData& report,
-                    PassphraseBuffer& passphrase, PGPError* outcome)
+DecodeResult Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output,
+                            PassphraseBuffer& passphrase, const JobWatch& watch)
 {
     JobIo io;
     io.input = input;
     io.inputSize = inputSize;
-    if (!decodeRun(io, "Decode_PGPBuff", report, passphrase, outcome))
-        return false;
-    output.adopt(io.outData, io.outSize);
-    return true;
+    JobEvents events {{}, watch};
+    PGPError outcome = kPGPError_NoErr;
+    if (decodeRun(io, "Decode_PGPBuff", events, passphrase, &outcome))
+        output.adopt(io.outData, io.outSize);
+    return decodeResult(std::move(events.records), outcome);
 }
 
-bool decodeFile(const std::string& input, const std::string& output, PGPData& report, PassphraseBuffer& passphrase,
-                    PGPError* outcome)
+DecodeResult decodeFile(const std::string& input, const std::string& output, PassphraseBuffer& passphrase,
+                        const JobWatch& watch)
 {
     JobIo io;
     io.inputFile = &input;
     io.outputFile = &output;
-    return decodeRun(io, "Decode_PGPFile", report, passphrase, outcome);
+    JobEvents events {{}, watch};
+    PGPError outcome = kPGPError_NoErr;
+    decodeRun(io, "Decode_PGPFile", events, passphrase, &outcome);
+    return decodeResult(std::move(events.records), outcome);
 }
 
 }  // namespace sdk

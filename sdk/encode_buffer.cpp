@@ -56,7 +56,7 @@ StepFailure signAndEncrypt(PGPContextRef c, PGPKeyRef signingKey, const SecretTe
 
 // One encoding from io's input to its output, its messages under caption.
 bool encodeRun(JobIo& io, const char* caption, bool armour, PassphraseBuffer& passphrase, const std::string& recipient,
-               const std::string& signer, void* report, PGPError* outcome)
+               const std::string& signer, JobEvents* events, PGPError* outcome)
 {
     SdkUse use;  // counts this run; unloading the library waits for its end
     if (!readyToRun(use, passphrase, outcome))
@@ -65,7 +65,7 @@ bool encodeRun(JobIo& io, const char* caption, bool armour, PassphraseBuffer& pa
     const PGPContextRef c = use.context();
     EncodeHandles h {caption, {}, {}, {}, {}};
     auto fail = [&](StepFailure f) { return failRun(io, caption, f, passphrase, outcome); };
-    if (StepFailure f = startOptions(c, report, io, h.optionList); f.label)
+    if (StepFailure f = startOptions(c, events, io, h.optionList); f.label)
         return fail(f);
     if (StepFailure f = addArmourOption(c, armour, h); f.label)
         return fail(f);
@@ -91,25 +91,25 @@ bool encodeRun(JobIo& io, const char* caption, bool armour, PassphraseBuffer& pa
 }  // namespace
 
 bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
-                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, void* report,
+                    PassphraseBuffer& passphrase, const std::string& recipient, const std::string& signer, JobEvents* events,
                     PGPError* outcome)
 {
     JobIo io;
     io.input = input;
     io.inputSize = inputSize;
-    if (!encodeRun(io, "Encode_PGPBuff", armour, passphrase, recipient, signer, report, outcome))
+    if (!encodeRun(io, "Encode_PGPBuff", armour, passphrase, recipient, signer, events, outcome))
         return false;
     output.adopt(io.outData, io.outSize);
     return true;
 }
 
 bool encodeFileForOne(const std::string& input, const std::string& output, bool armour, PassphraseBuffer& passphrase,
-                    const std::string& recipient, const std::string& signer, void* report, PGPError* outcome)
+                    const std::string& recipient, const std::string& signer, JobEvents* events, PGPError* outcome)
 {
     JobIo io;
     io.inputFile = &input;
     io.outputFile = &output;
-    return encodeRun(io, "Encode_PGPFile", armour, passphrase, recipient, signer, report, outcome);
+    return encodeRun(io, "Encode_PGPFile", armour, passphrase, recipient, signer, events, outcome);
 }
 
 }  // namespace sdk

@@ -83,7 +83,7 @@ StepFailure addOperationOptions(PGPContextRef c, const EncodeRequest& r, const F
     return {};
 }
 
-bool modeRun(JobIo& io, const char* caption, const EncodeRequest& r, PassphraseBuffer& passphrase, void* report,
+bool modeRun(JobIo& io, const char* caption, const EncodeRequest& r, PassphraseBuffer& passphrase, JobEvents* events,
              PGPError* outcome)
 {
     SdkUse use;
@@ -95,7 +95,7 @@ bool modeRun(JobIo& io, const char* caption, const EncodeRequest& r, PassphraseB
     OptionListHolder list;
     FoundKeys keys;
     auto fail = [&](StepFailure f) { return failRun(io, caption, f, passphrase, outcome); };
-    if (StepFailure f = startOptions(c, report, io, list); f.label)
+    if (StepFailure f = startOptions(c, events, io, list); f.label)
         return fail(f);
     if (!findKeys(use, r, caption, keys))
         return setOutcome(outcome, kPGPError_ItemNotFound), false;
@@ -110,30 +110,30 @@ bool modeRun(JobIo& io, const char* caption, const EncodeRequest& r, PassphraseB
 }  // namespace
 
 bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
-                      PassphraseBuffer& passphrase, void* report, PGPError* outcome)
+                      PassphraseBuffer& passphrase, JobEvents* events, PGPError* outcome)
 {
     if (isPlainEncode(request))
         return Encode_PGPBuff(input, inputSize, output, request.armour, passphrase, request.recipients[0],
-                              request.signer, report, outcome);
+                              request.signer, events, outcome);
     JobIo io;
     io.input = input;
     io.inputSize = inputSize;
-    if (!modeRun(io, "Encode_PGPBuff", request, passphrase, report, outcome))
+    if (!modeRun(io, "Encode_PGPBuff", request, passphrase, events, outcome))
         return false;
     output.adopt(io.outData, io.outSize);
     return true;
 }
 
 bool encodeFile(const std::string& input, const std::string& output, const EncodeRequest& request,
-                      PassphraseBuffer& passphrase, void* report, PGPError* outcome)
+                      PassphraseBuffer& passphrase, JobEvents* events, PGPError* outcome)
 {
     if (isPlainEncode(request))
-        return encodeFileForOne(input, output, request.armour, passphrase, request.recipients[0], request.signer, report,
+        return encodeFileForOne(input, output, request.armour, passphrase, request.recipients[0], request.signer, events,
                               outcome);
     JobIo io;
     io.inputFile = &input;
     io.outputFile = &output;
-    return modeRun(io, "Encode_PGPFile", request, passphrase, report, outcome);
+    return modeRun(io, "Encode_PGPFile", request, passphrase, events, outcome);
 }
 
 

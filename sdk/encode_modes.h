@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/shared_passphrase.h"
-#include "sdk/pgp_data.h"
+#include "sdk/decode_records.h"
 #include "sdk/sdk_block.h"
 
 namespace sdk {
@@ -32,9 +32,9 @@ bool operationEncryptsToKeys(EncodeOperation op);
 // passphrase is the signer's, or the password; it is asked for only when
 // one is needed.
 bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
-                      PassphraseBuffer& passphrase, void* report, PGPError* outcome = nullptr);
+                  PassphraseBuffer& passphrase, JobEvents* events, PGPError* outcome = nullptr);
 bool encodeFile(const std::string& input, const std::string& output, const EncodeRequest& request,
-                      PassphraseBuffer& passphrase, void* report, PGPError* outcome = nullptr);
+                PassphraseBuffer& passphrase, JobEvents* events, PGPError* outcome = nullptr);
 
 
 }  // namespace sdk

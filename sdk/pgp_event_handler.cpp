@@ -1,7 +1,6 @@
 #include <algorithm>
-#include <cstring>
 
-#include "sdk/pgp_data.h"
+#include "sdk/decode_records.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_holders.h"
 
@@ -34,74 +33,51 @@ bool isZeroKeyId(const PGPKeyID& id)
     return std::all_of(id.opaqueBytes + 1, id.opaqueBytes + 1 + n, [](PGPByte b) { return b == 0; });
 }
 
-void addRecipientNames(const PGPEventRecipientsData& r, PGPData& data)
+void addHeldRecipientNames(const PGPEventRecipientsData& r, DecodeRecords& records)
 {
     PGPUInt32 count = 0;
     call::PGPCountKeys(r.recipientSet, &count);
-    if (count == 0 || !data.encryptedToNames)
+    if (count == 0)
         return;
-    forEachKey(r.recipientSet, static_cast<PGPInt32>(kPGPAnyOrdering), [&](PGPKeyRef key, PGPKeyIterRef) {
-        UserNameRecord record {};
-        PGPSize length = 0;
-        call::PGPGetPrimaryUserIDNameBuffer(key, record.size(), record.data(), &length);
-        record[std::min<PGPSize>(length, 255)] = '\0';
-        data.encryptedToNames->push_back(record);
-    });
+    forEachKey(r.recipientSet, static_cast<PGPInt32>(kPGPAnyOrdering),
+               [&](PGPKeyRef key, PGPKeyIterRef) { records.heldRecipientNames.push_back(primaryName(key)); });
 }
 
-void onRecipients(const PGPEventRecipientsData& r, PGPData& data)
+void onRecipients(const PGPEventRecipientsData& r, DecodeRecords& records)
 {
     for (PGPUInt32 i = 0; i < r.keyCount && r.keyIDArray; ++i) {
         const PGPKeyID& id = r.keyIDArray[i];
-        if (data.encryptedToIDs) {
-            KeyIdRecord record {};
-            call::PGPGetKeyIDString(&id, kPGPKeyIDString_Abbreviated, record.data());
-            record.back() = '\0';
-            data.encryptedToIDs->push_back(record);
-        }
-        if (data.recipients) {
-            RecipientRecord rec;
-            rec.keyIdText = keyIdText(id, kPGPKeyIDString_Full);
-            rec.hidden = isZeroKeyId(id);
-            PGPKeyRef key = nullptr;
-            if (!rec.hidden && call::PGPGetKeyByKeyID(r.recipientSet, &id, 0, &key) == kPGPError_NoErr)
-                rec.name = primaryName(key);
-            data.recipients->push_back(std::move(rec));
-        }
+        RecipientRecord rec;
+        rec.abbreviatedKeyId = keyIdText(id, kPGPKeyIDString_Abbreviated);
+        rec.keyIdText = keyIdText(id, kPGPKeyIDString_Full);
+        rec.hidden = isZeroKeyId(id);
+        PGPKeyRef key = nullptr;
+        if (!rec.hidden && call::PGPGetKeyByKeyID(r.recipientSet, &id, 0, &key) == kPGPError_NoErr)
+            rec.name = primaryName(key);
+        records.recipients.push_back(std::move(rec));
     }
-    addRecipientNames(r, data);
+    addHeldRecipientNames(r, records);
 }
 
-void onSignature(const PGPEventSignatureData& s, PGPData& data)
+void onSignature(const PGPEventSignatureData& s, DecodeRecords& records)
 {
-    if (data.signatures)
-        data.signatures->push_back({s, primaryName(s.signingKey), keyIdText(s.signingKeyID, kPGPKeyIDString_Full)});
-    // The record shows the first signature that verified, or failing that
-    // the first: never one signature's name beside another's flags.
-    const bool first = data.signatureEvents++ == 0;
-    if (!first && (data.signature.verified || !s.verified))
-        return;
-    data.signature = s;
-    if (data.signerName && data.signerNameSize) {
-        std::memset(data.signerName, 0, data.signerNameSize);
-        PGPSize length = 0;
-        call::PGPGetPrimaryUserIDNameBuffer(s.signingKey, data.signerNameSize, data.signerName, &length);
-    }
+    records.signatures.push_back({s, primaryName(s.signingKey), keyIdText(s.signingKeyID, kPGPKeyIDString_Full)});
 }
 
 }  // namespace
 
 PGPError PGPEventHandler(PGPContextRef, PGPEvent* event, void* userValue)
 {
-    auto* data = static_cast<PGPData*>(userValue);
-    if (!event || !data)
+    auto* events = static_cast<JobEvents*>(userValue);
+    if (!event || !events)
         return kPGPError_NoErr;
+    const JobProgress* progress = events->watch.progress;
     if (event->type == kPGPEvent_RecipientsEvent)
-        onRecipients(event->data.recipientsData, *data);
+        onRecipients(event->data.recipientsData, events->records);
     else if (event->type == kPGPEvent_SignatureEvent)
-        onSignature(event->data.signatureData, *data);
-    else if (event->type == kPGPEvent_NullEvent && data->progress &&
-             !(*data->progress)(event->data.nullData.bytesWritten, event->data.nullData.bytesTotal))
+        onSignature(event->data.signatureData, events->records);
+    else if (event->type == kPGPEvent_NullEvent && progress &&
+             !(*progress)(event->data.nullData.bytesWritten, event->data.nullData.bytesTotal))
         return kPGPError_UserAbort;
     return kPGPError_NoErr;
 }

@@ -1,7 +1,7 @@
 #include "sdk/run_steps.h"
 
 #include "core/frontend.h"
-#include "sdk/pgp_data.h"
+#include "sdk/decode_records.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
 #include "sdk/sdk_session.h"
@@ -60,24 +60,24 @@ PGPOptionListRef fileOption(PGPContextRef c, const std::string& path, bool input
     return option;
 }
 
-StepFailure startOptions(PGPContextRef c, void* report, JobIo& io, OptionListHolder& list)
+StepFailure startOptions(PGPContextRef c, JobEvents* events, JobIo& io, OptionListHolder& list)
 {
     // Each option is made before the call that takes it, in a fixed order.
     PGPOptionListRef raw = nullptr;
-    PGPOptionListRef option = call::PGPOEventHandler(c, &PGPEventHandler, report);
+    PGPOptionListRef option = call::PGPOEventHandler(c, &PGPEventHandler, events);
     PGPError e = call::PGPBuildOptionList(c, &raw, option, last(c));
     if (e)
         return {"PGPBuildOptionList ", e};
     list.reset(raw);
     if (StepFailure f = addInputOutput(c, io, raw); f.label)
         return f;
-    if (report && static_cast<PGPData*>(report)->progress) {
+    if (events && events->watch.progress) {
         option = call::PGPOSendNullEvents(c, kProgressIntervalMs);
         if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
             return {"PGPAppendOptionList NullEvents ", e};
     }
     // A library without Tolv's extension hears a stop at the next null event.
-    if (report && (option = stopFlagOption(c, static_cast<PGPData*>(report)->stopFlag)))
+    if (events && (option = stopFlagOption(c, events->watch.stopFlag)))
         if ((e = call::PGPAppendOptionList(c, raw, option, last(c))))
             return {"PGPAppendOptionList StopFlag ", e};
     return {};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/shared_passphrase.h"
+#include "sdk/decode_records.h"
 #include "sdk/sdk_holders.h"
 #include "sdk/sdk_session.h"
 
@@ -38,10 +39,10 @@ struct JobIo {
 // null when no file spec could be made.
 PGPOptionListRef fileOption(PGPContextRef c, const std::string& path, bool input);
 
-// Builds the option list with the event handler (report, a PGPData, as its
-// user value), the input and output of io, and null events when the report
-// follows the job's progress.
-StepFailure startOptions(PGPContextRef c, void* report, JobIo& io, OptionListHolder& list);
+// Builds the option list with the event handler (events, possibly null, as
+// its user value), the input and output of io, and null events when the
+// events' watch follows the job's progress.
+StepFailure startOptions(PGPContextRef c, JobEvents* events, JobIo& io, OptionListHolder& list);
 
 // A failed run: whatever output the SDK left is freed (no plaintext of a
 // failed decode is shown or kept), the outcome set, a wrong passphrase

@@ -12,35 +12,32 @@ namespace sdk {
 
 namespace {
 
-bool verifyRun(const std::function<PGPOptionListRef(PGPContextRef)>& signature, const std::string& data,
-               PGPData& report, PGPError* outcome)
+DecodeResult verifyRun(const std::function<PGPOptionListRef(PGPContextRef)>& signature, const std::string& data)
 {
-    const char* caption = "Verify";
     SdkUse use;
     if (!use.loadKeys())
-        return setOutcome(outcome, kPGPError_ItemNotFound), false;
+        return decodeResult({}, kPGPError_ItemNotFound);
     const PGPContextRef c = use.context();
-    const PGPError e = call::PGPDecode(c, call::PGPOEventHandler(c, &PGPEventHandler, &report), signature(c),
+    JobEvents events;
+    const PGPError e = call::PGPDecode(c, call::PGPOEventHandler(c, &PGPEventHandler, &events), signature(c),
                                        call::PGPODetachedSig(c, fileOption(c, data, true), last(c)),
                                        call::PGPOKeySetRef(c, use.keySet()), last(c));
-    setOutcome(outcome, e);
     if (e)
-        reportSdkFailure(caption, "PGPDecode ", e);
-    return e == kPGPError_NoErr;
+        reportSdkFailure("Verify", "PGPDecode ", e);
+    return decodeResult(std::move(events.records), e);
 }
 
 }  // namespace
 
-bool verifyDetachedFile(const std::string& signature, const std::string& data, PGPData& report, PGPError* outcome)
+DecodeResult verifyDetachedFile(const std::string& signature, const std::string& data)
 {
-    return verifyRun([&](PGPContextRef c) { return fileOption(c, signature, true); }, data, report, outcome);
+    return verifyRun([&](PGPContextRef c) { return fileOption(c, signature, true); }, data);
 }
 
-bool verifyDetachedBuffer(const char* signature, std::uint64_t size, const std::string& data, PGPData& report,
-                            PGPError* outcome)
+DecodeResult verifyDetachedBuffer(const char* signature, std::uint64_t size, const std::string& data)
 {
     return verifyRun([&](PGPContextRef c) { return call::PGPOInputBuffer(c, signature, static_cast<PGPSize>(size)); },
-                     data, report, outcome);
+                     data);
 }
 
 bool looksLikeDetachedSignature(const char* data, std::uint64_t size)

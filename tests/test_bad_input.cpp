@@ -45,9 +45,8 @@ struct Matrix : ::testing::Test {
     }
     bool decode(const std::string& message, std::string* plain = nullptr)
     {
-        sdk::DecodeReport report;
         sdk::SdkBlock out;
-        bool ok = sdk::Decode_PGPBuff(message.data(), message.size(), out, report.data, SharedPassphrase::instance());
+        bool ok = sdk::Decode_PGPBuff(message.data(), message.size(), out, SharedPassphrase::instance()).decoded();
         if (plain)
             *plain = out ? std::string(out.data(), out.size()) : std::string();
         return ok;

@@ -48,13 +48,14 @@ TEST(Concurrency, JobsWhileTheFrameTogglesKeysAndLibrary)
                     ++failed;
                     continue;
                 }
-                sdk::DecodeReport report;
                 sdk::SdkBlock decoded;
-                if (!sdk::Decode_PGPBuff(encoded.data(), encoded.size(), decoded, report.data, SharedPassphrase::instance())) {
+                const sdk::DecodeResult result =
+                    sdk::Decode_PGPBuff(encoded.data(), encoded.size(), decoded, SharedPassphrase::instance());
+                if (!result.decoded()) {
                     ++failed;
                     continue;
                 }
-                if (std::string(decoded.data(), decoded.size()) == text && report.data.signature.verified)
+                if (std::string(decoded.data(), decoded.size()) == text && result.tone == sdk::VerdictTone::Good)
                     ++succeeded;
                 else
                     ++wrong;

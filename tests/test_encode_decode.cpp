@@ -2,6 +2,7 @@
 // dialog: call order and clean-up against the fake SDK, behaviour against
 // the real library and the fixture rings.
 #include <QLineEdit>
+#include <cstring>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -9,6 +10,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
+#include "sdk/pgp_data.h"
 #include "tests/fake_sdk_fixture.h"
 #include "windows/passphrase_dialog.h"
 
@@ -39,6 +41,8 @@ const std::vector<std::string> kDecodeCalls = {
     "PGPOKeySetRef", "PGPOLastOption", "PGPDecode",
     "PGPFreeOptionList"};
 
+// A decode window's report record, filled from each result it takes as the
+// events of that run would have.
 struct Report {
     Report()
     {
@@ -47,6 +51,13 @@ struct Report {
         data.encryptedToIDs = &ids;
         data.encryptedToNames = &names;
     }
+    bool take(DecodeResult r)
+    {
+        result = std::move(r);
+        fillPGPData(result.records, data);
+        return result.decoded();
+    }
+    DecodeResult result;
     char signer[255] = {};
     std::vector<KeyIdRecord> ids;
     std::vector<UserNameRecord> names;
@@ -202,7 +213,7 @@ TEST_F(EncodeFake, DecodeCallsAndFailures)
 {
     Report report;
     SdkBlock out;
-    ASSERT_TRUE(Decode_PGPBuff("m", 1, out, report.data, SharedPassphrase::instance()));
+    ASSERT_TRUE(report.take(Decode_PGPBuff("m", 1, out, SharedPassphrase::instance())));
     EXPECT_EQ(calls(), kDecodeCalls);
     out.release();
     EXPECT_EQ(liveObjects(), baseline);
@@ -215,7 +226,7 @@ TEST_F(EncodeFake, DecodeCallsAndFailures)
         Prompts::resetTestState();
         failAfter(steps[i].first, steps[i].second, -11991);
         SdkBlock failed;
-        EXPECT_FALSE(Decode_PGPBuff("m", 1, failed, report.data, SharedPassphrase::instance()));
+        EXPECT_FALSE(Decode_PGPBuff("m", 1, failed, SharedPassphrase::instance()).decoded());
         EXPECT_FALSE(failed);
         ASSERT_EQ(messages().size(), 1u);
         EXPECT_EQ(messages()[0].caption, "Decode_PGPBuff");
@@ -237,41 +248,69 @@ TEST_F(EncodeFake, UnloadingWaitsForBlocksToBeFreedBeforeClosingTheLibrary)
 
 TEST(EventHandler, IgnoresOtherEventsAndFillsFlagsWithoutAName)
 {
-    Report report;
+    JobEvents events;
     PGPEvent event {};
     for (int type : {0, 1, 8, 10, 11, 13, 40}) {
         event.type = static_cast<PGPEventType>(type);
-        EXPECT_EQ(PGPEventHandler(nullptr, &event, &report.data), 0);
+        EXPECT_EQ(PGPEventHandler(nullptr, &event, &events), 0);
     }
+    EXPECT_TRUE(events.records.signatures.empty());
+    EXPECT_TRUE(events.records.recipients.empty());
+    Report report;
+    report.take(decodeResult(events.records, kPGPError_NoErr));
     EXPECT_TRUE(report.ids.empty());
     EXPECT_TRUE(report.names.empty());
     EXPECT_EQ(report.data.signature.keyValidity, 0);
 
-    // A signature event without a name buffer fills the flags only.
-    report.data.signerName = nullptr;
+    // A report without a name buffer takes the flags only.
     event.type = kPGPEvent_SignatureEvent;
     event.data.signatureData.checked = 1;
     event.data.signatureData.keyValidity = 2;
-    EXPECT_EQ(PGPEventHandler(nullptr, &event, &report.data), 0);
+    EXPECT_EQ(PGPEventHandler(nullptr, &event, &events), 0);
+    report.data.signerName = nullptr;
+    std::strcpy(report.signer, "kept");
+    report.take(decodeResult(events.records, kPGPError_NoErr));
     EXPECT_EQ(report.data.signature.checked, 1);
     EXPECT_EQ(report.data.signature.keyValidity, 2);
+    EXPECT_STREQ(report.signer, "kept");
 }
 
 TEST(EventHandler, TheRecordShowsTheFirstSignatureThatVerified)
 {
-    DecodeReport report;
+    JobEvents events;
     PGPEvent event {};
     event.type = kPGPEvent_SignatureEvent;
     event.data.signatureData.keyValidity = 1;  // unknown signer, not verified
-    PGPEventHandler(nullptr, &event, &report.data);
+    PGPEventHandler(nullptr, &event, &events);
     event.data.signatureData.verified = event.data.signatureData.checked = 1;
     event.data.signatureData.keyValidity = 3;
-    PGPEventHandler(nullptr, &event, &report.data);
+    PGPEventHandler(nullptr, &event, &events);
     event.data.signatureData.keyValidity = 2;  // a later good one does not replace it
-    PGPEventHandler(nullptr, &event, &report.data);
-    EXPECT_EQ(report.signatures.size(), 3u);
+    PGPEventHandler(nullptr, &event, &events);
+    EXPECT_EQ(events.records.signatures.size(), 3u);
+    Report report;
+    report.take(decodeResult(events.records, kPGPError_NoErr));
     EXPECT_EQ(report.data.signature.verified, 1);
     EXPECT_EQ(report.data.signature.keyValidity, 3);
+}
+
+// The report's texts from the records: the shown signer's name cut to the
+// caller's size, one key-ID text per recipient and the names of held keys.
+TEST(EventHandler, ReportFieldsFromRecords)
+{
+    DecodeRecords records;
+    records.signatures.push_back({{}, "Unverified <u@x>", "0x01"});
+    records.signatures.push_back({{}, std::string(300, 'n'), "0x02"});
+    records.signatures.back().data.verified = 1;
+    records.recipients.push_back({"0xAAAAAAAAAAAAAAAA", "0xAAAAAAAA", "", false});
+    records.recipients.push_back({"0x0000000000000000", "0x00000000", "", true});
+    records.heldRecipientNames = {"Held <h@x>"};
+    Report report;
+    report.data.signerNameSize = 10;
+    report.take(decodeResult(records, kPGPError_NoErr));
+    EXPECT_STREQ(report.signer, "nnnnnnnnn");
+    EXPECT_EQ(report.idTexts(), (std::vector<std::string> {"0xAAAAAAAA", "0x00000000"}));
+    EXPECT_EQ(report.nameTexts(), (std::vector<std::string> {"Held <h@x>"}));
 }
 
 // Every combination of what can hold of a signature at once gets the
@@ -309,6 +348,31 @@ TEST(DecodeVerdicts, PrecedenceOfEveryCombination)
     EXPECT_TRUE(decodeVerdicts({}, kPGPError_UserAbort).empty());
 }
 
+// One result per run: its tone is its worst verdict's.
+TEST(DecodeVerdicts, OverallToneIsTheWorst)
+{
+    DecodeRecords records;
+    EXPECT_EQ(decodeResult(records, kPGPError_NoErr).tone, VerdictTone::Neutral);
+    EXPECT_EQ(decodeResult(records, kPGPError_CorruptData).tone, VerdictTone::Bad);
+    EXPECT_EQ(decodeResult(records, kPGPError_UserAbort).tone, VerdictTone::Neutral);
+    SignatureRecord good;
+    good.data.signingKey = reinterpret_cast<PGPKeyRef>(&good);
+    good.data.verified = 1;
+    good.data.keyValidity = kPGPValidity_Complete;
+    SignatureRecord unknown;
+    SignatureRecord bad = good;
+    bad.data.verified = 0;
+    records.signatures = {good};
+    EXPECT_EQ(decodeResult(records, kPGPError_NoErr).tone, VerdictTone::Good);
+    records.signatures = {good, unknown, good};
+    const DecodeResult doubtful = decodeResult(records, kPGPError_NoErr);
+    EXPECT_EQ(doubtful.tone, VerdictTone::Warning);
+    EXPECT_TRUE(doubtful.has(VerdictKind::UnknownSigner));
+    EXPECT_FALSE(doubtful.has(VerdictKind::BadSignature));
+    records.signatures = {unknown, bad, good};
+    EXPECT_EQ(decodeResult(records, kPGPError_NoErr).tone, VerdictTone::Bad);
+}
+
 // ---- against the real library ----
 
 class EncodeReal : public ::testing::Test {
@@ -342,7 +406,7 @@ protected:
     bool decode(const std::string& message, Report& report, std::string& plain)
     {
         SdkBlock out;
-        bool ok = Decode_PGPBuff(message.data(), message.size(), out, report.data, SharedPassphrase::instance());
+        bool ok = report.take(Decode_PGPBuff(message.data(), message.size(), out, SharedPassphrase::instance()));
         plain = out ? std::string(out.data(), out.size()) : std::string();
         return ok;
     }

@@ -720,9 +720,8 @@ TEST_F(Windows, ALongJobShowsItsPercentAndCancelStopsIt)
     ASSERT_EQ(sdk::PGP_LoadRings(), 0);
     SharedPassphrase::instance().set("alice");
     sdk::SdkBlock message;
-    sdk::PGPData report;
     ASSERT_TRUE(sdk::Encode_PGPBuff(data.data(), data.size(), message, false, SharedPassphrase::instance(), "bob@",
-                                    "alice@", &report));
+                                    "alice@", nullptr));
     writeWholeFile(dir.file("big.pgp"), std::string(message.data(), message.size()));
 
     auto* dec = openWindow<DecodeWindow>("actionDecodePGP");

@@ -77,6 +77,10 @@ DecodeWindow::DecodeWindow(QWidget* parent) : BufferWindow("PGPDECODE_DIALOG", "
     row->addWidget(decodeButton_);
     row->addWidget(saveButton_);
     finishLayout(row);
+    report_.signerName = signerText_.data();
+    report_.signerNameSize = 254;
+    report_.encryptedToIDs = &ids_;
+    report_.encryptedToNames = &names_;
     bindReportFields();
     connect(decodeButton_, &QPushButton::clicked, this, &DecodeWindow::decode);
     connect(saveButton_, &QPushButton::clicked, this, &DecodeWindow::save);
@@ -197,15 +201,16 @@ void DecodeWindow::showReport()
     keyValidity_->setValue(s.keyValidity);
     signedBy_->setText(QString::fromUtf8(signerText_.data()));
     encryptedTo_->clear();
-    for (const auto& r : recipients_)
+    const auto& recipients = result_.records.recipients;
+    for (const auto& r : recipients)
         encryptedTo_->addItem(QString::fromStdString(sdk::recipientText(r)));
     encryptedToKeys_->clear();
     for (const auto& name : names_)
         encryptedToKeys_->addItem(QString::fromUtf8(name.data()));
-    encryptedTo_->setCurrentIndex(recipients_.empty() ? -1 : 0);
+    encryptedTo_->setCurrentIndex(recipients.empty() ? -1 : 0);
     encryptedToKeys_->setCurrentIndex(names_.empty() ? -1 : 0);
     if (decoded_)
-        verdicts_->showVerdicts(sdk::decodeVerdicts(signatures_, outcome_));
+        verdicts_->showVerdicts(result_.verdicts);
     else
         verdicts_->clear();
 }
@@ -243,16 +248,9 @@ void DecodeWindow::verifyDetached(const char* signature, std::int64_t size)
     const std::optional<QString> signedFile = signedFileFor();
     if (!signedFile)
         return;
-    showPendingReport();
-    auto job = std::make_shared<DecodeJob>();
-    auto use = std::make_shared<sdk::SdkUse>();
-    jobs()->start(
-        [job, signature, size, use, path = pathFromQString(*signedFile)]() mutable {
-            sdk::verifyDetachedBuffer(signature, static_cast<std::uint64_t>(size), path, job->report.data,
-                                        &job->outcome);
-            use.reset();
-        },
-        [this, job] { takeResult(*job); });
+    startJob([signature, size, path = pathFromQString(*signedFile)](DecodeJob& job) {
+        job.result = sdk::verifyDetachedBuffer(signature, static_cast<std::uint64_t>(size), path);
+    });
 }
 
 void DecodeWindow::decode()
@@ -263,33 +261,40 @@ void DecodeWindow::decode()
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     if (size > 0 && sdk::looksLikeDetachedSignature(inputData, static_cast<std::uint64_t>(size)))
         return verifyDetached(inputData, size);
-    // The earlier result stays until this one replaces it, so that a refused
-    // passphrase leaves the window as it was; only its display is emptied.
-    showPendingReport();
-    auto job = std::make_shared<DecodeJob>();
     const bool oem = oemToChar_->isChecked();
     auto progress = jobProgress();
-    job->report.data.progress = progress.get();
-    job->report.data.stopFlag = stopFlag();
+    const sdk::JobWatch watch {progress.get(), stopFlag()};
+    startJob([inputData, size, oem, progress, watch](DecodeJob& job) mutable {
+        job.result = sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job.output,
+                                         SharedPassphrase::instance(), watch);
+        progress.reset();  // held until the job no longer reports
+        if (oem && job.output)
+            job.converted = oemConvertedOutput(job.output);
+        if (job.converted)
+            job.output.release();  // only the converted text is kept
+    });
+}
+
+// Runs run on a worker and shows its result. The earlier result stays until
+// this one replaces it, so that a refused passphrase leaves the window as it
+// was; only its display is emptied meanwhile.
+void DecodeWindow::startJob(std::function<void(DecodeJob&)> run)
+{
+    showPendingReport();
+    auto job = std::make_shared<DecodeJob>();
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
-        [job, inputData, size, oem, use, progress]() mutable {
-            sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job->output, job->report.data,
-                                SharedPassphrase::instance(), &job->outcome);
+        [job, use, run = std::move(run)]() mutable {
+            run(*job);
             use.reset();
-            progress.reset();  // held until the job no longer reports
-            if (oem && job->output)
-                job->converted = oemConvertedOutput(job->output);
-            if (job->converted)
-                job->output.release();  // only the converted text is kept
         },
         [this, job] { takeResult(*job); });
 }
 
 void DecodeWindow::takeResult(DecodeJob& job)
 {
-    if (job.outcome == kPGPError_UserAbort) {
+    if (job.result.outcome == kPGPError_UserAbort) {
         showReport();  // the passphrase was refused: nothing changes
         return;
     }
@@ -300,25 +305,17 @@ void DecodeWindow::takeResult(DecodeJob& job)
     } else if (job.output) {
         output_ = WindowBuffer::fromSdk(std::move(job.output));
     }
-    report_ = job.report.data;
-    report_.signerName = signerText_.data();
-    report_.encryptedToIDs = &ids_;
-    report_.encryptedToNames = &names_;
-    report_.signatures = &signatures_;
-    report_.recipients = &recipients_;
-    signerText_ = job.report.signer;
-    signerText_.back() = '\0';
-    // Each decode shows its own message's rows only.
-    ids_ = std::move(job.report.ids);
-    names_ = std::move(job.report.names);
-    signatures_ = std::move(job.report.signatures);
-    recipients_ = std::move(job.report.recipients);
-    outcome_ = job.outcome;
+    // Each decode shows its own message's report only.
+    report_.signature = {};
+    signerText_.fill(0);
+    ids_.clear();
+    names_.clear();
+    result_ = std::move(job.result);
+    sdk::fillPGPData(result_.records, report_);
     decoded_ = true;
     bindOutput();
     showReport();
-    wipeMemory(job.report.signer.data(), job.report.signer.size());
-    if (outcome_ == kPGPError_NoErr)
+    if (result_.decoded())
         tabs_->setCurrentIndex(0);
 }
 

@@ -3,8 +3,10 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
+#include "sdk/decode_result.h"
 #include "sdk/pgp_data.h"
 #include "windows/buffer_window.h"
 
@@ -15,8 +17,7 @@ class VerdictPanel;
 struct DecodeJob {
     sdk::SdkBlock output;
     ByteBuffer converted;  // the output as UTF-8, when OemToChar changed it
-    sdk::DecodeReport report;
-    PGPError outcome = kPGPError_NoErr;
+    sdk::DecodeResult result;
 };
 class QCheckBox;
 class QComboBox;
@@ -38,7 +39,7 @@ public:
     const sdk::PGPData& report() const { return report_; }
     const std::vector<sdk::KeyIdRecord>& encryptedToIDs() const { return ids_; }
     const std::vector<sdk::UserNameRecord>& encryptedToNames() const { return names_; }
-    const std::vector<sdk::SignatureRecord>& signatures() const { return signatures_; }
+    const std::vector<sdk::SignatureRecord>& signatures() const { return result_.records.signatures; }
     const VerdictPanel* verdicts() const { return verdicts_; }
 
     void decode();
@@ -58,16 +59,15 @@ private:
     void showReport();
     void showPendingReport();
     void takeResult(DecodeJob& job);
+    void startJob(std::function<void(DecodeJob&)> run);
     QString proposedSaveName() const;
 
     std::array<char, 255> signerText_ {};
     sdk::PGPData report_;
     std::vector<sdk::KeyIdRecord> ids_;
     std::vector<sdk::UserNameRecord> names_;
-    std::vector<sdk::SignatureRecord> signatures_;
-    std::vector<sdk::RecipientRecord> recipients_;
-    PGPError outcome_ = kPGPError_NoErr;
-    bool decoded_ = false;
+    sdk::DecodeResult result_;
+    bool decoded_ = false;  // a decode has ended: its verdicts are shown
     VerdictPanel* verdicts_;
 
     QPushButton* decodeButton_;

@@ -267,21 +267,18 @@ void EncodeWindow::encode()
     const char* inputData = input_.data();
     const std::int64_t size = input_.isNull() ? 0 : input_.contentLength();
     auto progress = jobProgress();
-    eventReport_.progress = progress.get();
-    eventReport_.stopFlag = stopFlag();
-    void* report = &eventReport_;
+    // The event handler's user value: what the SDK tells while encoding is written here.
+    auto events = std::make_shared<sdk::JobEvents>(sdk::JobEvents {{}, {progress.get(), stopFlag()}});
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
         [=]() mutable {
             *ok = sdk::encodeBuffer(inputData, static_cast<std::uint64_t>(size), *result, request,
-                                        SharedPassphrase::instance(), report, outcome.get());
+                                        SharedPassphrase::instance(), events.get(), outcome.get());
             use.reset();
             progress.reset();  // held until the job no longer reports
         },
         [this, result, ok, outcome] {
-            eventReport_.progress = nullptr;
-            eventReport_.stopFlag = nullptr;
             if (*outcome == kPGPError_UserAbort)
                 return;  // the passphrase was refused: the last result stays
             lastResult_ = *ok;

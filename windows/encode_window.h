@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 
-#include "sdk/pgp_data.h"
 #include "windows/buffer_window.h"
 #include "sdk/encode_modes.h"
 #include "sdk/key_choices.h"
@@ -44,9 +43,6 @@ private:
 
     int lastResult_ = 0;
     bool listsStale_ = false;  // the keys changed while a job ran
-    // The event handler's user value during encoding. A whole report, not a
-    // single word: an event the SDK sends while encoding is written here.
-    sdk::PGPData eventReport_;
 
     QCheckBox* asciiOutput_;
     QPushButton* encodeButton_;
