@@ -131,6 +131,55 @@ TEST(PgpSdkLibrary, NullAndForeignReferencesAreRefused)
     EXPECT_EQ(PGPFreeData(nullptr), 0);
 }
 
+// Each kind of entry point refuses a reference of another kind, or a
+// missing argument, and frees the options it was given all the same.
+TEST(PgpSdkLibrary, EveryKindOfEntryPointChecksItsReferences)
+{
+    Session s;
+    ASSERT_EQ(s.open(fixture("pubring.pgp"), fixture("secring.pgp")), 0);
+    const auto asSet = reinterpret_cast<PGPKeySetRef>(s.context);
+    const auto asContext = reinterpret_cast<PGPContextRef>(s.keys);
+    PGPKeySetRef set = nullptr;
+    PGPKeyRef key = nullptr;
+    PGPKeyListRef list = nullptr;
+    PGPFilterRef filter = nullptr;
+    PGPSize length = 0;
+    char text[64];
+    PGPKeyID id {};
+    id.opaqueBytes[0] = 8;
+    const std::pair<const char*, PGPError> refused[] = {
+        {"new set", PGPNewKeySet(asContext, &set)},
+        {"new set, no output", PGPNewKeySet(s.context, nullptr)},
+        {"add", PGPAddKeys(asSet, s.keys)},
+        {"by key ID", PGPGetKeyByKeyID(asSet, &id, 0, &key)},
+        {"filter", PGPFilterKeySet(s.keys, reinterpret_cast<PGPFilterRef>(s.keys), &set)},
+        {"new filter", PGPNewUserIDStringFilter(asContext, "a", kPGPMatchSubString, &filter)},
+        {"order", PGPOrderKeySet(asSet, kPGPAnyOrdering, &list)},
+        {"iterator", PGPNewKeyIter(reinterpret_cast<PGPKeyListRef>(s.keys), nullptr)},
+        {"user ID", PGPGetUserIDStringBuffer(reinterpret_cast<PGPUserIDRef>(s.key("alice@")), kPGPUserIDPropName,
+                                             sizeof text, text, &length)},
+        {"free filter", PGPFreeFilter(reinterpret_cast<PGPFilterRef>(s.keys))},
+        {"free list", PGPFreeKeyList(reinterpret_cast<PGPKeyListRef>(s.keys))},
+        {"free iterator", PGPFreeKeyIter(reinterpret_cast<PGPKeyIterRef>(s.keys))},
+        {"free file spec", PGPFreeFileSpec(reinterpret_cast<PGPFileSpecRef>(s.keys))},
+        {"export", PGPExportKeySet(asSet, PGPOArmorOutput(s.context, 1), PGPOLastOption(s.context))},
+        {"import", PGPImportKeySet(asContext, &set, PGPOInputBuffer(s.context, "x", 1), PGPOLastOption(s.context))},
+        {"build", PGPBuildOptionList(asContext, nullptr, PGPOArmorOutput(s.context, 1), PGPOLastOption(s.context))},
+    };
+    for (const auto& [name, error] : refused)
+        EXPECT_EQ(error, kPGPError_BadParams) << name;
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(set, nullptr);
+    // The same calls with the right references work.
+    ASSERT_EQ(PGPNewUserIDStringFilter(s.context, "alice@", kPGPMatchSubString, &filter), kPGPError_NoErr);
+    ASSERT_EQ(PGPFilterKeySet(s.keys, filter, &set), kPGPError_NoErr);
+    PGPUInt32 count = 0;
+    EXPECT_EQ(PGPCountKeys(set, &count), kPGPError_NoErr);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(PGPFreeFilter(filter), kPGPError_NoErr);
+    EXPECT_EQ(PGPFreeKeySet(set), kPGPError_NoErr);
+}
+
 TEST(PgpSdkRings, MissingCorruptEmptyAndDirectoryRings)
 {
     ScratchDir dir;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "job_support.h"
 #include "key_model.h"
 #include "options.h"
@@ -248,12 +249,7 @@ PGPError encode(PGPContextRef context, Context& ctx, JobOptions& job)
 // Runs a job under the context's lock with the options of the call.
 template <typename Run> PGPError runJob(PGPContextRef context, PGPOptionListRef firstOption, va_list args, Run&& run)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        CoreRef core = ctx ? ctx->core : nullptr;
-        std::unique_lock<std::recursive_mutex> lock;
-        if (core)
-            lock = std::unique_lock(core->mutex);
+    return withOptions<Context>(context, Tag::Context, [&](Context* ctx) -> PGPError {
         JobOptions job;
         bool ok = gather(firstOption, args, job);
         if (!ctx || !ok)

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "key_image.h"
 #include "options.h"
 #include "ring_edit.h"
@@ -108,11 +109,7 @@ PGPError certify(const UserID& userId, const Key& certifier)
 template <typename Run>
 PGPError keyCall(PGPKeyRef keyRef, std::size_t passphrases, PGPOptionListRef first, va_list args, Run run)
 {
-    return guarded([&]() -> PGPError {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        std::unique_lock<std::recursive_mutex> lock;
-        if (key)
-            lock = std::unique_lock(key->core->mutex);
+    return withOptions<Key>(keyRef, Tag::Key, [&](Key* key) -> PGPError {
         OptionList holder;
         std::vector<const SecretText*> given;
         const bool ok = gatherPassphrases(first, args, holder, given);
@@ -131,12 +128,8 @@ extern "C" {
 
 PGPError PGPRemoveKeys(PGPKeySetRef keysToRemove, PGPKeySetRef fromSet)
 {
-    return guarded([&]() -> PGPError {
-        auto* gone = as<KeySet>(keysToRemove, Tag::KeySet);
-        auto* from = as<KeySet>(fromSet, Tag::KeySet);
-        if (!gone || !from)
-            return kPGPError_BadParams;
-        std::lock_guard lock(from->core->mutex);
+    auto* gone = as<KeySet>(keysToRemove, Tag::KeySet);
+    return onObject<KeySet>(fromSet, Tag::KeySet, gone, [&](KeySet* from) -> PGPError {
         StoreRef store;
         if (PGPError e = changeableStore(*from, store))
             return e;

@@ -98,11 +98,7 @@ PGPError PGPExportKeySet(PGPKeySetRef keys, PGPOptionListRef firstOption, ...)
 {
     va_list args;
     va_start(args, firstOption);
-    const PGPError result = guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keys, Tag::KeySet);
-        std::unique_lock<std::recursive_mutex> lock;
-        if (set)
-            lock = std::unique_lock(set->core->mutex);
+    const PGPError result = withOptions<KeySet>(keys, Tag::KeySet, [&](KeySet* set) -> PGPError {
         ExportOptions options;
         const bool ok = gatherExport(firstOption, args, options);
         if (!set || !ok)

@@ -2,6 +2,7 @@
 #include <cstdarg>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "options.h"
 #include "ring_edit.h"
 
@@ -169,11 +170,7 @@ PGPError generateSubkey(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
 template <typename Run> PGPError generateCall(PGPContextRef context, PGPKeyRef* key, PGPOptionListRef first,
                                               va_list args, Run run)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        std::unique_lock<std::recursive_mutex> lock;
-        if (ctx)
-            lock = std::unique_lock(ctx->core->mutex);
+    return withOptions<Context>(context, Tag::Context, [&](Context* ctx) -> PGPError {
         GenerateOptions options;
         const bool ok = gatherGenerate(first, args, options);
         if (!ctx || !key || !ok)

@@ -172,11 +172,7 @@ PGPError PGPImportKeySet(PGPContextRef context, PGPKeySetRef* importedKeys, PGPO
 {
     va_list args;
     va_start(args, firstOption);
-    const PGPError result = guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        std::unique_lock<std::recursive_mutex> lock;
-        if (ctx)
-            lock = std::unique_lock(ctx->core->mutex);
+    const PGPError result = withOptions<Context>(context, Tag::Context, [&](Context* ctx) -> PGPError {
         ImportOptions options;
         const bool ok = gatherImport(firstOption, args, options);
         if (!ctx || !importedKeys || !ok)

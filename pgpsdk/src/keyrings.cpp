@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "ring_import.h"
 #include "ring_lock.h"
 #include "ring_sync.h"
@@ -101,10 +102,7 @@ extern "C" {
 
 PGPError PGPNewFileSpecFromFullPath(PGPContextRef context, const char* path, PGPFileSpecRef* ref)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        if (!ctx || !path || !ref)
-            return kPGPError_BadParams;
+    return onObject<Context>(context, Tag::Context, path && ref, [&](Context* ctx) -> PGPError {
         *ref = nullptr;
         if (!*path)
             return kPGPError_BadParams;
@@ -118,26 +116,16 @@ PGPError PGPNewFileSpecFromFullPath(PGPContextRef context, const char* path, PGP
 
 PGPError PGPFreeFileSpec(PGPFileSpecRef ref)
 {
-    return guarded([&]() -> PGPError {
-        auto* spec = as<FileSpec>(ref, Tag::FileSpec);
-        if (!spec)
-            return kPGPError_BadParams;
-        delete spec;
-        return kPGPError_NoErr;
-    });
+    return freeObject<FileSpec>(ref, Tag::FileSpec);
 }
 
 PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecRef pubFileRef,
                             PGPFileSpecRef secFileRef, PGPKeySetRef* keySet)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        auto* pub = as<FileSpec>(pubFileRef, Tag::FileSpec);
-        auto* sec = as<FileSpec>(secFileRef, Tag::FileSpec);
-        if (!ctx || !pub || !sec || !keySet)
-            return kPGPError_BadParams;
+    auto* pub = as<FileSpec>(pubFileRef, Tag::FileSpec);
+    auto* sec = as<FileSpec>(secFileRef, Tag::FileSpec);
+    return onObject<Context>(context, Tag::Context, pub && sec && keySet, [&](Context* ctx) -> PGPError {
         *keySet = nullptr;
-        std::lock_guard lock(ctx->core->mutex);
         LoadedRings loaded;
         if (PGPError e = loadRingPair(pub->path, sec->path, loaded))
             return e;
@@ -156,10 +144,7 @@ PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecR
 
 PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32* pubSkipped, PGPUInt32* secSkipped)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set || !pubSkipped || !secSkipped)
-            return kPGPError_BadParams;
+    return onObject<KeySet>(keySet, Tag::KeySet, pubSkipped && secSkipped, [&](KeySet* set) -> PGPError {
         *pubSkipped = set->skippedPublic;
         *secSkipped = set->skippedSecret;
         return kPGPError_NoErr;

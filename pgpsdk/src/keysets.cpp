@@ -118,10 +118,7 @@ extern "C" {
 
 PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef* keySet)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        if (!ctx || !keySet)
-            return kPGPError_BadParams;
+    return onObject<Context>(context, Tag::Context, keySet, [&](Context* ctx) -> PGPError {
         auto* set = new KeySet();
         set->core = ctx->core;
         *keySet = reinterpret_cast<PGPKeySetRef>(set);
@@ -143,12 +140,7 @@ PGPError PGPNewSingletonKeySet(PGPKeyRef key, PGPKeySetRef* keySet)
 
 PGPError PGPFreeKeySet(PGPKeySetRef keySet)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set)
-            return kPGPError_BadParams;
-        CoreRef core = set->core;
-        std::lock_guard lock(core->mutex);
+    return freeObject<KeySet>(keySet, Tag::KeySet, [](KeySet* set) -> PGPError {
         releaseKeySet(set);
         return kPGPError_NoErr;
     });
@@ -156,12 +148,8 @@ PGPError PGPFreeKeySet(PGPKeySetRef keySet)
 
 PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef target)
 {
-    return guarded([&]() -> PGPError {
-        auto* from = as<KeySet>(keysToAdd, Tag::KeySet);
-        auto* to = as<KeySet>(target, Tag::KeySet);
-        if (!from || !to)
-            return kPGPError_BadParams;
-        std::lock_guard lock(to->core->mutex);
+    auto* from = as<KeySet>(keysToAdd, Tag::KeySet);
+    return onObject<KeySet>(target, Tag::KeySet, from, [&](KeySet* to) -> PGPError {
         if (!to->isMutable)
             return kPGPError_KeySetImmutable;
         if (from->keys.empty())
@@ -191,14 +179,11 @@ PGPError PGPCountKeys(PGPKeySetRef keySet, PGPUInt32* numKeys)
 
 PGPError PGPGetKeyByKeyID(PGPKeySetRef keySet, const PGPKeyID* keyID, PGPInt32 pubKeyAlgorithm, PGPKeyRef* outKey)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!outKey)
-            return kPGPError_BadParams;
-        *outKey = nullptr;
-        if (!set || !keyID || (keyID->opaqueBytes[0] != 4 && keyID->opaqueBytes[0] != 8))
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
+    if (!outKey)
+        return kPGPError_BadParams;
+    *outKey = nullptr;
+    const bool ready = keyID && (keyID->opaqueBytes[0] == 4 || keyID->opaqueBytes[0] == 8);
+    return onObject<KeySet>(keySet, Tag::KeySet, ready, [&](KeySet* set) -> PGPError {
         const std::string hex = hexFromKeyId(*keyID);
         for (const KeyRef& key : set->keys) {
             const bool idMatches = key->keyIdHex == hex || std::find(key->subkeyIds.begin(), key->subkeyIds.end(), hex) !=
@@ -215,10 +200,7 @@ PGPError PGPGetKeyByKeyID(PGPKeySetRef keySet, const PGPKeyID* keyID, PGPInt32 p
 PGPError PGPNewUserIDStringFilter(PGPContextRef context, const char* userIDString, PGPUInt32 match,
                                   PGPFilterRef* outFilter)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        if (!ctx || !userIDString || !outFilter)
-            return kPGPError_BadParams;
+    return onObject<Context>(context, Tag::Context, userIDString && outFilter, [&](Context* ctx) -> PGPError {
         *outFilter = nullptr;
         if (match != kPGPMatchSubString && match != kPGPMatchEqual)
             return kPGPError_BadParams;
@@ -233,24 +215,14 @@ PGPError PGPNewUserIDStringFilter(PGPContextRef context, const char* userIDStrin
 
 PGPError PGPFreeFilter(PGPFilterRef filter)
 {
-    return guarded([&]() -> PGPError {
-        auto* f = as<Filter>(filter, Tag::Filter);
-        if (!f)
-            return kPGPError_BadParams;
-        delete f;
-        return kPGPError_NoErr;
-    });
+    return freeObject<Filter>(filter, Tag::Filter);
 }
 
 PGPError PGPFilterKeySet(PGPKeySetRef origSet, PGPFilterRef filter, PGPKeySetRef* resultSet)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(origSet, Tag::KeySet);
-        auto* f = as<Filter>(filter, Tag::Filter);
-        if (!set || !f || !resultSet)
-            return kPGPError_BadParams;
+    auto* f = as<Filter>(filter, Tag::Filter);
+    return onObject<KeySet>(origSet, Tag::KeySet, f && resultSet, [&](KeySet* set) -> PGPError {
         *resultSet = nullptr;
-        std::lock_guard lock(set->core->mutex);
         const std::u32string want = fold(f->text);
         KeySet* result = newSetLike(*set);
         for (const auto& k : set->keys)
@@ -263,12 +235,8 @@ PGPError PGPFilterKeySet(PGPKeySetRef origSet, PGPFilterRef filter, PGPKeySetRef
 
 PGPError PGPOrderKeySet(PGPKeySetRef keySet, PGPInt32 order, PGPKeyListRef* outList)
 {
-    return guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set || !outList)
-            return kPGPError_BadParams;
+    return onObject<KeySet>(keySet, Tag::KeySet, outList, [&](KeySet* set) -> PGPError {
         *outList = nullptr;
-        std::lock_guard lock(set->core->mutex);
         auto keys = std::make_shared<std::vector<KeyRef>>(set->keys);
         if (order != kPGPAnyOrdering) {
             std::stable_sort(keys->begin(), keys->end(),
@@ -284,23 +252,12 @@ PGPError PGPOrderKeySet(PGPKeySetRef keySet, PGPInt32 order, PGPKeyListRef* outL
 
 PGPError PGPFreeKeyList(PGPKeyListRef listRef)
 {
-    return guarded([&]() -> PGPError {
-        auto* list = as<KeyList>(listRef, Tag::KeyList);
-        if (!list)
-            return kPGPError_BadParams;
-        CoreRef core = list->core;
-        std::lock_guard lock(core->mutex);
-        delete list;
-        return kPGPError_NoErr;
-    });
+    return freeObject<KeyList>(listRef, Tag::KeyList);
 }
 
 PGPError PGPNewKeyIter(PGPKeyListRef listRef, PGPKeyIterRef* outIter)
 {
-    return guarded([&]() -> PGPError {
-        auto* list = as<KeyList>(listRef, Tag::KeyList);
-        if (!list || !outIter)
-            return kPGPError_BadParams;
+    return onObject<KeyList>(listRef, Tag::KeyList, outIter, [&](KeyList* list) -> PGPError {
         auto* it = new KeyIter();
         it->core = list->core;
         it->keys = list->keys;
@@ -311,23 +268,12 @@ PGPError PGPNewKeyIter(PGPKeyListRef listRef, PGPKeyIterRef* outIter)
 
 PGPError PGPFreeKeyIter(PGPKeyIterRef iter)
 {
-    return guarded([&]() -> PGPError {
-        auto* it = as<KeyIter>(iter, Tag::KeyIter);
-        if (!it)
-            return kPGPError_BadParams;
-        CoreRef core = it->core;
-        std::lock_guard lock(core->mutex);
-        delete it;
-        return kPGPError_NoErr;
-    });
+    return freeObject<KeyIter>(iter, Tag::KeyIter);
 }
 
 PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef* outKey)
 {
-    return guarded([&]() -> PGPError {
-        auto* it = as<KeyIter>(iter, Tag::KeyIter);
-        if (!it || !outKey)
-            return kPGPError_BadParams;
+    return onObject<KeyIter>(iter, Tag::KeyIter, outKey, [&](KeyIter* it) -> PGPError {
         *outKey = nullptr;
         if (it->next >= it->keys->size()) {
             it->current = nullptr;
@@ -345,10 +291,7 @@ PGPError PGPKeyIterNext(PGPKeyIterRef iter, PGPKeyRef* outKey)
 
 PGPError PGPKeyIterNextUserID(PGPKeyIterRef iter, PGPUserIDRef* outUserID)
 {
-    return guarded([&]() -> PGPError {
-        auto* it = as<KeyIter>(iter, Tag::KeyIter);
-        if (!it || !outUserID)
-            return kPGPError_BadParams;
+    return onObject<KeyIter>(iter, Tag::KeyIter, outUserID, [&](KeyIter* it) -> PGPError {
         *outUserID = nullptr;
         if (!it->current || it->nextUserId >= it->current->userIds.size()) {
             it->currentUserId = nullptr;
@@ -363,10 +306,7 @@ PGPError PGPKeyIterNextUserID(PGPKeyIterRef iter, PGPUserIDRef* outUserID)
 
 PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef* outSig)
 {
-    return guarded([&]() -> PGPError {
-        auto* it = as<KeyIter>(iter, Tag::KeyIter);
-        if (!it || !outSig)
-            return kPGPError_BadParams;
+    return onObject<KeyIter>(iter, Tag::KeyIter, outSig, [&](KeyIter* it) -> PGPError {
         *outSig = nullptr;
         if (!it->currentUserId || it->nextSig >= it->currentUserId->sigs.size())
             return kPGPError_EndOfIteration;
@@ -377,10 +317,7 @@ PGPError PGPKeyIterNextUIDSig(PGPKeyIterRef iter, PGPSigRef* outSig)
 
 PGPError PGPKeyIterNextSubKey(PGPKeyIterRef iter, PGPSubKeyRef* outSubKey)
 {
-    return guarded([&]() -> PGPError {
-        auto* it = as<KeyIter>(iter, Tag::KeyIter);
-        if (!it || !outSubKey)
-            return kPGPError_BadParams;
+    return onObject<KeyIter>(iter, Tag::KeyIter, outSubKey, [&](KeyIter* it) -> PGPError {
         *outSubKey = nullptr;
         if (!it->current || it->nextSubKey >= it->current->subkeys.size())
             return kPGPError_EndOfIteration;

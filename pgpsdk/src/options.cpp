@@ -3,6 +3,7 @@
 #include "options.h"
 
 #include "boundary.h"
+#include "entry_point.h"
 
 namespace pgpsdk {
 
@@ -63,20 +64,66 @@ bool takeList(OptionList* list, std::vector<Option>& out)
     return valid;
 }
 
-// An option naming the file of a file spec (the path is copied).
-PGPOptionListRef fileOption(PGPContextRef context, PGPFileSpecRef fileSpec, OptionKind kind)
+// One option made by fill; null (the SDK's "no option") when making it threw.
+template <typename Fill> PGPOptionListRef makeFilled(PGPContextRef context, Fill fill)
 {
     try {
         Option o;
+        fill(o);
+        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// An option made from the options nested in it (taken from args).
+template <typename Fill>
+PGPOptionListRef makeNested(PGPContextRef context, PGPOptionListRef first, va_list args, Fill fill)
+{
+    return makeFilled(context, [&](Option& o) {
+        std::vector<Option> sub;
+        const bool ok = consumeOptions(first, args, sub);
+        fill(o, ok, sub);
+    });
+}
+
+// An option holding a key (a reference to it, so it outlives the caller's set).
+PGPOptionListRef keyOption(PGPContextRef context, PGPKeyRef keyRef, OptionKind kind)
+{
+    return makeFilled(context, [&](Option& o) {
+        auto* key = as<Key>(keyRef, Tag::Key);
+        o.kind = key ? kind : OptionKind::Invalid;
+        if (key) {
+            std::lock_guard lock(key->core->mutex);
+            o.key = key->shared_from_this();
+        }
+    });
+}
+
+// An option naming the file of a file spec (the path is copied).
+PGPOptionListRef fileOption(PGPContextRef context, PGPFileSpecRef fileSpec, OptionKind kind)
+{
+    return makeFilled(context, [&](Option& o) {
         auto* spec = as<FileSpec>(fileSpec, Tag::FileSpec);
         o.kind = spec ? kind : OptionKind::Invalid;
         if (spec)
             o.path = spec->path;
         o.maxSize = static_cast<PGPSize>(-1);  // a file is limited by its disk
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
+}
+
+// An option holding a key set (a reference to it, so it outlives the caller's).
+PGPOptionListRef keySetOption(PGPContextRef context, PGPKeySetRef keySet, OptionKind kind)
+{
+    return makeFilled(context, [&](Option& o) {
+        auto* set = as<KeySet>(keySet, Tag::KeySet);
+        o.kind = set ? kind : OptionKind::Invalid;
+        if (set) {
+            std::lock_guard lock(set->core->mutex);
+            retainKeySet(set);
+            o.keySet = set;
+        }
+    });
 }
 
 }  // namespace
@@ -124,28 +171,20 @@ PGPOptionListRef PGPOLastOption(PGPContextRef)
 
 PGPOptionListRef PGPOEventHandler(PGPContextRef context, PGPEventHandlerProcPtr handler, void* userValue)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = handler ? OptionKind::EventHandler : OptionKind::Invalid;
         o.handler = handler;
         o.userValue = userValue;
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOInputBuffer(PGPContextRef context, const void* buffer, PGPSize bufferSize)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = (buffer || bufferSize == 0) ? OptionKind::InputBuffer : OptionKind::Invalid;
         o.input = buffer;
         o.inputSize = bufferSize;
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOInputFile(PGPContextRef context, PGPFileSpecRef fileSpec)
@@ -161,93 +200,65 @@ PGPOptionListRef PGPOOutputFile(PGPContextRef context, PGPFileSpecRef fileSpec)
 PGPOptionListRef PGPOAllocatedOutputBuffer(PGPContextRef context, void** buffer, PGPSize maximumSize,
                                            PGPSize* actualSize)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = (buffer && actualSize) ? OptionKind::AllocatedOutput : OptionKind::Invalid;
         o.outBuffer = buffer;
         o.maxSize = maximumSize;
         o.outSize = actualSize;
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOArmorOutput(PGPContextRef context, PGPBoolean armor)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = OptionKind::Armor;
         o.armor = armor != 0;
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOExportPrivateKeys(PGPContextRef context, PGPBoolean exportKeys)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = OptionKind::ExportPrivate;
         o.armor = exportKeys != 0;  // the flag's value
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOSendNullEvents(PGPContextRef context, PGPUInt32 approxIntervalMs)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = OptionKind::NullEvents;
         o.intervalMs = std::max<PGPUInt32>(approxIntervalMs, 50);  // at most 20 a second
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef tolvOStopFlag(PGPContextRef context, const PGPUInt32* flag)
 {
-    try {
-        if (!flag)
-            return nullptr;
-        Option o;
+    if (!flag)
+        return nullptr;
+    return makeFilled(context, [&](Option& o) {
         o.kind = OptionKind::StopFlag;
         o.stopFlag = flag;
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOPassphrase(PGPContextRef context, const char* passphrase)
 {
-    try {
-        Option o;
+    return makeFilled(context, [&](Option& o) {
         o.kind = passphrase ? OptionKind::Passphrase : OptionKind::Invalid;
         if (passphrase) {
             o.passphrase = SecretText(passphrase);
             o.hasPassphrase = true;
         }
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 PGPOptionListRef PGPOSignWithKey(PGPContextRef context, PGPKeyRef keyRef, PGPOptionListRef firstOption, ...)
 {
-    try {
-        Option o;
+    va_list args;
+    va_start(args, firstOption);
+    PGPOptionListRef list = makeNested(context, firstOption, args, [&](Option& o, bool ok, std::vector<Option>& sub) {
         auto* key = as<Key>(keyRef, Tag::Key);
-        std::vector<Option> sub;
-        va_list args;
-        va_start(args, firstOption);
-        bool ok = consumeOptions(firstOption, args, sub);
-        va_end(args);
         o.kind = (key && ok) ? OptionKind::SignWithKey : OptionKind::Invalid;
         if (key) {
             std::lock_guard lock(key->core->mutex);
@@ -261,27 +272,9 @@ PGPOptionListRef PGPOSignWithKey(PGPContextRef context, PGPKeyRef keyRef, PGPOpt
                 o.kind = OptionKind::Invalid;  // only a passphrase belongs here
             }
         }
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-static PGPOptionListRef keySetOption(PGPContextRef context, PGPKeySetRef keySet, OptionKind kind)
-{
-    try {
-        Option o;
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        o.kind = set ? kind : OptionKind::Invalid;
-        if (set) {
-            std::lock_guard lock(set->core->mutex);
-            retainKeySet(set);
-            o.keySet = set;
-        }
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
+    });
+    va_end(args);
+    return list;
 }
 
 PGPOptionListRef PGPOEncryptToKeySet(PGPContextRef context, PGPKeySetRef keySet)
@@ -298,21 +291,16 @@ PGPError PGPBuildOptionList(PGPContextRef context, PGPOptionListRef* outList, PG
 {
     va_list args;
     va_start(args, firstOption);
-    PGPError result = guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        if (outList)
-            *outList = nullptr;
+    if (outList)
+        *outList = nullptr;
+    PGPError result = withOptions<Context>(context, Tag::Context, [&](Context* ctx) -> PGPError {
         std::vector<Option> options;
-        CoreRef core = ctx ? ctx->core : nullptr;
-        std::unique_lock<std::recursive_mutex> lock;
-        if (core)
-            lock = std::unique_lock(core->mutex);
         bool ok = consumeOptions(firstOption, args, options);
         auto list = std::make_unique<OptionList>();
         list->options = std::move(options);
         if (!ctx || !outList || !ok)
             return kPGPError_BadParams;
-        list->core = core;
+        list->core = ctx->core;
         list->persistent = true;
         *outList = reinterpret_cast<PGPOptionListRef>(list.release());
         return kPGPError_NoErr;
@@ -325,13 +313,8 @@ PGPError PGPAppendOptionList(PGPContextRef context, PGPOptionListRef listRef, PG
 {
     va_list args;
     va_start(args, firstOption);
-    PGPError result = guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        auto* list = as<OptionList>(listRef, Tag::OptionList);
-        CoreRef core = ctx ? ctx->core : nullptr;
-        std::unique_lock<std::recursive_mutex> lock;
-        if (core)
-            lock = std::unique_lock(core->mutex);
+    auto* list = as<OptionList>(listRef, Tag::OptionList);
+    PGPError result = withOptions<Context>(context, Tag::Context, [&](Context* ctx) -> PGPError {
         std::vector<Option> options;
         bool ok = consumeOptions(firstOption, args, options);
         if (!ctx || !list || list->sentinel || !ok) {
@@ -351,61 +334,14 @@ PGPError PGPAppendOptionList(PGPContextRef context, PGPOptionListRef listRef, PG
 
 PGPError PGPFreeOptionList(PGPOptionListRef listRef)
 {
-    return guarded([&]() -> PGPError {
-        auto* list = as<OptionList>(listRef, Tag::OptionList);
-        if (!list || list->sentinel)
+    return freeObject<OptionList>(listRef, Tag::OptionList, [](OptionList* list) -> PGPError {
+        if (list->sentinel)
             return kPGPError_BadParams;
-        CoreRef core = list->core;
-        std::unique_lock<std::recursive_mutex> lock;
-        if (core)
-            lock = std::unique_lock(core->mutex);
         delete list;
         return kPGPError_NoErr;
     });
 }
 
-}  // extern "C"
-
-namespace {
-
-template <typename Fill> PGPOptionListRef makeFilled(PGPContextRef context, Fill fill)
-{
-    try {
-        Option o;
-        fill(o);
-        return reinterpret_cast<PGPOptionListRef>(makeOption(context, std::move(o)));
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-// An option made from the options nested in it (taken from args).
-template <typename Fill>
-PGPOptionListRef makeNested(PGPContextRef context, PGPOptionListRef first, va_list args, Fill fill)
-{
-    return makeFilled(context, [&](Option& o) {
-        std::vector<Option> sub;
-        const bool ok = consumeOptions(first, args, sub);
-        fill(o, ok, sub);
-    });
-}
-
-// An option holding a key (a reference to it, so it outlives the caller's set).
-PGPOptionListRef keyOption(PGPContextRef context, PGPKeyRef keyRef, OptionKind kind)
-{
-    return makeFilled(context, [&](Option& o) {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        o.kind = key ? kind : OptionKind::Invalid;
-        if (key) {
-            std::lock_guard lock(key->core->mutex);
-            o.key = key->shared_from_this();
-        }
-    });
-}
-
-}  // namespace
-
-extern "C" {
 
 PGPOptionListRef PGPOClearSign(PGPContextRef context, PGPBoolean clearSign)
 {

@@ -163,10 +163,7 @@ PGPError PGPGetPrimaryUserIDNameBuffer(PGPKeyRef keyRef, PGPSize bufferSize, cha
 PGPError PGPGetUserIDStringBuffer(PGPUserIDRef userID, PGPInt32 property, PGPSize bufferSize, char* buffer,
                                   PGPSize* length)
 {
-    return guarded([&]() -> PGPError {
-        auto* uid = as<UserID>(userID, Tag::UserID);
-        if (!uid || property != kPGPUserIDPropName)
-            return kPGPError_BadParams;
+    return onObject<UserID>(userID, Tag::UserID, property == kPGPUserIDPropName, [&](UserID* uid) -> PGPError {
         return copyText(uid->text, bufferSize, buffer, length);
     });
 }
@@ -199,13 +196,9 @@ PGPError PGPGetSigNumber(PGPSigRef sigRef, PGPInt32 property, PGPInt32* value)
 
 PGPError PGPGetSigCertifierKey(PGPSigRef sigRef, PGPKeySetRef allKeys, PGPKeyRef* certifier)
 {
-    return guarded([&]() -> PGPError {
-        auto* sig = as<Sig>(sigRef, Tag::Sig);
-        auto* set = as<KeySet>(allKeys, Tag::KeySet);
-        if (!sig || !set || !certifier)
-            return kPGPError_BadParams;
+    auto* sig = as<Sig>(sigRef, Tag::Sig);
+    return onObject<KeySet>(allKeys, Tag::KeySet, sig && certifier, [&](KeySet* set) -> PGPError {
         *certifier = nullptr;
-        std::lock_guard lock(set->core->mutex);
         if (sig->signerKeyId.empty())
             return kPGPError_ItemNotFound;
         Key* k = set->findByKeyId(sig->signerKeyId);

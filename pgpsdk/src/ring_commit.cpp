@@ -190,11 +190,7 @@ PGPError tolvSyncKeyRing(PGPKeySetRef keySet, PGPBoolean* changed)
 
 PGPBoolean PGPKeySetNeedsCommit(PGPKeySetRef keySet)
 {
-    const PGPError e = guarded([&]() -> PGPError {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        if (!set)
-            return kPGPError_BadParams;
-        std::lock_guard lock(set->core->mutex);
+    const PGPError e = onObject<KeySet>(keySet, Tag::KeySet, true, [&](KeySet* set) -> PGPError {
         return set->store && set->store->dirty ? kPGPError_NoErr : kPGPError_ItemNotFound;
     });
     return e == kPGPError_NoErr ? 1 : 0;

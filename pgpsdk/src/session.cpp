@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "boundary.h"
+#include "entry_point.h"
 #include "objects.h"
 #include "output_block.h"
 
@@ -57,15 +58,7 @@ PGPError PGPNewContext(PGPUInt32 clientAPIVersion, PGPContextRef* newContext)
 
 PGPError PGPFreeContext(PGPContextRef context)
 {
-    return guarded([&]() -> PGPError {
-        auto* ctx = as<Context>(context, Tag::Context);
-        if (!ctx)
-            return kPGPError_BadParams;
-        CoreRef core = ctx->core;
-        std::lock_guard lock(core->mutex);
-        delete ctx;
-        return kPGPError_NoErr;
-    });
+    return freeObject<Context>(context, Tag::Context);
 }
 
 PGPError PGPGetErrorString(PGPError theError, PGPSize bufferSize, char* theString)
