@@ -87,16 +87,31 @@ PGPOptionListRef makeNested(PGPContextRef context, PGPOptionListRef first, va_li
     });
 }
 
-// An option holding a key (a reference to it, so it outlives the caller's set).
-PGPOptionListRef keyOption(PGPContextRef context, PGPKeyRef keyRef, OptionKind kind)
+// An option holding an object of the rings: hold keeps a reference to it,
+// so that it outlives the caller's set.
+template <typename T, typename Hold>
+PGPOptionListRef heldOption(PGPContextRef context, void* ref, Tag tag, OptionKind kind, Hold hold)
 {
     return makeFilled(context, [&](Option& o) {
-        auto* key = as<Key>(keyRef, Tag::Key);
-        o.kind = key ? kind : OptionKind::Invalid;
-        if (key) {
-            std::lock_guard lock(key->core->mutex);
-            o.key = key->shared_from_this();
+        T* object = as<T>(ref, tag);
+        o.kind = object ? kind : OptionKind::Invalid;
+        if (object) {
+            std::lock_guard lock(object->core->mutex);
+            hold(o, object);
         }
+    });
+}
+
+PGPOptionListRef keyOption(PGPContextRef context, PGPKeyRef keyRef, OptionKind kind)
+{
+    return heldOption<Key>(context, keyRef, Tag::Key, kind, [](Option& o, Key* key) { o.key = key->shared_from_this(); });
+}
+
+PGPOptionListRef keySetOption(PGPContextRef context, PGPKeySetRef keySet, OptionKind kind)
+{
+    return heldOption<KeySet>(context, keySet, Tag::KeySet, kind, [](Option& o, KeySet* set) {
+        retainKeySet(set);
+        o.keySet = set;
     });
 }
 
@@ -109,20 +124,6 @@ PGPOptionListRef fileOption(PGPContextRef context, PGPFileSpecRef fileSpec, Opti
         if (spec)
             o.path = spec->path;
         o.maxSize = static_cast<PGPSize>(-1);  // a file is limited by its disk
-    });
-}
-
-// An option holding a key set (a reference to it, so it outlives the caller's).
-PGPOptionListRef keySetOption(PGPContextRef context, PGPKeySetRef keySet, OptionKind kind)
-{
-    return makeFilled(context, [&](Option& o) {
-        auto* set = as<KeySet>(keySet, Tag::KeySet);
-        o.kind = set ? kind : OptionKind::Invalid;
-        if (set) {
-            std::lock_guard lock(set->core->mutex);
-            retainKeySet(set);
-            o.keySet = set;
-        }
     });
 }
 
