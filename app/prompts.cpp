@@ -143,10 +143,10 @@ std::optional<QString> chooseFile(const FileRequest& request)
     return result;
 }
 
-PassphraseAnswer askPassphrase()
+PassphraseAnswer askPassphrase(const std::optional<PassphraseRequest>& again)
 {
     if (Answerer* a = answerer())
-        return a->askPassphrase();
+        return a->askPassphrase(again);
     PassphraseDialogFactory factory;
     {
         std::lock_guard lock(seam().mutex);
@@ -155,7 +155,7 @@ PassphraseAnswer askPassphrase()
     PassphraseAnswer result;
     runOnGuiThread([&] {
         if (factory) {
-            result = factory(parentWidget());
+            result = factory(parentWidget(), again);
             return;
         }
         bool ok = false;
@@ -242,15 +242,26 @@ void setParentWidget(QWidget* parent)
 
 }  // namespace Prompts
 
-int PASSPHRASEDIALOG(PassphraseBuffer& buffer)
+namespace {
+
+int passphraseDialog(PassphraseBuffer& buffer, const std::optional<Prompts::PassphraseRequest>& again)
 {
-    Prompts::PassphraseAnswer answer = Prompts::askPassphrase();
+    Prompts::PassphraseAnswer answer = Prompts::askPassphrase(again);
     std::string_view typed = platform::cutUtf8Chars(answer.text.str(), SharedPassphrase::kMaxChars);
     if (!typed.empty())
         buffer.set(typed);
     if (!answer.accepted)
         return 0;
     return QString::fromUtf8(typed.data(), static_cast<int>(typed.size())).size();
+}
+
+}  // namespace
+
+int PASSPHRASEDIALOG(PassphraseBuffer& buffer) { return passphraseDialog(buffer, std::nullopt); }
+
+int PASSPHRASEDIALOG(PassphraseBuffer& buffer, const Prompts::PassphraseRequest& again)
+{
+    return passphraseDialog(buffer, again);
 }
 
 namespace {
@@ -264,6 +275,11 @@ public:
         return Prompts::chooseFile(request);
     }
     bool askPassphrase(PassphraseBuffer& buffer) override { return PASSPHRASEDIALOG(buffer) != 0; }
+    bool asksAgain() const override { return true; }
+    bool askPassphraseAgain(PassphraseBuffer& buffer, const frontend::PassphraseRequest& request) override
+    {
+        return PASSPHRASEDIALOG(buffer, request) != 0;
+    }
     void libraryLoadedChanged(bool loaded) override
     {
         FrameWindow::setMenuText(FrameWindow::MenuItem::Library, loaded ? "Unload PGP" : "Load PGP");

@@ -25,6 +25,7 @@ namespace Prompts {
 using Icon = frontend::Icon;
 using FileMode = frontend::FileMode;
 using FileRequest = frontend::FileRequest;
+using PassphraseRequest = frontend::PassphraseRequest;
 
 struct ShownMessage {
     QString caption;
@@ -39,11 +40,12 @@ void message(const QString& caption, const QString& text, Icon icon);
 std::optional<QString> chooseFile(const FileRequest& request);
 
 // The passphrase dialog: the entered text and whether "Ok" was pressed.
+// Given a request, it asks again for the passphrase of the key it names.
 struct PassphraseAnswer {
     bool accepted = false;
     SecretText text;
 };
-PassphraseAnswer askPassphrase();
+PassphraseAnswer askPassphrase(const std::optional<PassphraseRequest>& again = std::nullopt);
 
 }  // namespace Prompts
 
@@ -54,6 +56,8 @@ class PassphraseBuffer;
 // of the text in characters when "Ok" was pressed, else 0; 0 tells the
 // caller there is no passphrase.
 int PASSPHRASEDIALOG(PassphraseBuffer& buffer);
+// The same dialog asking again, for the key the request names.
+int PASSPHRASEDIALOG(PassphraseBuffer& buffer, const Prompts::PassphraseRequest& again);
 
 namespace Prompts {
 
@@ -99,7 +103,7 @@ public:
     virtual ~Answerer() = default;
     virtual void message(const ShownMessage& message) = 0;
     virtual std::optional<QString> chooseFile(const FileRequest& request) = 0;
-    virtual PassphraseAnswer askPassphrase() = 0;
+    virtual PassphraseAnswer askPassphrase(const std::optional<PassphraseRequest>& again) = 0;
     virtual std::optional<long long> askNumber(const QString& caption) = 0;
     virtual bool question(const QString& caption, const QString& text) = 0;
     virtual std::optional<FormAnswer> askForm(const FormRequest& request) = 0;
@@ -108,7 +112,8 @@ public:
 void setAnswerer(Answerer* answerer);
 
 // Installs the real dialog used for passphrases (set by the windows layer).
-using PassphraseDialogFactory = std::function<PassphraseAnswer(QWidget* parent)>;
+using PassphraseDialogFactory =
+    std::function<PassphraseAnswer(QWidget* parent, const std::optional<PassphraseRequest>& again)>;
 void setPassphraseDialog(PassphraseDialogFactory factory);
 
 // The widget prompts are parented to (the frame), when there is one.

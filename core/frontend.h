@@ -41,6 +41,13 @@ struct FileRequest {
     FileMode mode;
 };
 
+// Asking again for a passphrase that did not unlock the key a run needs.
+struct PassphraseRequest {
+    QString keyName;   // user ID and key ID; empty when not known (a password)
+    int attempt = 1;   // which ask again this is, from 1
+    int attempts = 1;  // how many there will be at most
+};
+
 class Frontend {
 public:
     virtual ~Frontend() = default;
@@ -49,6 +56,11 @@ public:
     virtual std::optional<QString> chooseFile(const FileRequest& request) = 0;
     // Fills buffer with the user's passphrase; false when none was given.
     virtual bool askPassphrase(PassphraseBuffer& buffer) = 0;
+    // Whether a wrong passphrase may be asked for again (a user is there).
+    virtual bool asksAgain() const { return false; }
+    // Fills buffer with the passphrase of the key the request names; false
+    // when the user refused.
+    virtual bool askPassphraseAgain(PassphraseBuffer& /*buffer*/, const PassphraseRequest& /*request*/) { return false; }
     virtual void libraryLoadedChanged(bool /*loaded*/) {}
     virtual void keysLoadedChanged(bool /*loaded*/) {}
     // Keys were added, removed or changed in the open rings: every list of

@@ -36,6 +36,32 @@ bool decodeRun(JobIo& io, const char* caption, JobEvents& events, PassphraseBuff
     return true;
 }
 
+// "Name (0x…)" of the first recipient whose secret key the rings hold: the
+// key whose passphrase a decode needs.
+std::string neededKeyName(const DecodeRecords& records)
+{
+    for (const RecipientRecord& r : records.recipients)
+        if (r.secretHeld)
+            return r.name + " (" + r.keyIdText + ")";
+    return {};
+}
+
+// Decodes io, asking again for a passphrase that did not unlock the key.
+DecodeResult decodeAskingAgain(JobIo& io, const char* caption, PassphraseBuffer& passphrase, const JobWatch& watch)
+{
+    JobEvents events;
+    const PGPError outcome = withPassphraseAsksAgain(
+        io, passphrase,
+        [&] {
+            events = JobEvents {{}, watch};  // each run reports its own events
+            PGPError e = kPGPError_NotInitialized;
+            const bool ok = decodeRun(io, caption, events, passphrase, &e);
+            return runOutcome(ok, e);
+        },
+        [&] { return neededKeyName(events.records); });
+    return decodeResult(std::move(events.records), outcome);
+}
+
 }  // namespace
 
 DecodeResult Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output,
@@ -44,11 +70,10 @@ DecodeResult Decode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock
     JobIo io;
     io.input = input;
     io.inputSize = inputSize;
-    JobEvents events {{}, watch};
-    PGPError outcome = kPGPError_NoErr;
-    if (decodeRun(io, "Decode_PGPBuff", events, passphrase, &outcome))
+    DecodeResult result = decodeAskingAgain(io, "Decode_PGPBuff", passphrase, watch);
+    if (result.decoded())
         output.adopt(io.outData, io.outSize);
-    return decodeResult(std::move(events.records), outcome);
+    return result;
 }
 
 DecodeResult decodeFile(const std::string& input, const std::string& output, PassphraseBuffer& passphrase,
@@ -57,10 +82,7 @@ DecodeResult decodeFile(const std::string& input, const std::string& output, Pas
     JobIo io;
     io.inputFile = &input;
     io.outputFile = &output;
-    JobEvents events {{}, watch};
-    PGPError outcome = kPGPError_NoErr;
-    decodeRun(io, "Decode_PGPFile", events, passphrase, &outcome);
-    return decodeResult(std::move(events.records), outcome);
+    return decodeAskingAgain(io, "Decode_PGPFile", passphrase, watch);
 }
 
 }  // namespace sdk

@@ -22,7 +22,8 @@ struct RecipientRecord {
     std::string keyIdText;         // full form
     std::string abbreviatedKeyId;  // the SDK's abbreviated form
     std::string name;
-    bool hidden = false;  // key ID 0: the sender hid the recipient
+    bool hidden = false;      // key ID 0: the sender hid the recipient
+    bool secretHeld = false;  // the rings hold its secret key
 };
 
 struct DecodeRecords {

@@ -88,6 +88,22 @@ bool encodeRun(JobIo& io, const char* caption, bool armour, PassphraseBuffer& pa
     return true;
 }
 
+// encodeRun, asking again for a passphrase that did not unlock the signer's key.
+bool encodeAskingAgain(JobIo& io, const char* caption, bool armour, PassphraseBuffer& passphrase,
+                       const std::string& recipient, const std::string& signer, JobEvents* events, PGPError* outcome)
+{
+    const PGPError e = withPassphraseAsksAgain(
+        io, passphrase,
+        [&] {
+            PGPError attempt = kPGPError_NotInitialized;
+            const bool ok = encodeRun(io, caption, armour, passphrase, recipient, signer, events, &attempt);
+            return runOutcome(ok, attempt);
+        },
+        [&] { return signer; });
+    setOutcome(outcome, e);
+    return e == kPGPError_NoErr;
+}
+
 }  // namespace
 
 bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output, bool armour,
@@ -97,7 +113,7 @@ bool Encode_PGPBuff(const char* input, std::uint64_t inputSize, SdkBlock& output
     JobIo io;
     io.input = input;
     io.inputSize = inputSize;
-    if (!encodeRun(io, "Encode_PGPBuff", armour, passphrase, recipient, signer, events, outcome))
+    if (!encodeAskingAgain(io, "Encode_PGPBuff", armour, passphrase, recipient, signer, events, outcome))
         return false;
     output.adopt(io.outData, io.outSize);
     return true;
@@ -109,7 +125,7 @@ bool encodeFileForOne(const std::string& input, const std::string& output, bool 
     JobIo io;
     io.inputFile = &input;
     io.outputFile = &output;
-    return encodeRun(io, "Encode_PGPFile", armour, passphrase, recipient, signer, events, outcome);
+    return encodeAskingAgain(io, "Encode_PGPFile", armour, passphrase, recipient, signer, events, outcome);
 }
 
 }  // namespace sdk

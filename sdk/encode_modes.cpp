@@ -107,6 +107,22 @@ bool modeRun(JobIo& io, const char* caption, const EncodeRequest& r, PassphraseB
     return true;
 }
 
+// modeRun, asking again for a passphrase that did not unlock the signer's key.
+bool modeAskingAgain(JobIo& io, const char* caption, const EncodeRequest& r, PassphraseBuffer& passphrase,
+                     JobEvents* events, PGPError* outcome)
+{
+    const PGPError e = withPassphraseAsksAgain(
+        io, passphrase,
+        [&] {
+            PGPError attempt = kPGPError_NotInitialized;
+            const bool ok = modeRun(io, caption, r, passphrase, events, &attempt);
+            return runOutcome(ok, attempt);
+        },
+        [&] { return r.signer; });
+    setOutcome(outcome, e);
+    return e == kPGPError_NoErr;
+}
+
 }  // namespace
 
 bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
@@ -118,7 +134,7 @@ bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, 
     JobIo io;
     io.input = input;
     io.inputSize = inputSize;
-    if (!modeRun(io, "Encode_PGPBuff", request, passphrase, events, outcome))
+    if (!modeAskingAgain(io, "Encode_PGPBuff", request, passphrase, events, outcome))
         return false;
     output.adopt(io.outData, io.outSize);
     return true;
@@ -133,7 +149,7 @@ bool encodeFile(const std::string& input, const std::string& output, const Encod
     JobIo io;
     io.inputFile = &input;
     io.outputFile = &output;
-    return modeRun(io, "Encode_PGPFile", request, passphrase, events, outcome);
+    return modeAskingAgain(io, "Encode_PGPFile", request, passphrase, events, outcome);
 }
 
 

@@ -52,8 +52,12 @@ void onRecipients(const PGPEventRecipientsData& r, DecodeRecords& records)
         rec.keyIdText = keyIdText(id, kPGPKeyIDString_Full);
         rec.hidden = isZeroKeyId(id);
         PGPKeyRef key = nullptr;
-        if (!rec.hidden && call::PGPGetKeyByKeyID(r.recipientSet, &id, 0, &key) == kPGPError_NoErr)
+        if (!rec.hidden && call::PGPGetKeyByKeyID(r.recipientSet, &id, 0, &key) == kPGPError_NoErr) {
             rec.name = primaryName(key);
+            PGPBoolean secret = 0;
+            call::PGPGetKeyBoolean(key, static_cast<PGPInt32>(kPGPKeyPropIsSecret), &secret);
+            rec.secretHeld = secret != 0;
+        }
         records.recipients.push_back(std::move(rec));
     }
     addHeldRecipientNames(r, records);

@@ -90,9 +90,26 @@ bool failRun(JobIo& io, const char* caption, StepFailure f, PassphraseBuffer& pa
     io.outData = nullptr;
     setOutcome(outcome, f.code);
     forgetWrongPassphrase(passphrase, f.code);
-    if (f.code != kPGPError_UserAbort)  // cancelled by the user, who knows it
+    const bool askedAgain = f.code == kPGPError_BadPassphrase && io.asksAgain;
+    if (f.code != kPGPError_UserAbort && !askedAgain)  // cancelled by the user, who knows it
         reportSdkFailure(caption, f.label, f.code);
     return false;
+}
+
+PGPError withPassphraseAsksAgain(JobIo& io, PassphraseBuffer& passphrase, const std::function<PGPError()>& attempt,
+                                 const std::function<std::string()>& neededKey)
+{
+    frontend::Frontend& user = frontend::current();
+    for (int asked = 0;; ++asked) {
+        io.asksAgain = asked < kPassphraseAsksAgain && user.asksAgain();
+        const PGPError outcome = attempt();
+        if (outcome != kPGPError_BadPassphrase || !io.asksAgain)
+            return outcome;
+        const frontend::PassphraseRequest request {QString::fromStdString(neededKey()), asked + 1,
+                                                   kPassphraseAsksAgain};
+        if (!user.askPassphraseAgain(passphrase, request))
+            return kPGPError_UserAbort;
+    }
 }
 
 }  // namespace sdk

@@ -3,6 +3,7 @@
 // rings open, a passphrase in the buffer) and the options every run starts
 // with (event handler, input, output block).
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/shared_passphrase.h"
@@ -32,6 +33,8 @@ struct JobIo {
     const std::string* outputFile = nullptr;
     void* outData = nullptr;  // the block the SDK hands out
     PGPSize outSize = 0;
+    // A wrong passphrase will be asked for again: it is not reported.
+    bool asksAgain = false;
     bool files() const { return inputFile && outputFile; }
 };
 
@@ -46,7 +49,27 @@ StepFailure startOptions(PGPContextRef c, JobEvents* events, JobIo& io, OptionLi
 
 // A failed run: whatever output the SDK left is freed (no plaintext of a
 // failed decode is shown or kept), the outcome set, a wrong passphrase
-// forgotten and the failure reported unless the user cancelled. False.
+// forgotten and the failure reported unless the user cancelled or the
+// passphrase will be asked for again. False.
 bool failRun(JobIo& io, const char* caption, StepFailure f, PassphraseBuffer& passphrase, PGPError* outcome);
+
+// A run's outcome from its result and the code it set: a failure is never
+// taken for success, whatever code it left.
+inline PGPError runOutcome(bool ok, PGPError code)
+{
+    return ok ? kPGPError_NoErr : (code != kPGPError_NoErr ? code : kPGPError_UnknownError);
+}
+
+// How many times a wrong passphrase is asked for again.
+constexpr int kPassphraseAsksAgain = 3;
+
+// Runs attempt (one run on io, giving the SDK's outcome) until it no longer
+// fails for a wrong passphrase. After each wrong one the user is asked
+// again for the passphrase of the key neededKey names, up to
+// kPassphraseAsksAgain times, where the front end has a user to ask; the
+// last wrong one is reported. A refused ask ends the run with
+// kPGPError_UserAbort, reported to nobody.
+PGPError withPassphraseAsksAgain(JobIo& io, PassphraseBuffer& passphrase, const std::function<PGPError()>& attempt,
+                                 const std::function<std::string()>& neededKey);
 
 }  // namespace sdk

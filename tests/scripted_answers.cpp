@@ -26,10 +26,12 @@ public:
             fileAnswers.pop_front();
         return chosen ? std::optional<QString>(path) : std::nullopt;
     }
-    PassphraseAnswer askPassphrase() override
+    PassphraseAnswer askPassphrase(const std::optional<PassphraseRequest>& again) override
     {
         std::lock_guard lock(mutex);
         ++passphrases;
+        if (again)
+            asksAgain.push_back(*again);
         return next(passphraseAnswers, PassphraseAnswer());
     }
     std::optional<long long> askNumber(const QString&) override
@@ -58,6 +60,7 @@ public:
     std::deque<std::optional<FormAnswer>> formAnswers;
     std::vector<FormRequest> forms;
     std::vector<QString> questions;
+    std::vector<PassphraseRequest> asksAgain;
     std::vector<ShownMessage> messages;
     std::vector<FileRequest> files;
     int passphrases = 0;
@@ -163,6 +166,11 @@ int passphraseRequests()
     return withAnswers([](ScriptedAnswers& s) { return s.passphrases; });
 }
 
+std::vector<PassphraseRequest> passphraseAsksAgain()
+{
+    return withAnswers([](ScriptedAnswers& s) { return s.asksAgain; });
+}
+
 int unansweredPrompts()
 {
     return withAnswers([](ScriptedAnswers& s) { return s.unanswered; });
@@ -178,6 +186,7 @@ void resetTestState()
         s.formAnswers.clear();
         s.forms.clear();
         s.questions.clear();
+        s.asksAgain.clear();
         s.messages.clear();
         s.files.clear();
         s.passphrases = 0;

@@ -25,6 +25,7 @@ std::vector<QString> questionsAsked();    // their texts
 std::vector<ShownMessage> shownMessages();
 std::vector<FileRequest> fileRequests();
 int passphraseRequests();
+std::vector<PassphraseRequest> passphraseAsksAgain();  // the asks after a wrong one
 int unansweredPrompts();
 void resetTestState();
 

@@ -16,6 +16,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/encode_modes.h"
+#include "sdk/run_steps.h"
 #include "sdk/sdk_session.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
@@ -148,6 +149,8 @@ TEST_F(Matrix, EveryKindOfBadInput)
         {"wrong passphrase",
          [](Matrix& m) {
              SharedPassphrase::instance().set("not alice");
+             for (int i = 0; i < sdk::kPassphraseAsksAgain; ++i)
+                 Prompts::queuePassphraseAnswer(true, "still not alice");
              EXPECT_FALSE(m.decode(m.goodMessage));
          },
          "Decode_PGPBuff: PGPDecode -11992|Bad passphrase"},
@@ -155,6 +158,8 @@ TEST_F(Matrix, EveryKindOfBadInput)
          [](Matrix& m) {
              SharedPassphrase::instance().set(std::string(81, 'p'));
              EXPECT_EQ(SharedPassphrase::instance().get().size(), 80u);
+             for (int i = 0; i < sdk::kPassphraseAsksAgain; ++i)
+                 Prompts::queuePassphraseAnswer(true, QString(81, 'p'));
              EXPECT_FALSE(m.decode(m.goodMessage));
          },
          "Decode_PGPBuff: PGPDecode -11992|Bad passphrase"},

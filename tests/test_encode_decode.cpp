@@ -11,6 +11,7 @@
 #include "sdk/decode_verdict.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/pgp_data.h"
+#include "sdk/run_steps.h"
 #include "tests/fake_sdk_fixture.h"
 #include "windows/passphrase_dialog.h"
 
@@ -450,18 +451,40 @@ TEST_F(EncodeReal, KeySearchMessagesAndWrongPassphrase)
     EXPECT_TRUE(encode("x", "alice@", "zzz", true, "alice").empty());
     EXPECT_EQ(Prompts::shownMessages().back().text, "Unable to find a key for zzz");
 
+    // A wrong passphrase is asked for again, naming the key, three times
+    // at most; then it is reported.
+    for (int i = 0; i < kPassphraseAsksAgain; ++i)
+        Prompts::queuePassphraseAnswer(true, "still wrong");
     EXPECT_TRUE(encode("x", "alice@", "bob@", true, "wrong").empty());
+    const auto asked = Prompts::passphraseAsksAgain();
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[0].keyName, "alice@");
+    EXPECT_EQ(asked[2].attempt, 3);
+    EXPECT_EQ(asked[2].attempts, 3);
     EXPECT_EQ(Prompts::shownMessages().back().caption, "Encode_PGPBuff");
     EXPECT_EQ(Prompts::shownMessages().back().text, "PGPEncode -11992|Bad passphrase");
 
+    // Alice's passphrase cached, a message for Bob: Bob's key is asked for,
+    // and the passphrase that worked is the one kept.
     std::string msg = encode("x", "alice@", "bob@", true, "alice");
-    SharedPassphrase::instance().set("wrong");
+    Prompts::resetTestState();
+    Prompts::queuePassphraseAnswer(true, "bob");
     Report r;
     std::string plain;
-    EXPECT_FALSE(decode(msg, r, plain));
+    EXPECT_TRUE(decode(msg, r, plain));
+    EXPECT_EQ(plain, "x");
+    ASSERT_EQ(Prompts::passphraseAsksAgain().size(), 1u);
+    EXPECT_TRUE(Prompts::passphraseAsksAgain()[0].keyName.startsWith("Bob Example <bob@example.org> (0x"));
+    EXPECT_EQ(SharedPassphrase::instance().get().str(), "bob");
+    EXPECT_TRUE(Prompts::shownMessages().empty());
+
+    // A refused ask again changes nothing and tells nothing.
+    SharedPassphrase::instance().set("wrong");
+    Report refused;
+    EXPECT_FALSE(decode(msg, refused, plain));
     EXPECT_TRUE(plain.empty());
-    EXPECT_EQ(Prompts::shownMessages().back().caption, "Decode_PGPBuff");
-    EXPECT_EQ(Prompts::shownMessages().back().text, "PGPDecode -11992|Bad passphrase");
+    EXPECT_EQ(refused.result.outcome, kPGPError_UserAbort);
+    EXPECT_TRUE(Prompts::shownMessages().empty());
 }
 
 TEST_F(EncodeReal, PassphraseAskedOnlyWhenEmptyAndCachedAfterwards)

@@ -27,6 +27,7 @@
 #include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
 #include "sdk/encode_buffer.h"
+#include "sdk/run_steps.h"
 #include "sdk/sdk_session.h"
 #include "tests/frame_toggle.h"
 #include "tests/real_sdk.h"
@@ -545,8 +546,11 @@ TEST_F(Verdicts, ARevokedSignerIsRed)
 TEST_F(Verdicts, AWrongPassphraseIsForgottenAndACancelledRetryChangesNothing)
 {
     const std::string message = make("m.asc", "-a -u alice@example.org -r bob@example.org -se");
+    for (int i = 0; i < sdk::kPassphraseAsksAgain; ++i)
+        Prompts::queuePassphraseAnswer(true, "still wrong");
     auto* w = decodeFile(message, "wrong");
     ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Prompts::passphraseAsksAgain().size(), 3u);
     ASSERT_EQ(Prompts::shownMessages().size(), 1u);
     EXPECT_TRUE(Prompts::shownMessages().back().text.startsWith("PGPDecode -11992"));
     EXPECT_TRUE(SharedPassphrase::instance().isEmpty());
@@ -557,7 +561,7 @@ TEST_F(Verdicts, AWrongPassphraseIsForgottenAndACancelledRetryChangesNothing)
     Prompts::queuePassphraseAnswer(true, "bob");
     child(w, "decodeButton")->click();
     ASSERT_TRUE(idle(w));
-    EXPECT_EQ(Prompts::passphraseRequests(), 1);
+    EXPECT_EQ(Prompts::passphraseRequests(), 4);
     ASSERT_FALSE(w->output().isNull());
     const QStringList good = verdicts(w);
     EXPECT_EQ(good, QStringList{"Good signature from Alice Example <alice@example.org>"});
@@ -618,6 +622,8 @@ TEST_F(Windows, AFailedEncodeStaysOnOptionsAndARefusedPassphraseKeepsTheOutput)
     QTest::keyClicks(child<BufferView>(enc, "inputView"), "text");
     child<QTabWidget>(enc, "tabs")->setCurrentIndex(1);
     SharedPassphrase::instance().set("wrong");
+    for (int i = 0; i < sdk::kPassphraseAsksAgain; ++i)
+        Prompts::queuePassphraseAnswer(true, "still wrong");
     child(enc, "encodeButton")->click();
     ASSERT_TRUE(idle(enc));
     EXPECT_EQ(child<QTabWidget>(enc, "tabs")->currentIndex(), 1);

@@ -10,7 +10,8 @@
 #include "app/dialog_units.h"
 #include "core/shared_passphrase.h"
 
-PassphraseDialog::PassphraseDialog(QWidget* parent) : QDialog(parent)
+PassphraseDialog::PassphraseDialog(QWidget* parent, const std::optional<Prompts::PassphraseRequest>& again)
+    : QDialog(parent)
 {
     setObjectName("PASSPHRASEDIALOG");
     setWindowTitle("Enter PassPhrase");
@@ -36,8 +37,26 @@ PassphraseDialog::PassphraseDialog(QWidget* parent) : QDialog(parent)
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
+    if (again)
+        layout->addWidget(againNote(*again));
     layout->addWidget(entry_);
     layout->addLayout(buttons);
+}
+
+QLabel* PassphraseDialog::againNote(const Prompts::PassphraseRequest& again)
+{
+    // As pinentry does: which key the passphrase is for, and why it is asked again.
+    const QString forKey = again.keyName.isEmpty() ? QString("for this message") : "for the key " + again.keyName;
+    auto* note = new QLabel(QString("That passphrase did not unlock the key this needs.\nEnter the passphrase %1 "
+                                    "(try %2 of %3):")
+                                .arg(forKey)
+                                .arg(again.attempt)
+                                .arg(again.attempts),
+                            this);
+    note->setObjectName("againNote");
+    note->setTextFormat(Qt::PlainText);
+    note->setWordWrap(true);
+    return note;
 }
 
 PassphraseDialog::~PassphraseDialog()
@@ -47,9 +66,9 @@ PassphraseDialog::~PassphraseDialog()
     entry_->clear();
 }
 
-Prompts::PassphraseAnswer PassphraseDialog::ask(QWidget* parent)
+Prompts::PassphraseAnswer PassphraseDialog::ask(QWidget* parent, const std::optional<Prompts::PassphraseRequest>& again)
 {
-    PassphraseDialog dialog(parent);
+    PassphraseDialog dialog(parent, again);
     Prompts::PassphraseAnswer answer;
     answer.accepted = dialog.exec() == QDialog::Accepted;
     QByteArray utf8 = dialog.entry()->text().toUtf8();
