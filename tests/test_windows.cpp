@@ -247,7 +247,7 @@ TEST_F(Windows, SaveBeforeAnyOutputDoesNothing)
     EXPECT_TRUE(Prompts::fileRequests().empty());
 }
 
-TEST_F(Windows, LoadCancelledLeavesNoInput)
+TEST_F(Windows, LoadCancelledChangesNothing)
 {
     auto* dec = openWindow<DecodeWindow>("actionDecodePGP");
     ASSERT_NE(dec, nullptr);
@@ -258,8 +258,10 @@ TEST_F(Windows, LoadCancelledLeavesNoInput)
     EXPECT_EQ(child<BufferView>(dec, "inputView")->toPlainText(), "some text");
     Prompts::queueFileAnswer(std::nullopt);
     child(dec, "loadButton")->click();
-    EXPECT_TRUE(dec->input().isNull());
-    EXPECT_EQ(child<BufferView>(dec, "inputView")->toPlainText(), "");
+    ASSERT_TRUE(idle(dec));
+    EXPECT_FALSE(dec->input().isNull());
+    EXPECT_EQ(child<BufferView>(dec, "inputView")->toPlainText(), "some text");
+    EXPECT_EQ(dec->inputFile(), QString::fromStdString(dir.file("x.asc")));
 }
 
 TEST_F(Windows, DecodeOfGarbageReportsAndShowsNoOutput)
@@ -469,20 +471,20 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
 
     auto* w = decodeFile(good);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(verdicts(w), QStringList{"Good signature from Alice Example <alice@example.org>"});
+    EXPECT_EQ(verdicts(w), QStringList{"good.asc: Good signature from Alice Example <alice@example.org>"});
     EXPECT_EQ(tone(w, 0), "good");
     EXPECT_EQ(child<QTabWidget>(w, "tabs")->currentIndex(), 0);
     EXPECT_TRUE(child<QWidget>(w, "verdictPanel")->isVisible());
 
     w = decodeFile(dir.file("bad.asc"));
     EXPECT_EQ(verdicts(w),
-              QStringList{"Bad signature from Alice Example <alice@example.org>: the text was changed after it was signed"});
+              QStringList{"bad.asc: Bad signature from Alice Example <alice@example.org>: the text was changed after it was signed"});
     EXPECT_EQ(tone(w, 0), "bad");
     EXPECT_FALSE(w->output().isNull());  // the text stays readable under the red line
     saveScreenshot(w, "decode-bad-signature");
 
     w = decodeFile(unknown);
-    EXPECT_EQ(verdicts(w), QStringList{QString::fromStdString("Signed by an unknown key " + keyIdOf("olga@example.org") +
+    EXPECT_EQ(verdicts(w), QStringList{QString::fromStdString("olga.asc: Signed by an unknown key " + keyIdOf("olga@example.org") +
                                                               ": the signature cannot be checked")});
     EXPECT_EQ(tone(w, 0), "warning");
 
@@ -491,7 +493,7 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
     w = decodeFile(both);
     const QStringList two = verdicts(w);
     ASSERT_EQ(two.size(), 2);
-    EXPECT_TRUE(two.contains("Good signature from Alice Example <alice@example.org>"));
+    EXPECT_TRUE(two.contains("both.asc: Good signature from Alice Example <alice@example.org>"));
     EXPECT_TRUE(two.filter("Signed by an unknown key 0x").size() == 1);
     EXPECT_EQ(child<QLineEdit>(w, "signedBy")->text(), "Alice Example <alice@example.org>");
     EXPECT_TRUE(child<QCheckBox>(w, "checked")->isChecked());
@@ -499,7 +501,7 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
     saveScreenshot(frame.get(), "decode-two-signatures");
 
     w = decodeFile(unsignedMessage);
-    EXPECT_EQ(verdicts(w), QStringList{"Not signed"});
+    EXPECT_EQ(verdicts(w), QStringList{"plain.asc: Not signed"});
     EXPECT_EQ(tone(w, 0), "neutral");
     // Recipients are named when the rings hold the key.
     EXPECT_EQ(items(child<QComboBox>(w, "encryptedTo")).size(), 1);
@@ -511,6 +513,46 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
     EXPECT_EQ(Prompts::fileRequests().back().fileName, "plain");
     EXPECT_EQ(w->windowTitle(), "PGP Decode - plain.asc");
     EXPECT_TRUE(Prompts::shownMessages().empty());
+}
+
+// What the window says belongs to the input it shows: a new input (loaded,
+// typed) takes the old output, verdicts and lists away at once.
+TEST_F(Verdicts, NoAnswerOutlivesItsInput)
+{
+    const std::string good = make("good.asc", "-a -u alice@example.org -r bob@example.org -se");
+    std::string tampered = readWholeFile(make("signed.asc", "-u alice@example.org --clearsign"));
+    tampered.replace(tampered.find("signed words"), 12, "signed w0rds");
+    writeWholeFile(dir.file("tampered.asc"), tampered);
+    auto* w = decodeFile(good);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(verdicts(w).size(), 1);
+    ASSERT_EQ(child<QComboBox>(w, "encryptedTo")->count(), 1);
+    auto expectCleared = [&](const char* after) {
+        EXPECT_TRUE(w->output().isNull()) << after;
+        EXPECT_TRUE(verdicts(w).isEmpty()) << after;
+        EXPECT_EQ(child<QComboBox>(w, "encryptedTo")->count(), 0) << after;
+        EXPECT_EQ(child<QComboBox>(w, "encryptedToKeys")->count(), 0) << after;
+        EXPECT_EQ(child<QLineEdit>(w, "signedBy")->text(), "") << after;
+        EXPECT_FALSE(child<QCheckBox>(w, "verified")->isChecked()) << after;
+    };
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("tampered.asc")));
+    child(w, "loadButton")->click();
+    ASSERT_TRUE(idle(w));
+    expectCleared("a load");
+    // A refused passphrase does not bring the earlier answer back.
+    SharedPassphrase::instance().clear();
+    Prompts::queuePassphraseAnswer(false, QString());
+    child(w, "decodeButton")->click();
+    ASSERT_TRUE(idle(w));
+    expectCleared("a refused decode");
+
+    SharedPassphrase::instance().set("bob");
+    child(w, "decodeButton")->click();
+    ASSERT_TRUE(idle(w));
+    ASSERT_EQ(verdicts(w).value(0).left(16), "tampered.asc: Ba");
+    QTest::keyClicks(child<BufferView>(w, "inputView"), "x");
+    expectCleared("typing");
+    EXPECT_TRUE(w->inputFile().isEmpty());
 }
 
 TEST_F(Verdicts, ARevokedSignerIsRed)
@@ -528,7 +570,7 @@ TEST_F(Verdicts, ARevokedSignerIsRed)
               0);
     auto* w = decodeFile(dir.file("rex.asc"));
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(verdicts(w), QStringList{"Signature by a revoked key Rex Revoked <rex@example.org>"});
+    EXPECT_EQ(verdicts(w), QStringList{"rex.asc: Signature by a revoked key Rex Revoked <rex@example.org>"});
     EXPECT_EQ(tone(w, 0), "bad");
 #ifdef TOLV_TEST_PATCHED_LIBRNP
     // Changed words under his signature are a bad signature, revoked or not.
@@ -538,7 +580,7 @@ TEST_F(Verdicts, ARevokedSignerIsRed)
     w = decodeFile(dir.file("rex2.asc"));
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(verdicts(w),
-              QStringList{"Bad signature from Rex Revoked <rex@example.org>: the text was changed after it was signed"});
+              QStringList{"rex2.asc: Bad signature from Rex Revoked <rex@example.org>: the text was changed after it was signed"});
     EXPECT_EQ(tone(w, 0), "bad");
 #endif
 }
@@ -554,7 +596,7 @@ TEST_F(Verdicts, AWrongPassphraseIsForgottenAndACancelledRetryChangesNothing)
     ASSERT_EQ(Prompts::shownMessages().size(), 1u);
     EXPECT_TRUE(Prompts::shownMessages().back().text.startsWith("PGPDecode -11992"));
     EXPECT_TRUE(SharedPassphrase::instance().isEmpty());
-    EXPECT_EQ(verdicts(w).value(0).left(13), "Not decoded: ");
+    EXPECT_EQ(verdicts(w).value(0).left(20), "m.asc: Not decoded: ");
     EXPECT_EQ(child<QTabWidget>(w, "tabs")->currentIndex(), 0);
 
     // The retry asks again instead of reusing the wrong passphrase.
@@ -564,7 +606,7 @@ TEST_F(Verdicts, AWrongPassphraseIsForgottenAndACancelledRetryChangesNothing)
     EXPECT_EQ(Prompts::passphraseRequests(), 4);
     ASSERT_FALSE(w->output().isNull());
     const QStringList good = verdicts(w);
-    EXPECT_EQ(good, QStringList{"Good signature from Alice Example <alice@example.org>"});
+    EXPECT_EQ(good, QStringList{"m.asc: Good signature from Alice Example <alice@example.org>"});
 
     // Refusing the passphrase next time leaves that result as it was.
     SharedPassphrase::instance().clear();
@@ -798,6 +840,8 @@ TEST_F(Windows, OperationsDetachedSignaturesMoreRecipientsAndEncryptToSelf)
         ASSERT_TRUE(idle(dec));
         EXPECT_EQ(child<QLineEdit>(dec, "signedBy")->text(), "Alice Example <alice@example.org>");
         EXPECT_EQ(child<QCheckBox>(dec, "verified")->isChecked(), data[11] == 'n');
+        // The verdict names the data file it checked.
+        EXPECT_TRUE(dec->verdicts()->texts().value(0).startsWith("notes.txt: ")) << dec->verdicts()->texts().value(0).toStdString();
     }
 
     // Bob, Carol from the list, and the sender: three recipients.

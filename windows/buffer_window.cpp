@@ -52,7 +52,7 @@ BufferWindow::BufferWindow(const QString& objectName, const QString& title, QWid
     connect(closeButton_, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     connect(loadButton_, &QPushButton::clicked, this, &BufferWindow::load);
     // Typing needs no Alloc first, and never outruns the buffer: it grows.
-    connect(inputView_, &BufferView::contentChanged, this, &BufferWindow::showSizes);
+    connect(inputView_, &BufferView::contentChanged, this, [this] { inputReplaced(); });
     connect(inputView_, &BufferView::contentRefused, this, [this] {
         showStatusNote(this, "Not enough memory: the text past the end of the buffer was not kept");
         QMetaObject::invokeMethod(this, [this] { bindInput(); }, Qt::QueuedConnection);
@@ -109,12 +109,13 @@ void BufferWindow::load()
 {
     if (busy())
         return;
-    input_.release();
-    bindInput();
     QString name = fileName_;
     if (!FileNameDialog("File to load", name, FileDialogMode::Open))
         return;
     fileName_ = name;
+    input_.release();
+    bindInput();
+    inputReplaced();
     const bool oem = oemToChar_->isChecked();
     auto loaded = std::make_shared<WindowBuffer>();
     jobs()->start(
@@ -129,8 +130,10 @@ void BufferWindow::load()
         [this, loaded, name] {
             input_ = std::move(*loaded);
             bindInput();
-            if (!input_.isNull())
+            if (!input_.isNull()) {
                 setTitleWithFile(this, title_, name);
+                inputReplaced(name);
+            }
         });
 }
 
@@ -148,6 +151,21 @@ std::shared_ptr<const sdk::JobProgress> BufferWindow::jobProgress()
 }
 
 WindowBuffer BufferWindow::prepareLoaded(WindowBuffer file, bool) const { return file; }
+
+void BufferWindow::inputReplaced(const QString& file)
+{
+    inputFile_ = file;
+    showSizes();
+    inputChanged();
+}
+
+void BufferWindow::inputChanged()
+{
+    if (output_.isNull())
+        return;
+    output_.release();
+    bindOutput();
+}
 
 void BufferWindow::saveOutput(const QString& proposedName)
 {

@@ -25,8 +25,11 @@ public:
 
     const WindowBuffer& input() const { return input_; }
     const WindowBuffer& output() const { return output_; }
-    // Asks for a file and loads it into the input on the worker.
+    // Asks for a file and loads it into the input on the worker; a cancelled
+    // choice changes nothing.
     void load();
+    // The file the input was loaded from; empty when it was typed or changed.
+    const QString& inputFile() const { return inputFile_; }
 
 protected:
     BufferWindow(const QString& objectName, const QString& title, QWidget* parent);
@@ -45,8 +48,13 @@ protected:
     const PGPUInt32* stopFlag() const { return cancelled_.get(); }
     // What a loaded file's content becomes; runs on the worker.
     virtual WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const;
+    // The input was loaded, typed into or replaced: the output (and what
+    // was said of it) belonged to the input before, and goes.
+    virtual void inputChanged();
+    void inputReplaced(const QString& file = {});
 
     QString fileName_;
+    QString inputFile_;
     WindowBuffer input_;
     WindowBuffer output_;
     BufferView* inputView_;

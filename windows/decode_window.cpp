@@ -210,7 +210,7 @@ void DecodeWindow::showReport()
     encryptedTo_->setCurrentIndex(recipients.empty() ? -1 : 0);
     encryptedToKeys_->setCurrentIndex(names_.empty() ? -1 : 0);
     if (decoded_)
-        verdicts_->showVerdicts(result_.verdicts);
+        verdicts_->showVerdicts(result_.verdicts, subject_);
     else
         verdicts_->clear();
 }
@@ -248,7 +248,7 @@ void DecodeWindow::verifyDetached(const char* signature, std::int64_t size)
     const std::optional<QString> signedFile = signedFileFor();
     if (!signedFile)
         return;
-    startJob([signature, size, path = pathFromQString(*signedFile)](DecodeJob& job) {
+    startJob(QFileInfo(*signedFile).fileName(), [signature, size, path = pathFromQString(*signedFile)](DecodeJob& job) {
         job.result = sdk::verifyDetachedBuffer(signature, static_cast<std::uint64_t>(size), path);
     });
 }
@@ -264,7 +264,8 @@ void DecodeWindow::decode()
     const bool oem = oemToChar_->isChecked();
     auto progress = jobProgress();
     const sdk::JobWatch watch {progress.get(), stopFlag()};
-    startJob([inputData, size, oem, progress, watch](DecodeJob& job) mutable {
+    const QString subject = inputFile().isEmpty() ? QString() : QFileInfo(inputFile()).fileName();
+    startJob(subject, [inputData, size, oem, progress, watch](DecodeJob& job) mutable {
         job.result = sdk::Decode_PGPBuff(inputData, static_cast<std::uint64_t>(size), job.output,
                                          SharedPassphrase::instance(), watch);
         progress.reset();  // held until the job no longer reports
@@ -278,10 +279,11 @@ void DecodeWindow::decode()
 // Runs run on a worker and shows its result. The earlier result stays until
 // this one replaces it, so that a refused passphrase leaves the window as it
 // was; only its display is emptied meanwhile.
-void DecodeWindow::startJob(std::function<void(DecodeJob&)> run)
+void DecodeWindow::startJob(const QString& subject, std::function<void(DecodeJob&)> run)
 {
     showPendingReport();
     auto job = std::make_shared<DecodeJob>();
+    job->subject = subject;
     // Counted as in use from the click on, so unloading cannot slip in before the job starts.
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
@@ -306,17 +308,35 @@ void DecodeWindow::takeResult(DecodeJob& job)
         output_ = WindowBuffer::fromSdk(std::move(job.output));
     }
     // Each decode shows its own message's report only.
-    report_.signature = {};
-    signerText_.fill(0);
-    ids_.clear();
-    names_.clear();
+    clearReport();
     result_ = std::move(job.result);
+    subject_ = job.subject;
     sdk::fillPGPData(result_.records, report_);
     decoded_ = true;
     bindOutput();
     showReport();
     if (result_.decoded())
         tabs_->setCurrentIndex(0);
+}
+
+void DecodeWindow::clearReport()
+{
+    report_.signature = {};
+    signerText_.fill(0);
+    ids_.clear();
+    names_.clear();
+    result_ = {};
+    subject_.clear();
+    decoded_ = false;
+}
+
+void DecodeWindow::inputChanged()
+{
+    BufferWindow::inputChanged();
+    if (!decoded_)
+        return;
+    clearReport();
+    showReport();
 }
 
 QString DecodeWindow::proposedSaveName() const

@@ -18,6 +18,7 @@ struct DecodeJob {
     sdk::SdkBlock output;
     ByteBuffer converted;  // the output as UTF-8, when OemToChar changed it
     sdk::DecodeResult result;
+    QString subject;  // the file the verdicts are about, when there is one
 };
 class QCheckBox;
 class QComboBox;
@@ -48,6 +49,7 @@ public:
 protected:
     void setControlsEnabled(bool enabled) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void inputChanged() override;
 
 private:
     // The file a detached signature signs: beside it, or chosen.
@@ -59,7 +61,8 @@ private:
     void showReport();
     void showPendingReport();
     void takeResult(DecodeJob& job);
-    void startJob(std::function<void(DecodeJob&)> run);
+    void startJob(const QString& subject, std::function<void(DecodeJob&)> run);
+    void clearReport();
     QString proposedSaveName() const;
 
     std::array<char, 255> signerText_ {};
@@ -68,6 +71,7 @@ private:
     std::vector<sdk::UserNameRecord> names_;
     sdk::DecodeResult result_;
     bool decoded_ = false;  // a decode has ended: its verdicts are shown
+    QString subject_;       // what they are about
     VerdictPanel* verdicts_;
 
     QPushButton* decodeButton_;

@@ -244,6 +244,7 @@ void EncodeWindow::alloc()
         else
             Prompts::message("Error", "Error, allocating memory " + QString::number(*size), Prompts::Icon::Stop);
         bindInput();
+        inputReplaced();
     }
     inputView_->setFocus();
 }

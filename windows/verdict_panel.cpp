@@ -83,11 +83,12 @@ void VerdictPanel::addLine(sdk::VerdictTone tone, const QString& text)
     lines_->addWidget(line);
 }
 
-void VerdictPanel::showVerdicts(const std::vector<sdk::Verdict>& verdicts)
+void VerdictPanel::showVerdicts(const std::vector<sdk::Verdict>& verdicts, const QString& subject)
 {
     clear();
+    const QString prefix = subject.isEmpty() ? QString() : subject + ": ";
     for (const sdk::Verdict& v : verdicts)
-        addLine(v.tone, QString::fromStdString(v.text));
+        addLine(v.tone, prefix + QString::fromStdString(v.text));
     setVisible(!verdicts.empty());
 }
 

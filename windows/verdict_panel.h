@@ -14,7 +14,8 @@ class VerdictPanel : public QWidget {
 public:
     explicit VerdictPanel(QWidget* parent = nullptr);
 
-    void showVerdicts(const std::vector<sdk::Verdict>& verdicts);
+    // Each line begins with subject (the file the verdicts are about), when given.
+    void showVerdicts(const std::vector<sdk::Verdict>& verdicts, const QString& subject = {});
     void showPending();  // while a decode runs
     void clear();
     QStringList texts() const;
