@@ -40,3 +40,15 @@ private:
     SecretText text_;
 };
 
+// The passphrase of one run only (a password typed for one message): it is
+// never cached, and goes with the run.
+class OneRunPassphrase : public PassphraseBuffer {
+public:
+    explicit OneRunPassphrase(SecretText text) : text_(std::move(text)) {}
+    SecretText get() const override { return text_; }
+    void set(std::string_view text) override { text_ = SecretText(text); }
+
+private:
+    SecretText text_;
+};
+

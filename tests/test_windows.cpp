@@ -26,6 +26,7 @@
 #include "app/prompts.h"
 #include "tests/scripted_answers.h"
 #include "core/shared_passphrase.h"
+#include "sdk/decode_buffer.h"
 #include "sdk/encode_buffer.h"
 #include "sdk/run_steps.h"
 #include "sdk/sdk_session.h"
@@ -655,6 +656,49 @@ TEST_F(Windows, TypingNeverRunsPastTheBuffer)
     auto* dec = decodeFile(dir.file("m.asc"));
     ASSERT_NE(dec, nullptr);
     EXPECT_EQ(std::string(dec->output().data(), static_cast<std::size_t>(dec->output().size())), expected);
+}
+
+// Each operation offers only the fields it uses; a password-only encoding
+// takes its password typed twice, and never caches it.
+TEST_F(Windows, TheEncodeWindowOffersOnlyTheFieldsOfItsOperation)
+{
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    struct Row {
+        const char* operation;
+        bool signs, encrypts, self;
+    };
+    const Row rows[] = {{"Sign and encrypt", true, true, true},     {"Sign only", true, false, false},
+                        {"Clear-sign (text)", true, false, false},  {"Detached signature", true, false, false},
+                        {"Encrypt only", false, true, false},       {"Encrypt with a passphrase only", false, false, false}};
+    for (const Row& row : rows) {
+        child<QComboBox>(enc, "operation")->setCurrentText(row.operation);
+        EXPECT_EQ(child<QComboBox>(enc, "signer")->isEnabled(), row.signs) << row.operation;
+        EXPECT_EQ(child<QLineEdit>(enc, "passphrase")->isEnabled(), row.signs) << row.operation;
+        EXPECT_EQ(child<QComboBox>(enc, "recipient")->isEnabled(), row.encrypts) << row.operation;
+        EXPECT_EQ(child(enc, "addRecipient")->isEnabled(), row.encrypts) << row.operation;
+        EXPECT_EQ(child<QListWidget>(enc, "moreRecipients")->isEnabled(), row.encrypts) << row.operation;
+        EXPECT_EQ(child<QCheckBox>(enc, "encryptToSelf")->isEnabled(), row.self) << row.operation;
+    }
+    QTest::keyClicks(child<BufferView>(enc, "inputView"), "for the password");
+    SharedPassphrase::instance().clear();
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"password", "one"}, {"again", "two"}});
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_TRUE(enc->output().isNull());
+    ASSERT_EQ(Prompts::shownMessages().size(), 1u);
+    EXPECT_EQ(Prompts::shownMessages()[0].text, "The two passwords differ.|Nothing was encoded.");
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"password", "same words"}, {"again", "same words"}});
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    ASSERT_FALSE(enc->output().isNull());
+    EXPECT_TRUE(SharedPassphrase::instance().isEmpty());
+    OneRunPassphrase password(SecretText("same words"));
+    sdk::SdkBlock plain;
+    ASSERT_TRUE(sdk::Decode_PGPBuff(enc->output().data(), static_cast<std::uint64_t>(enc->output().size()), plain,
+                                    password)
+                    .decoded());
+    EXPECT_EQ(std::string(plain.data(), plain.size()), "for the password");
 }
 
 TEST_F(Windows, AFailedEncodeStaysOnOptionsAndARefusedPassphraseKeepsTheOutput)

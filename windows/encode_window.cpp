@@ -154,9 +154,9 @@ void EncodeWindow::addModeControls(QFormLayout* form, QComboBox* choice)
     moreRecipients_ = new QListWidget;
     moreRecipients_->setObjectName("moreRecipients");
     moreRecipients_->setMaximumHeight(80);
-    auto* add = new QPushButton("Add");
+    auto* add = addRecipient_ = new QPushButton("Add");
     add->setObjectName("addRecipient");
-    auto* remove = new QPushButton("Remove");
+    auto* remove = removeRecipient_ = new QPushButton("Remove");
     remove->setObjectName("removeRecipient");
     auto* row = new QHBoxLayout;
     row->addWidget(moreChoice_, 1);
@@ -172,6 +172,21 @@ void EncodeWindow::addModeControls(QFormLayout* form, QComboBox* choice)
             moreRecipients_->addItem(text);
     });
     connect(remove, &QPushButton::clicked, this, [this] { delete moreRecipients_->currentItem(); });
+    connect(operation_, &QComboBox::currentIndexChanged, this, &EncodeWindow::showFieldsOfOperation);
+    showFieldsOfOperation();
+}
+
+void EncodeWindow::showFieldsOfOperation()
+{
+    const auto op = static_cast<sdk::EncodeOperation>(std::max(0, operation_->currentIndex()));
+    const bool signs = sdk::operationSigns(op), encrypts = sdk::operationEncryptsToKeys(op);
+    signer_->setEnabled(signs);
+    passphrase_->setEnabled(signs);
+    for (QWidget* w : std::initializer_list<QWidget*> {recipient_, moreChoice_, moreRecipients_, addRecipient_,
+                                                       removeRecipient_})
+        w->setEnabled(encrypts);
+    // Only a signed encryption has a signing key to encrypt to as well.
+    encryptToSelf_->setEnabled(signs && encrypts);
 }
 
 sdk::EncodeRequest EncodeWindow::encodeRequest() const
@@ -182,7 +197,7 @@ sdk::EncodeRequest EncodeWindow::encodeRequest() const
     r.recipients.push_back(recipient_->currentText().toStdString());
     for (int i = 0; i < moreRecipients_->count(); ++i)
         r.recipients.push_back(moreRecipients_->item(i)->text().toStdString());
-    r.encryptToSelf = encryptToSelf_->isChecked();
+    r.encryptToSelf = encryptToSelf_->isChecked() && encryptToSelf_->isEnabled();
     r.armour = asciiOutput_->isChecked();
     return r;
 }
@@ -262,6 +277,37 @@ void EncodeWindow::encode()
         signer_->setFocus();
         return;
     }
+    std::shared_ptr<PassphraseBuffer> password;  // null: the shared passphrase serves
+    if (request.operation == sdk::EncodeOperation::PasswordOnly) {
+        std::optional<SecretText> typed = askPasswordTwice();
+        if (!typed)
+            return;
+        password = std::make_shared<OneRunPassphrase>(std::move(*typed));
+    }
+    startEncode(request, std::move(password));
+}
+
+std::optional<SecretText> EncodeWindow::askPasswordTwice()
+{
+    const Prompts::FormRequest form {"Encrypt with a passphrase only",
+                                     "Whoever has this password can read the message.",
+                                     {{"password", "Password :", Prompts::FormField::Kind::Masked, {}, {}},
+                                      {"again", "Once more :", Prompts::FormField::Kind::Masked, {}, {}}}};
+    std::optional<Prompts::FormAnswer> answer = Prompts::askForm(form);
+    if (!answer)
+        return std::nullopt;
+    const SecretText& password = (*answer)["password"];
+    if (password.empty() || password.str() != (*answer)["again"].str()) {
+        Prompts::message("Encode", password.empty() ? "No password was typed.|Nothing was encoded."
+                                                    : "The two passwords differ.|Nothing was encoded.",
+                         Prompts::Icon::Exclamation);
+        return std::nullopt;
+    }
+    return password;
+}
+
+void EncodeWindow::startEncode(const sdk::EncodeRequest& request, std::shared_ptr<PassphraseBuffer> password)
+{
     auto result = std::make_shared<sdk::SdkBlock>();
     auto ok = std::make_shared<bool>(false);
     auto outcome = std::make_shared<PGPError>(kPGPError_NoErr);
@@ -274,10 +320,12 @@ void EncodeWindow::encode()
     auto use = std::make_shared<sdk::SdkUse>();
     jobs()->start(
         [=]() mutable {
-            *ok = sdk::encodeBuffer(inputData, static_cast<std::uint64_t>(size), *result, request,
-                                        SharedPassphrase::instance(), events.get(), outcome.get());
+            PassphraseBuffer& pass = password ? *password : SharedPassphrase::instance();
+            *ok = sdk::encodeBuffer(inputData, static_cast<std::uint64_t>(size), *result, request, pass, events.get(),
+                                    outcome.get());
             use.reset();
             progress.reset();  // held until the job no longer reports
+            password.reset();  // the password goes with the run
         },
         [this, result, ok, outcome] {
             if (*outcome == kPGPError_UserAbort)

@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 #include "windows/buffer_window.h"
 #include "sdk/encode_modes.h"
 #include "sdk/key_choices.h"
@@ -39,6 +42,12 @@ private:
     void showLists(const KeyChoiceList& lists);
     void addModeControls(QFormLayout* form, QComboBox* choice);
     sdk::EncodeRequest encodeRequest() const;
+    // Enables the fields the chosen operation uses, and only those.
+    void showFieldsOfOperation();
+    // The password of a password-only encoding, typed twice; nothing when
+    // refused or when the two differ (told).
+    std::optional<SecretText> askPasswordTwice();
+    void startEncode(const sdk::EncodeRequest& request, std::shared_ptr<PassphraseBuffer> password);
     void refreshLists();
 
     int lastResult_ = 0;
@@ -53,6 +62,8 @@ private:
     QComboBox* operation_;
     QComboBox* moreChoice_;
     QListWidget* moreRecipients_;
+    QPushButton* addRecipient_;
+    QPushButton* removeRecipient_;
     QCheckBox* encryptToSelf_;
     bool selfChosen_ = false;  // the user set "Also encrypt to my signing key"
 };
