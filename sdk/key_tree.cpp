@@ -54,7 +54,12 @@ void fillKeyFields(PGPKeyRef key, KeyTreeRow& row)
     PGPTime created = 0;
     call::PGPGetKeyTime(key, static_cast<PGPInt32>(kPGPKeyPropCreation), &created);
     row.Creation = created;
-    row.ValidityIcon = KeyTreeIcon::ValidityDot;
+    PGPTime expires = 0;
+    call::PGPGetKeyTime(key, static_cast<PGPInt32>(kPGPKeyPropExpiration), &expires);
+    row.Expiration = creationDateText(expires);
+    PGPInt32 validity = 0;
+    call::PGPGetKeyNumber(key, static_cast<PGPInt32>(kPGPKeyPropValidity), &validity);
+    row.ValidityIcon = validityIcon(row.IsRevoked, row.IsExpired, validity);
     PGPKeyID id {};
     call::PGPGetKeyIDFromKey(key, &id);
     char text[kPGPMaxKeyIDStringSize] = {};
@@ -118,6 +123,15 @@ std::string creationDateText(PGPTime seconds)
     std::snprintf(text, sizeof text, "%02u.%02u.%04d", static_cast<unsigned>(ymd.day()), static_cast<unsigned>(ymd.month()),
                   static_cast<int>(ymd.year()));
     return text;
+}
+
+KeyTreeIcon validityIcon(bool revoked, bool expired, PGPInt32 validity)
+{
+    if (revoked)
+        return KeyTreeIcon::RevokedDot;
+    if (expired)
+        return KeyTreeIcon::ExpiredDot;
+    return validity >= kPGPValidity_Complete ? KeyTreeIcon::ValidityDot : KeyTreeIcon::UncertifiedDot;
 }
 
 std::int32_t orderingForColumn(int column)

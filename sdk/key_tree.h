@@ -7,7 +7,19 @@
 
 #include "pgpsdk/pgpsdk.h"
 
-enum class KeyTreeIcon : std::int32_t { None = 0, Key = 1, UserId = 2, Signature = 3, ValidityDot = 4 };
+// The validity dots tell a key's state: green valid and certified, yellow
+// valid but not certified, grey expired, red revoked.
+enum class KeyTreeIcon : std::int32_t {
+    None = 0,
+    Key = 1,
+    UserId = 2,
+    Signature = 3,
+    ValidityDot = 4,
+    UncertifiedDot = 5,
+    ExpiredDot = 6,
+    RevokedDot = 7,
+};
+constexpr int kKeyTreeIconCount = 8;
 
 struct KeyTreeRow {
     std::string Name;
@@ -19,7 +31,7 @@ struct KeyTreeRow {
     std::int32_t Size = 0;   // 0: blank
     std::string Description;
     std::string KeyIDText;
-    std::string Expiration;  // never filled
+    std::string Expiration;  // day.month.year the key expires; empty: never
     PGPTime Creation = 0;    // 0: blank
     std::int32_t ADK = 0;    // never filled
     bool IsRevoked = false, IsSecret = false, IsDisabled = false, IsExpired = false, HasUnverifiedRevocation = false;
@@ -42,6 +54,8 @@ std::string signatureDescription(bool revoked, bool sound, bool checked, bool ve
 std::string algorithmName(std::int32_t algorithmId);
 // day.month.four-digit year (UTC), empty for 0.
 std::string creationDateText(PGPTime seconds);
+// The validity dot of a key in the given state.
+KeyTreeIcon validityIcon(bool revoked, bool expired, PGPInt32 validity);
 
 // The ordering a double click on a column asks for; -1 keeps the current one.
 std::int32_t orderingForColumn(int column);

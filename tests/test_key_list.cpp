@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QImage>
+#include <QSet>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -127,6 +129,27 @@ TEST_F(KeyList, ShowsTheRingsAsATree)
     EXPECT_EQ(rowAt(m, topRow(m, "Future")).creation, "01.03.2100");
     EXPECT_EQ(m->index(topRow(m, "Alice").row(), KeyTreeModel::Trust).data().toString(), "");
     EXPECT_EQ(m->index(topRow(m, "Alice").row(), KeyTreeModel::Adk).data().toString(), "");
+
+    // The validity dot tells the key's state, in a colour of its own; the
+    // expiration date is shown, "never" left blank.
+    auto cell = [&](const char* who, int column, int role) {
+        return m->index(topRow(m, who).row(), column).data(role);
+    };
+    const std::pair<const char*, const char*> states[] = {{"Alice", "Valid and certified"},
+                                                          {"Carol", "Valid, but not certified"},
+                                                          {"Eve", "Expired"},
+                                                          {"Rex", "Revoked"}};
+    QSet<QRgb> colours;
+    for (const auto& [who, state] : states) {
+        EXPECT_EQ(cell(who, KeyTreeModel::Validity, Qt::ToolTipRole).toString(), state) << who;
+        const QImage dot = cell(who, KeyTreeModel::Validity, Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+        EXPECT_EQ(dot.size(), QSize(16, 16)) << who;
+        colours.insert(dot.pixel(8, 8));
+    }
+    EXPECT_EQ(colours.size(), 4);
+    EXPECT_EQ(cell("Alice", KeyTreeModel::Expiration, Qt::DisplayRole).toString(), "");
+    EXPECT_EQ(cell("Eve", KeyTreeModel::Expiration, Qt::DisplayRole).toString().size(), 10);
+    EXPECT_TRUE(cell("Eve", KeyTreeModel::Expiration, Qt::DisplayRole).toString().endsWith("2016"));
 }
 
 TEST_F(KeyList, DoubleClicksReSortAndDescriptionKeepsTheOrder)

@@ -12,14 +12,27 @@ QPixmap canvas()
     return p;
 }
 
+// A validity dot of the given colour.
+QIcon dot(const QColor& colour)
+{
+    QPixmap p = canvas();
+    QPainter g(&p);
+    g.setRenderHint(QPainter::Antialiasing);
+    g.setPen(Qt::NoPen);
+    g.setBrush(colour);
+    g.drawEllipse(4, 4, 8, 8);
+    return QIcon(p);
+}
+
 }  // namespace
 
 KeyTreeModel::KeyTreeModel(QObject* parent) : QAbstractItemModel(parent) { nodes_.push_back(Node {}); }
 
 QIcon KeyTreeModel::icon(KeyTreeIcon which)
 {
-    // The project's own small icons: a key, a letter card, a pencil, a green dot.
-    static const QIcon icons[5] = {
+    // The project's own small icons: a key, a letter card, a pencil, and
+    // the validity dots.
+    static const QIcon icons[kKeyTreeIconCount] = {
         QIcon(),
         [] {
             QPixmap p = canvas();
@@ -52,18 +65,13 @@ QIcon KeyTreeModel::icon(KeyTreeIcon which)
             g.drawLine(2, 14, 4, 12);
             return QIcon(p);
         }(),
-        [] {
-            QPixmap p = canvas();
-            QPainter g(&p);
-            g.setRenderHint(QPainter::Antialiasing);
-            g.setPen(Qt::NoPen);
-            g.setBrush(QColor(0, 170, 0));
-            g.drawEllipse(4, 4, 8, 8);
-            return QIcon(p);
-        }(),
+        dot(QColor(0, 170, 0)),      // valid and certified
+        dot(QColor(230, 180, 0)),    // valid, not certified
+        dot(QColor(140, 140, 140)),  // expired
+        dot(QColor(210, 0, 0)),      // revoked
     };
     auto i = static_cast<int>(which);
-    return i >= 0 && i < 5 ? icons[i] : QIcon();
+    return i >= 0 && i < kKeyTreeIconCount ? icons[i] : QIcon();
 }
 
 void KeyTreeModel::setRows(KeyTreeList rows)
@@ -138,6 +146,17 @@ int KeyTreeModel::rowCount(const QModelIndex& parent) const
 
 int KeyTreeModel::columnCount(const QModelIndex&) const { return ColumnCount; }
 
+QString KeyTreeModel::validityText(KeyTreeIcon dot)
+{
+    switch (dot) {
+    case KeyTreeIcon::ValidityDot: return "Valid and certified";
+    case KeyTreeIcon::UncertifiedDot: return "Valid, but not certified";
+    case KeyTreeIcon::ExpiredDot: return "Expired";
+    case KeyTreeIcon::RevokedDot: return "Revoked";
+    default: return {};
+    }
+}
+
 QVariant KeyTreeModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
@@ -149,8 +168,9 @@ QVariant KeyTreeModel::data(const QModelIndex& index, int role) const
         case Size: return r.Size ? QVariant(r.Size) : QVariant(QString());
         case Description: return QString::fromStdString(r.Description);
         case KeyId: return QString::fromStdString(r.KeyIDText);
+        case Expiration: return QString::fromStdString(r.Expiration);
         case Creation: return QString::fromStdString(creationDateText(r.Creation));
-        default: return QString();  // "Validity", "Trust", "Expiration", "ADK" are never filled
+        default: return QString();  // "Validity" (a dot), "Trust" and "ADK" are never filled
         }
     }
     if (role == Qt::DecorationRole) {
@@ -159,7 +179,10 @@ QVariant KeyTreeModel::data(const QModelIndex& index, int role) const
         if (index.column() == Validity && r.ValidityIcon != KeyTreeIcon::None)
             return icon(r.ValidityIcon);
     }
-    if (role == Qt::TextAlignmentRole && (index.column() == Size || index.column() == Creation))
+    if (role == Qt::ToolTipRole && index.column() == Validity)
+        return validityText(r.ValidityIcon);
+    if (role == Qt::TextAlignmentRole &&
+        (index.column() == Size || index.column() == Creation || index.column() == Expiration))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }

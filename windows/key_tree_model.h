@@ -28,6 +28,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     static QIcon icon(KeyTreeIcon which);
+    // What a validity dot means, as its tooltip says.
+    static QString validityText(KeyTreeIcon dot);
 
 private:
     struct Node {
