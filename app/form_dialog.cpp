@@ -25,6 +25,8 @@ std::optional<Prompts::FormAnswer> showFormDialog(QWidget* parent, const Prompts
         if (field.kind == Kind::Choice) {
             auto* box = new QComboBox;
             box->addItems(field.choices);
+            if (!field.initial.isEmpty() && field.choices.contains(field.initial))
+                box->setCurrentText(field.initial);
             editor = box;
         } else {
             auto* line = new QLineEdit(field.initial);

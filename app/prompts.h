@@ -75,8 +75,8 @@ struct FormField {
     enum class Kind { Text, Masked, Choice };
     QString name, label;
     Kind kind = Kind::Text;
-    QStringList choices;  // Choice: the first is chosen at first
-    QString initial;      // Text: the text at first
+    QStringList choices;  // Choice: the first is chosen at first, unless initial names one
+    QString initial;      // Text: the text at first; Choice: the choice at first
 };
 struct FormRequest {
     QString caption;

@@ -1,5 +1,6 @@
 #include "sdk/key_changes.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "core/frontend.h"
 #include "sdk/key_lookup.h"
 #include "sdk/run_steps.h"
+#include "sdk/sdk_holders.h"
 #include "sdk/sdk_messages.h"
 #include "sdk/sdk_options.h"
 #include "sdk/sdk_session.h"
@@ -72,6 +74,19 @@ AlgorithmChoice choiceOf(KeyAlgorithm a)
 
 PGPOptionListRef passOption(PGPContextRef c, const SecretText& pass) { return call::PGPOPassphrase(c, pass.c_str()); }
 
+// The primary user IDs of the keys of set, in its order.
+std::vector<std::string> keyNames(PGPKeySetRef set)
+{
+    std::vector<std::string> names;
+    forEachKey(set, static_cast<PGPInt32>(kPGPAnyOrdering), [&](PGPKeyRef key, PGPKeyIterRef) {
+        char name[256] = {};
+        PGPSize length = 0;
+        call::PGPGetPrimaryUserIDNameBuffer(key, sizeof name, name, &length);
+        names.emplace_back(name, std::min<PGPSize>(length, sizeof name - 1));
+    });
+    return names;
+}
+
 // Imports from the input option makeInput gives; source names it in messages.
 std::optional<ImportCounts> importFrom(const QString& source,
                                        const std::function<PGPOptionListRef(PGPContextRef)>& makeInput)
@@ -94,6 +109,7 @@ std::optional<ImportCounts> importFrom(const QString& source,
     ImportCounts counts;
     importCounts(imported.get(), counts.added, counts.updated, counts.unchanged);
     counts.leftOut = importLeftOut(imported.get());
+    counts.names = keyNames(imported.get());
     if ((counts.added || counts.updated) && !commit(use, caption))
         return std::nullopt;
     return counts;
@@ -251,6 +267,7 @@ ImportTotals importKeyFiles(const std::vector<std::string>& paths)
         totals.counts.unchanged += counts->unchanged;
         for (const std::string& line : counts->leftOut)
             totals.counts.leftOut.push_back(path + ": " + line);
+        totals.counts.names.insert(totals.counts.names.end(), counts->names.begin(), counts->names.end());
     }
     return totals;
 }
@@ -259,6 +276,19 @@ std::string importSummary(const ImportCounts& counts)
 {
     return "imported: " + std::to_string(counts.added) + " new, " + std::to_string(counts.updated) + " updated, " +
            std::to_string(counts.unchanged) + " unchanged";
+}
+
+std::string importConfirmation(const ImportCounts& counts)
+{
+    constexpr std::size_t kNamed = 3;  // a status line has room for a few
+    std::string text = importSummary(counts);
+    text[0] = 'I';
+    std::string names;
+    for (std::size_t i = 0; i < counts.names.size() && i < kNamed; ++i)
+        names += (i ? ", " : "") + (counts.names[i].empty() ? std::string("a key without user ID") : counts.names[i]);
+    if (counts.names.size() > kNamed)
+        names += " and " + std::to_string(counts.names.size() - kNamed) + " more";
+    return names.empty() ? text : text + " (" + names + ")";
 }
 
 }  // namespace sdk

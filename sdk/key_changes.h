@@ -40,6 +40,7 @@ std::string generateKey(const NewKey& key);
 struct ImportCounts {
     std::uint32_t added = 0, updated = 0, unchanged = 0;
     std::vector<std::string> leftOut;  // what was left out, and why: one line each
+    std::vector<std::string> names;    // the primary user IDs of the keys read, in order
 };
 
 // Imports the keys of a file, or of a text (armoured or binary), merging
@@ -58,6 +59,9 @@ ImportTotals importKeyFiles(const std::vector<std::string>& paths);
 
 // "imported: N new, M updated, K unchanged"
 std::string importSummary(const ImportCounts& counts);
+// "Imported: N new, M updated, K unchanged (Name, Name and 2 more)": the
+// one line that confirms an import.
+std::string importConfirmation(const ImportCounts& counts);
 
 // Deletes the key text selects (as for export). A key with a secret part is
 // deleted only with pair set: both parts go. A key without one is deleted

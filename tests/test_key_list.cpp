@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTextBrowser>
 #include <QHeaderView>
 #include <QMdiArea>
@@ -325,6 +326,13 @@ bool hasMessage(const QString& part)
     return false;
 }
 
+// "Name (0x…)", as the forms list a key.
+QString keyNameOf(KeyTreeModel* m, const QString& nameStart)
+{
+    const KeyTreeRow* row = m->keyRowOf(topRow(m, nameStart));
+    return row ? QString::fromStdString(row->Name) + " (" + QString::fromStdString(row->KeyIDText) + ")" : QString();
+}
+
 int childrenOf(KeyTreeModel* m, const QString& nameStart)
 {
     const QModelIndex key = topRow(m, nameStart);
@@ -427,4 +435,72 @@ TEST_F(KeyList, KeyActionsThroughThePromptSeamAndOtherWindowsFollow)
     ASSERT_TRUE(act("import"));
     EXPECT_TRUE(waitFor([&] { return hasMessage("No OpenPGP key could be read from"); }));
     EXPECT_EQ(Prompts::unansweredPrompts(), 0);
+}
+
+// After a change the list keeps what the user opened and chose, and the
+// status bar says what happened; forms come back with what was typed.
+TEST_F(KeyList, ChangesKeepTheViewAndSayWhatHappened)
+{
+    writeWholeFile(dir.file("pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
+    writeWholeFile(dir.file("sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
+    session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    KeyTreeModel* m = w->model();
+    auto act = [&](const char* name) {
+        w->findChild<QAction*>(name)->trigger();
+        return waitFor([&] { return !w->busy(); });
+    };
+    // Revoke and Change passphrase only on key pairs.
+    w->tree()->setCurrentIndex(topRow(m, "Carol"));
+    EXPECT_FALSE(w->findChild<QAction*>("revoke")->isEnabled());
+    EXPECT_FALSE(w->findChild<QAction*>("changePassphrase")->isEnabled());
+    w->tree()->setCurrentIndex(topRow(m, "Alice"));
+    EXPECT_TRUE(w->findChild<QAction*>("revoke")->isEnabled());
+
+    const QModelIndex aliceUid = m->index(0, 0, topRow(m, "Alice"));
+    w->tree()->expand(topRow(m, "Alice"));
+    w->tree()->expand(aliceUid);
+    w->tree()->setCurrentIndex(m->index(1, 0, aliceUid));  // Bob's certification
+    w->commands().importFiles({fixtureRing("olga-public.asc")});
+    ASSERT_TRUE(waitFor([&] { return !w->busy() && topRow(m, "Olga").isValid(); }));
+    EXPECT_EQ(frame->statusBar()->currentMessage(),
+              "Imported: 1 new, 0 updated, 0 unchanged (Olga Outsider <olga@example.org>)");
+    EXPECT_TRUE(w->tree()->isExpanded(topRow(m, "Alice")));
+    EXPECT_TRUE(w->tree()->isExpanded(m->index(0, 0, topRow(m, "Alice"))));
+    EXPECT_EQ(m->pathOf(w->tree()->currentIndex()).value(2), "Bob Example <bob@example.org>");
+    EXPECT_FALSE(w->tree()->isExpanded(topRow(m, "Carol")));
+
+    // Certify shows the fingerprint in fours; a wrong passphrase brings the
+    // form back with the certifier chosen.
+    w->tree()->setCurrentIndex(topRow(m, "Olga"));
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"certifier", keyNameOf(m, "Bob")}, {"passphrase", "wrong"}});
+    Prompts::queueFormAnswer(std::nullopt);
+    ASSERT_TRUE(act("certify"));
+    ASSERT_TRUE(waitFor([&] { return Prompts::formRequests().size() == 2 && !w->busy(); }));
+    const auto forms = Prompts::formRequests();
+    EXPECT_TRUE(QRegularExpression("Fingerprint:\\|    ([0-9A-F]{4} ){9}[0-9A-F]{4}").match(forms[0].text).hasMatch());
+    EXPECT_TRUE(forms[0].text.contains("Compare it with the fingerprint the owner tells you"));
+    EXPECT_EQ(forms[1].fields[0].initial, keyNameOf(m, "Bob"));
+
+    // The Delete key deletes after the same question as the button.
+    Prompts::queueQuestionAnswer(true);
+    w->tree()->setCurrentIndex(topRow(m, "Olga"));
+    w->tree()->setFocus();
+    QTest::keyClick(w->tree(), Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] { return !w->busy() && !topRow(m, "Olga").isValid(); }));
+    EXPECT_TRUE(Prompts::questionsAsked().back().startsWith("Delete the public key Olga"));
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Deleted: Olga"));
+
+    // Generate: a passphrase mismatch keeps all but the passphrases.
+    std::map<QString, QString> nina {{"name", "Nina"}, {"email", "nina@example.org"}, {"algorithm", "Ed25519"},
+                                     {"expiry", "in 1 year"}, {"passphrase", "nina"}, {"repeat", "typo"}};
+    Prompts::queueFormAnswer(nina);
+    Prompts::queueFormAnswer(std::nullopt);
+    ASSERT_TRUE(act("generate"));
+    const auto again = Prompts::formRequests().back();
+    EXPECT_EQ(again.fields[0].initial, "Nina");
+    EXPECT_EQ(again.fields[1].initial, "nina@example.org");
+    EXPECT_EQ(again.fields[3].initial, "in 1 year");
+    EXPECT_EQ(again.fields[4].initial, "");
 }

@@ -14,11 +14,14 @@
 #include "app/prompts.h"
 #include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
+#include "sdk/key_details.h"
+#include "windows/window_controls.h"
 #include "windows/key_list_window.h"
 
 namespace {
 
 using Field = Prompts::FormField;
+using Prefill = KeyListCommands::Prefill;
 
 QString keyName(const KeyTreeRow& key)
 {
@@ -31,13 +34,33 @@ std::string text(const Prompts::FormAnswer& answer, const QString& name)
     return it == answer.end() ? std::string() : it->second.str();
 }
 
+// What was typed into the fields that are not masked, to show again when
+// the form comes back; passphrases are never kept.
+Prefill typedInto(const Prompts::FormRequest& request, const Prompts::FormAnswer& answer)
+{
+    Prefill kept;
+    for (const Field& f : request.fields)
+        if (f.kind != Field::Kind::Masked)
+            kept[f.name] = QString::fromStdString(text(answer, f.name));
+    return kept;
+}
+
+void fillIn(Prompts::FormRequest& request, const Prefill& prefill)
+{
+    for (Field& f : request.fields)
+        if (auto it = prefill.find(f.name); it != prefill.end())
+            f.initial = it->second;
+}
+
 // Asks for a new passphrase twice until both agree; an empty one only
-// when the user confirms it. Nothing when cancelled.
+// when the user confirms it. Nothing when cancelled. What was typed but
+// the passphrases stays in the form when it comes back.
 std::optional<Prompts::FormAnswer> askWithNewPassphrase(Prompts::FormRequest request, const QString& caption)
 {
     request.fields.push_back({"passphrase", "New passphrase :", Field::Kind::Masked, {}, {}});
     request.fields.push_back({"repeat", "Repeat it :", Field::Kind::Masked, {}, {}});
     while (auto answer = Prompts::askForm(request)) {
+        fillIn(request, typedInto(request, *answer));
         if ((*answer)["passphrase"].str() != (*answer)["repeat"].str()) {
             Prompts::message(caption, "The two passphrases differ.|Please type them again.", Prompts::Icon::Exclamation);
             continue;
@@ -51,14 +74,14 @@ std::optional<Prompts::FormAnswer> askWithNewPassphrase(Prompts::FormRequest req
     return std::nullopt;
 }
 
-std::optional<SecretText> askPassphraseOf(const QString& caption, const KeyTreeRow& key)
+// The text of the Certify form: the fingerprint in groups of four, and
+// what to compare it with.
+QString certifyText(const QString& name, const std::string& fingerprint)
 {
-    Prompts::FormRequest request {caption, "The passphrase of " + keyName(key) + ":", {}};
-    request.fields.push_back({"passphrase", "Passphrase :", Field::Kind::Masked, {}, {}});
-    auto answer = Prompts::askForm(request);
-    if (!answer)
-        return std::nullopt;
-    return (*answer)["passphrase"];
+    return "Certify that the user IDs of " + name + " belong to its owner.||Fingerprint:|    " +
+           QString::fromStdString(sdk::groupedFingerprint(fingerprint)) +
+           "||Compare it with the fingerprint the owner tells you (in person, or by a call you trust) before you "
+           "certify.";
 }
 
 QStringList algorithmChoices()
@@ -72,6 +95,8 @@ QStringList algorithmChoices()
 void tellImport(const sdk::ImportCounts& c)
 {
     QString text = QString::fromStdString(sdk::importSummary(c));
+    for (const std::string& name : c.names)
+        text += "|    " + (name.empty() ? QString("a key without user ID") : QString::fromStdString(name));
     if (!c.leftOut.empty())
         text += "|Left out:";
     for (const std::string& name : c.leftOut)
@@ -100,7 +125,22 @@ const KeyTreeRow* KeyListCommands::selectedKeyPair(const QString& caption)
     return key;
 }
 
-void KeyListCommands::generateKey()
+void KeyListCommands::runConfirmed(std::function<bool()> job, const QString& confirmation,
+                                   std::function<void()> onFailure)
+{
+    auto ok = std::make_shared<bool>(false);
+    window_.runKeyJob([job = std::move(job), ok] { *ok = job(); },
+                      [this, ok, confirmation, onFailure = std::move(onFailure)] {
+                          if (*ok)
+                              showStatusNote(&window_, confirmation);
+                          else if (onFailure)
+                              onFailure();  // the binding told why; the form comes back as it was
+                      });
+}
+
+void KeyListCommands::generateKey() { generateKeyWith({}); }
+
+void KeyListCommands::generateKeyWith(const Prefill& prefill)
 {
     const QString caption = "Generate";
     Prompts::FormRequest request {caption, "A key pair for signing, with a subkey for encryption.", {}};
@@ -108,9 +148,12 @@ void KeyListCommands::generateKey()
                       {"email", "E-mail :", Field::Kind::Text, {}, {}},
                       {"algorithm", "Algorithm :", Field::Kind::Choice, algorithmChoices(), {}},
                       {"expiry", "Expires :", Field::Kind::Choice, {"in 3 years", "in 1 year", "in 2 years", "in 5 years", "never"}, {}}};
+    fillIn(request, prefill);
     std::optional<Prompts::FormAnswer> answer;
-    while ((answer = askWithNewPassphrase(request, caption)) && text(*answer, "name").empty())
+    while ((answer = askWithNewPassphrase(request, caption)) && text(*answer, "name").empty()) {
+        fillIn(request, typedInto(request, *answer));
         Prompts::message(caption, "The key needs a name.", Prompts::Icon::Exclamation);
+    }
     if (!answer)
         return;
     auto key = std::make_shared<sdk::NewKey>();
@@ -120,7 +163,9 @@ void KeyListCommands::generateKey()
     const std::string expiry = text(*answer, "expiry");
     key->expiryDays = expiry == "never" ? 0 : 365 * static_cast<std::uint32_t>(std::max(1, std::atoi(expiry.c_str() + 3)));
     key->passphrase = (*answer)["passphrase"];
-    window_.runKeyJob([key] { sdk::generateKey(*key); });
+    const QString who = QString::fromStdString(key->email.empty() ? key->name : key->name + " <" + key->email + ">");
+    runConfirmed([key] { return !sdk::generateKey(*key).empty(); }, "Generated: " + who,
+                 [this, kept = typedInto(request, *answer)] { generateKeyWith(kept); });
 }
 
 void KeyListCommands::importKeys()
@@ -135,20 +180,24 @@ void KeyListCommands::importFiles(const std::vector<std::string>& paths)
 {
     auto totals = std::make_shared<sdk::ImportTotals>();
     window_.runKeyJob([paths, totals] { *totals = sdk::importKeyFiles(paths); },
-              [totals] {
-                  if (totals->anyRead)
-                      tellImport(totals->counts);
-              });
+                      [this, totals] {
+                          if (!totals->anyRead)
+                              return;
+                          showStatusNote(&window_, QString::fromStdString(sdk::importConfirmation(totals->counts)));
+                          tellImport(totals->counts);
+                      });
 }
 
 void KeyListCommands::importText(const std::string& text)
 {
     auto counts = std::make_shared<std::optional<sdk::ImportCounts>>();
     window_.runKeyJob([text, counts] { *counts = sdk::importKeyText(text); },
-              [counts] {
-                  if (*counts)
-                      tellImport(**counts);
-              });
+                      [this, counts] {
+                          if (!*counts)
+                              return;
+                          showStatusNote(&window_, QString::fromStdString(sdk::importConfirmation(**counts)));
+                          tellImport(**counts);
+                      });
 }
 
 void KeyListCommands::paste()
@@ -176,7 +225,8 @@ void KeyListCommands::exportKey()
     if (!path)
         return;
     const std::string id = key->KeyIDText, file = path->toStdString();
-    window_.runKeyJob([id, file, secret] { sdk::exportKeyToFile(id, file, true, secret); });
+    runConfirmed([id, file, secret] { return sdk::exportKeyToFile(id, file, true, secret); },
+                 "Exported: " + keyName(*key) + " to " + *path);
 }
 
 void KeyListCommands::deleteKey()
@@ -194,7 +244,7 @@ void KeyListCommands::deleteKey()
                                                  "be read.|Really delete it?"))
         return;
     const std::string id = key->KeyIDText;
-    window_.runKeyJob([id, pair] { sdk::deleteKey(id, pair); });
+    runConfirmed([id, pair] { return sdk::deleteKey(id, pair); }, "Deleted: " + name);
 }
 
 void KeyListCommands::changePassphrase()
@@ -211,34 +261,51 @@ void KeyListCommands::changePassphrase()
     const std::string id = key->KeyIDText;
     auto old = std::make_shared<SecretText>((*answer)["old"]);
     auto fresh = std::make_shared<SecretText>((*answer)["passphrase"]);
-    window_.runKeyJob([id, old, fresh] { sdk::changeKeyPassphrase(id, *old, *fresh); });
+    runConfirmed([id, old, fresh] { return sdk::changeKeyPassphrase(id, *old, *fresh); },
+                 "Passphrase changed: " + keyName(*key), [this] { changePassphrase(); });
 }
 
 void KeyListCommands::certifyKey()
 {
+    const KeyTreeRow* key = selectedKey("Certify");
+    if (!key)
+        return;
+    // The fingerprint to compare is read on the worker first.
+    const std::string id = key->KeyIDText;
+    auto details = std::make_shared<std::optional<sdk::KeyDetails>>();
+    window_.runKeyJob([id, details] { *details = sdk::keyDetails(id); },
+                      [this, id, details] {
+                          if (*details)
+                              askCertify(id, (*details)->fingerprint, {});
+                      });
+}
+
+void KeyListCommands::askCertify(const std::string& id, const std::string& fingerprint, const Prefill& prefill)
+{
     const QString caption = "Certify";
-    const KeyTreeRow* key = selectedKey(caption);
+    const KeyTreeRow* key = window_.model()->keyRowWithId(id);
     if (!key)
         return;
     QStringList names;
     std::vector<std::string> ids;
     for (const KeyTreeRow& row : window_.model()->rows())
-        if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != key->KeyIDText)
+        if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != id)
             names << keyName(row), ids.push_back(row.KeyIDText);
     if (ids.empty())
         return Prompts::message(caption, "None of your key pairs can certify " + keyName(*key) + ".",
                                 Prompts::Icon::Information);
-    Prompts::FormRequest request {caption, "Certify that the user IDs of " + keyName(*key) +
-                                               " belong to its owner (check the fingerprint with them first).", {}};
+    Prompts::FormRequest request {caption, certifyText(keyName(*key), fingerprint), {}};
     request.fields = {{"certifier", "Certify with :", Field::Kind::Choice, names, {}},
                       {"passphrase", "Its passphrase :", Field::Kind::Masked, {}, {}}};
+    fillIn(request, prefill);
     auto answer = Prompts::askForm(request);
     if (!answer)
         return;
     const int chosen = names.indexOf(QString::fromStdString(text(*answer, "certifier")));
-    const std::string id = key->KeyIDText, by = ids[static_cast<std::size_t>(std::max(0, chosen))];
+    const std::string by = ids[static_cast<std::size_t>(std::max(0, chosen))];
     auto pass = std::make_shared<SecretText>((*answer)["passphrase"]);
-    window_.runKeyJob([id, by, pass] { sdk::certifyKey(id, by, *pass); });
+    runConfirmed([id, by, pass] { return sdk::certifyKey(id, by, *pass); }, "Certified: " + keyName(*key),
+                 [this, id, fingerprint, kept = typedInto(request, *answer)] { askCertify(id, fingerprint, kept); });
 }
 
 void KeyListCommands::revokeKey()
@@ -251,12 +318,19 @@ void KeyListCommands::revokeKey()
                                         "?|Nobody will encrypt to it or trust its signatures once they have the "
                                         "revoked key. This cannot be undone."))
         return;
-    auto pass = askPassphraseOf(caption, *key);
-    if (!pass)
+    askRevocation(key->KeyIDText, keyName(*key));
+}
+
+void KeyListCommands::askRevocation(const std::string& id, const QString& name)
+{
+    Prompts::FormRequest request {"Revoke", "The passphrase of " + name + ":", {}};
+    request.fields.push_back({"passphrase", "Passphrase :", Field::Kind::Masked, {}, {}});
+    auto answer = Prompts::askForm(request);
+    if (!answer)
         return;
-    const std::string id = key->KeyIDText;
-    auto secret = std::make_shared<SecretText>(*pass);
-    window_.runKeyJob([id, secret] { sdk::revokeKey(id, *secret); });
+    auto secret = std::make_shared<SecretText>((*answer)["passphrase"]);
+    runConfirmed([id, secret] { return sdk::revokeKey(id, *secret); }, "Revoked: " + name,
+                 [this, id, name] { askRevocation(id, name); });
 }
 
 void KeyListCommands::copyPublicKey()
@@ -265,10 +339,13 @@ void KeyListCommands::copyPublicKey()
     if (!key)
         return;
     const std::string id = key->KeyIDText;
+    const QString name = keyName(*key);
     auto armour = std::make_shared<std::string>();
     window_.runKeyJob([id, armour] { *armour = sdk::armouredPublicKey(id); },
-              [armour] {
-                  if (!armour->empty())
-                      QGuiApplication::clipboard()->setText(QString::fromStdString(*armour));
-              });
+                      [this, armour, name] {
+                          if (armour->empty())
+                              return;
+                          QGuiApplication::clipboard()->setText(QString::fromStdString(*armour));
+                          showStatusNote(&window_, "Copied the public key of " + name);
+                      });
 }

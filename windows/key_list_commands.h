@@ -3,16 +3,22 @@
 // command asks what it needs, runs its SDK work on the window's worker, and
 // the binding tells the result. The window hands them its selected key and
 // its worker, and binds its buttons, menu and drops to them.
+#include <QString>
+
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "sdk/key_tree.h"
 
 class KeyListWindow;
-class QString;
 
 class KeyListCommands {
 public:
+    // What a form showed typed, by field name, when it comes back.
+    using Prefill = std::map<QString, QString>;
+
     explicit KeyListCommands(KeyListWindow& window) : window_(window) {}
 
     void generateKey();
@@ -30,6 +36,12 @@ public:
     void paste();
 
 private:
+    // Runs job on the window's worker: its success is confirmed in the
+    // status bar, its failure (told by the binding) runs onFailure.
+    void runConfirmed(std::function<bool()> job, const QString& confirmation, std::function<void()> onFailure = {});
+    void generateKeyWith(const Prefill& prefill);
+    void askCertify(const std::string& id, const std::string& fingerprint, const Prefill& prefill);
+    void askRevocation(const std::string& id, const QString& name);
     // The selected key's row; told and null when none is selected.
     const KeyTreeRow* selectedKey(const QString& caption);
     // The same, for actions that need the secret key: told and null without.

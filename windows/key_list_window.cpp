@@ -68,6 +68,12 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     tree_->addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
     auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
     pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    // The Delete key deletes, after the same questions as the button.
+    auto* deleteShortcut = new QShortcut(QKeySequence::Delete, tree_, tree_, [this] {
+        if (controlsEnabled_)
+            commands_.deleteKey();
+    });
+    deleteShortcut->setContext(Qt::WidgetShortcut);
     connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     connectSignals();
 }
@@ -113,6 +119,7 @@ QHBoxLayout* KeyListWindow::actionButtons()
 void KeyListWindow::connectSignals()
 {
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, &KeyListWindow::showDetails);
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, &KeyListWindow::offerKeyPairActions);
     // Another window's change (or this one's): the list is read again, after
     // the job under way if there is one.
     connect(&KeyRingEvents::instance(), &KeyRingEvents::keysChanged, this, [this] {
@@ -165,10 +172,20 @@ void KeyListWindow::startNext()
 
 void KeyListWindow::setControlsEnabled(bool enabled)
 {
+    controlsEnabled_ = enabled;
     refreshButton_->setEnabled(enabled);
     tree_->setEnabled(enabled);
     for (QAction* action : keyActions_)
         action->setEnabled(enabled);
+    offerKeyPairActions();
+}
+
+void KeyListWindow::offerKeyPairActions()
+{
+    const KeyTreeRow* key = currentKey();
+    const bool pair = controlsEnabled_ && (!key || key->IsSecret);  // with none chosen, the action says why
+    changePassphrase_->setEnabled(pair);
+    revoke_->setEnabled(pair);
 }
 
 void KeyListWindow::refresh()
@@ -180,11 +197,34 @@ void KeyListWindow::refresh()
     stale_ = false;
     auto rows = std::make_shared<KeyTreeList>();
     const std::int32_t order = ordering_;
-    jobs()->start([rows, order] { *rows = fillKeyTree(order); },
-                  [this, rows] {
-                      model_->setRows(std::move(*rows));
-                      details_->clear();
-                  });
+    jobs()->start([rows, order] { *rows = fillKeyTree(order); }, [this, rows] { setRowsKeepingView(std::move(*rows)); });
+}
+
+void KeyListWindow::expandedPaths(const QModelIndex& parent, QList<QStringList>& out) const
+{
+    for (int r = 0; r < model_->rowCount(parent); ++r) {
+        const QModelIndex child = model_->index(r, 0, parent);
+        if (tree_->isExpanded(child)) {
+            out << model_->pathOf(child);
+            expandedPaths(child, out);
+        }
+    }
+}
+
+void KeyListWindow::setRowsKeepingView(KeyTreeList rows)
+{
+    QList<QStringList> expanded;
+    expandedPaths({}, expanded);
+    const QStringList current = model_->pathOf(tree_->currentIndex());
+    model_->setRows(std::move(rows));
+    for (const QStringList& path : expanded)
+        tree_->expand(model_->indexOfPath(path));
+    const QModelIndex chosen = model_->indexOfPath(current);
+    if (chosen.isValid())
+        tree_->setCurrentIndex(chosen);
+    else
+        details_->clear();
+    offerKeyPairActions();
 }
 
 void KeyListWindow::resortByColumn(int column)
@@ -252,9 +292,9 @@ void KeyListWindow::buildActions()
     addKeyAction("Import…", "import", &KeyListCommands::importKeys);
     addKeyAction("Export…", "export", &KeyListCommands::exportKey);
     addKeyAction("Delete", "delete", &KeyListCommands::deleteKey);
-    addKeyAction("Change passphrase…", "changePassphrase", &KeyListCommands::changePassphrase);
+    changePassphrase_ = addKeyAction("Change passphrase…", "changePassphrase", &KeyListCommands::changePassphrase);
     addKeyAction("Certify…", "certify", &KeyListCommands::certifyKey);
-    addKeyAction("Revoke…", "revoke", &KeyListCommands::revokeKey);
+    revoke_ = addKeyAction("Revoke…", "revoke", &KeyListCommands::revokeKey);
     addKeyAction("Copy public key", "copyPublicKey", &KeyListCommands::copyPublicKey);
 }
 

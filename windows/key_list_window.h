@@ -55,6 +55,11 @@ private:
     QHBoxLayout* actionButtons();
     void connectSignals();
     void showDetails();
+    // Shows rows, keeping the rows the user opened and the one chosen.
+    void setRowsKeepingView(KeyTreeList rows);
+    void expandedPaths(const QModelIndex& parent, QList<QStringList>& out) const;
+    // Revoke and Change passphrase are offered on key pairs only.
+    void offerKeyPairActions();
     // After a job: the next action asked for, else a refresh the keys need.
     void startNext();
 
@@ -65,6 +70,9 @@ private:
     QPushButton* refreshButton_;
     JobRunner* detailsJobs_;  // the details pane's reads never hold up an action
     std::vector<QAction*> keyActions_;
+    QAction* changePassphrase_ = nullptr;
+    QAction* revoke_ = nullptr;
+    bool controlsEnabled_ = true;
     std::int32_t ordering_ = kPGPUserIDOrdering;
     bool stale_ = false;  // the keys changed while a job ran
     // Actions asked for while a job ran, started in turn after it.

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <cstdlib>
+
 namespace {
 
 QPixmap canvas()
@@ -134,6 +136,44 @@ const KeyTreeRow* KeyTreeModel::keyRowOf(const QModelIndex& index) const
     while (nodes_[node].parent > 0)
         node = static_cast<std::size_t>(nodes_[node].parent);
     return &rows_[static_cast<std::size_t>(nodes_[node].row)];
+}
+
+QStringList KeyTreeModel::pathOf(const QModelIndex& index) const
+{
+    QStringList path;
+    if (!index.isValid() || index.model() != this)
+        return path;
+    for (std::size_t node = index.internalId(); node > 0; node = static_cast<std::size_t>(nodes_[node].parent)) {
+        const KeyTreeRow& r = rows_[static_cast<std::size_t>(nodes_[node].row)];
+        path.prepend(QString::fromStdString(nodes_[node].parent == 0 ? r.KeyIDText : r.Name));
+    }
+    return path;
+}
+
+const KeyTreeRow* KeyTreeModel::keyRowWithId(const std::string& keyId) const
+{
+    for (const KeyTreeRow& row : rows_)
+        if (std::abs(row.Level) == 1 && row.KeyIDText == keyId)
+            return &row;
+    return nullptr;
+}
+
+QModelIndex KeyTreeModel::indexOfPath(const QStringList& path) const
+{
+    QModelIndex at;
+    for (int depth = 0; depth < path.size(); ++depth) {
+        QModelIndex next;
+        for (int r = 0; r < rowCount(at) && !next.isValid(); ++r) {
+            const QModelIndex child = index(r, 0, at);
+            const KeyTreeRow& row = rows_[static_cast<std::size_t>(nodes_[child.internalId()].row)];
+            if (QString::fromStdString(depth == 0 ? row.KeyIDText : row.Name) == path[depth])
+                next = child;
+        }
+        if (!next.isValid())
+            return {};
+        at = next;
+    }
+    return at;
 }
 
 int KeyTreeModel::rowCount(const QModelIndex& parent) const

@@ -19,6 +19,13 @@ public:
     // The row of the key an index belongs to (the key itself, or the key
     // above a user ID or certification); null for none.
     const KeyTreeRow* keyRowOf(const QModelIndex& index) const;
+    // A row's place that outlives a refill: the key's ID, then the names of
+    // the rows down to it. Empty for none; an invalid index when no row of
+    // the new rows has the place.
+    QStringList pathOf(const QModelIndex& index) const;
+    // The key row with this key ID; null for none.
+    const KeyTreeRow* keyRowWithId(const std::string& keyId) const;
+    QModelIndex indexOfPath(const QStringList& path) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
