@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "app/help_menu.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -113,6 +115,7 @@ void MainFrame::buildMenus()
     windowMenu_->setObjectName("menuWindows");
     connect(windowMenu_, &QMenu::aboutToShow, this, &MainFrame::updateWindowMenu);
     updateWindowMenu();
+    addHelpMenu(menuBar(), this);
 }
 
 void MainFrame::updateWindowMenu()

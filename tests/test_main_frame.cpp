@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <thread>
 
+#include "tolv_version.h"
 #include "core/app_config.h"
 #include "app/main_frame.h"
 #include "app/scan_ini.h"
@@ -54,7 +56,8 @@ TEST_F(Frame, MenusTextsAndStatusTexts)
     QStringList titles;
     for (QAction* a : frame->menuBar()->actions())
         titles << a->text();
-    EXPECT_EQ(titles, (QStringList{"&File", "PGP", "&Edit", "&Windows"}));
+    // The Part's four menus, and Help beside them.
+    EXPECT_EQ(titles, (QStringList{"&File", "PGP", "&Edit", "&Windows", "&Help"}));
 
     auto texts = [](QMenu* m) {
         QStringList l;
@@ -363,4 +366,29 @@ TEST_F(Frame, AFirstStartFromTheMenuWritesTheSettingsAndEmptyRingsAndSaysWhere)
     ASSERT_EQ(Prompts::shownMessages().size(), 2u);
     EXPECT_FALSE(Prompts::shownMessages()[1].text.contains("empty"));
     EXPECT_EQ(readWholeFile(v.PubRing), "keys");
+}
+
+// Help: "About Tolv" names the version and carries librnp's whole notice;
+// "Getting started" says what the demo rings are and where keys live.
+TEST_F(Frame, HelpMenuPages)
+{
+    for (const char* action : {"actionAbout", "actionGettingStarted"}) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            QWidget* page = QApplication::activeModalWidget();
+            ASSERT_NE(page, nullptr);
+            shown = page->findChild<QTextBrowser*>("helpText")->toPlainText();
+            page->close();
+        });
+        frame->findChild<QAction*>(action)->trigger();
+        if (QString(action) == "actionAbout") {
+            EXPECT_TRUE(shown.contains("Tolv " TOLV_VERSION));
+            EXPECT_TRUE(shown.contains("Copyright (c) 2017-2021"));
+            EXPECT_TRUE(shown.contains("THIS SOFTWARE IS PROVIDED BY THE COPYRIGHT HOLDERS"));
+        } else {
+            EXPECT_TRUE(shown.contains("demo rings"));
+            EXPECT_TRUE(shown.contains("File → Settings"));
+            EXPECT_TRUE(shown.contains("Generate…"));
+        }
+    }
 }
