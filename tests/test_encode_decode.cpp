@@ -1,6 +1,7 @@
 // Encoding and decoding buffers, the event handler and the passphrase
 // dialog: call order and clean-up against the fake SDK, behaviour against
 // the real library and the fixture rings.
+#include <QLabel>
 #include <QLineEdit>
 #include <cstring>
 #include <QPushButton>
@@ -566,6 +567,20 @@ TEST_F(EncodeReal, MessagesMadeByGnuPG)
     EXPECT_EQ(unknown.data.signature.signingKey, nullptr);
     EXPECT_STREQ(unknown.signer, "");
     std::system(("gpgconf --homedir '" + home + "' --kill all 2>/dev/null").c_str());
+}
+
+// Asked again, the dialog names the key and the try, as pinentry does.
+TEST(PassphraseDialogWidget, AskedAgainItNamesTheKey)
+{
+    PassphraseDialog first;
+    EXPECT_EQ(first.findChild<QLabel*>("againNote"), nullptr);
+    PassphraseDialog again(nullptr, Prompts::PassphraseRequest {"Bob Example <bob@example.org> (0x0123456789ABCDEF)", 2, 3});
+    auto* note = again.findChild<QLabel*>("againNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->text(), "That passphrase did not unlock the key this needs.\nEnter the passphrase for the key "
+                            "Bob Example <bob@example.org> (0x0123456789ABCDEF) (try 2 of 3):");
+    again.show();
+    saveScreenshot(&again, "passphrase-asked-again");
 }
 
 TEST(PassphraseDialogWidget, MasksLimitsAndAnswers)

@@ -470,6 +470,7 @@ TEST_F(KeyList, ChangesKeepTheViewAndSayWhatHappened)
     EXPECT_TRUE(w->tree()->isExpanded(m->index(0, 0, topRow(m, "Alice"))));
     EXPECT_EQ(m->pathOf(w->tree()->currentIndex()).value(2), "Bob Example <bob@example.org>");
     EXPECT_FALSE(w->tree()->isExpanded(topRow(m, "Carol")));
+    saveScreenshot(frame.get(), "key-list-after-import");
 
     // Certify shows the fingerprint in fours; a wrong passphrase brings the
     // form back with the certifier chosen.

@@ -378,6 +378,7 @@ TEST_F(Frame, HelpMenuPages)
             QWidget* page = QApplication::activeModalWidget();
             ASSERT_NE(page, nullptr);
             shown = page->findChild<QTextBrowser*>("helpText")->toPlainText();
+            saveScreenshot(page, page->objectName());
             page->close();
         });
         frame->findChild<QAction*>(action)->trigger();

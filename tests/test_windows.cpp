@@ -679,6 +679,8 @@ TEST_F(Windows, TheEncodeWindowOffersOnlyTheFieldsOfItsOperation)
         EXPECT_EQ(child(enc, "addRecipient")->isEnabled(), row.encrypts) << row.operation;
         EXPECT_EQ(child<QListWidget>(enc, "moreRecipients")->isEnabled(), row.encrypts) << row.operation;
         EXPECT_EQ(child<QCheckBox>(enc, "encryptToSelf")->isEnabled(), row.self) << row.operation;
+        child<QTabWidget>(enc, "tabs")->setCurrentIndex(1);
+        saveScreenshot(enc, QString("encode-") + row.operation);
     }
     QTest::keyClicks(child<BufferView>(enc, "inputView"), "for the password");
     SharedPassphrase::instance().clear();

@@ -1,6 +1,8 @@
 #include "windows/passphrase_dialog.h"
 
 #include <QHBoxLayout>
+
+#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,6 +43,8 @@ PassphraseDialog::PassphraseDialog(QWidget* parent, const std::optional<Prompts:
         layout->addWidget(againNote(*again));
     layout->addWidget(entry_);
     layout->addLayout(buttons);
+    if (again)  // tall enough for the wrapped note
+        resize(width(), std::max(height(), layout->totalHeightForWidth(width())));
 }
 
 QLabel* PassphraseDialog::againNote(const Prompts::PassphraseRequest& again)
