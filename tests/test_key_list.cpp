@@ -66,6 +66,14 @@ protected:
             return nullptr;
         return qobject_cast<KeyListWindow*>(frame->mdiArea()->subWindowList().back()->widget());
     }
+    // The key list on copies of the fixture rings, which the test may change.
+    KeyListWindow* openOnWritableRings()
+    {
+        writeWholeFile(dir.file("pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
+        writeWholeFile(dir.file("sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
+        session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
+        return open();
+    }
     QStringList topNames(KeyTreeModel* m)
     {
         QStringList l;
@@ -343,10 +351,7 @@ int childrenOf(KeyTreeModel* m, const QString& nameStart)
 
 TEST_F(KeyList, KeyActionsThroughThePromptSeamAndOtherWindowsFollow)
 {
-    writeWholeFile(dir.file("pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
-    writeWholeFile(dir.file("sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
-    session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
-    KeyListWindow* w = open();
+    KeyListWindow* w = openOnWritableRings();
     ASSERT_NE(w, nullptr);
     frame->findChild<QAction*>("actionEncodePGP")->trigger();
     ASSERT_TRUE(waitFor([&] { return frame->mdiArea()->subWindowList().size() == 2; }));
@@ -441,10 +446,7 @@ TEST_F(KeyList, KeyActionsThroughThePromptSeamAndOtherWindowsFollow)
 // status bar says what happened; forms come back with what was typed.
 TEST_F(KeyList, ChangesKeepTheViewAndSayWhatHappened)
 {
-    writeWholeFile(dir.file("pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
-    writeWholeFile(dir.file("sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
-    session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
-    KeyListWindow* w = open();
+    KeyListWindow* w = openOnWritableRings();
     ASSERT_NE(w, nullptr);
     KeyTreeModel* m = w->model();
     auto act = [&](const char* name) {
