@@ -31,7 +31,8 @@ library named in the settings file (default: tolv.ini in the current folder).
   --algorithm A          ed25519 (default: Ed25519 signing key with a Curve25519
                          encryption subkey), rsa3072 or rsa4096
   --expires DAYS|never   the new key's lifetime (default 1095 days)
-  --yes                  confirms delete
+  --yes                  confirms delete and publish
+  --import               lookup imports the keys it found
   --new-passphrase-file F  the new passphrase for passwd (first line)
   --passphrase-fd N      read the passphrase from file descriptor N (first
                          line, at most 1024 bytes)
@@ -55,7 +56,14 @@ protected with the passphrase (AES-256). import prints one line,
 "imported: N new, M updated, K unchanged"; keys already in the rings are
 merged. delete refuses a key pair without --secret. verify checks a
 detached signature and prints the decode report; it exits 0 only for a
-good signature. Every change is written
+good signature. lookup asks the Web Key Directory (for an address) and
+the keyserver of the settings file's [Tolv] section (Keyserver=, default
+hkps://keys.openpgp.org; UseWKD=true) over HTTPS, and prints one "key"
+line per matching key (fingerprint, creation, expiry, where it was found)
+and a "uid" line per user ID; keys that do not match are left out. refresh
+looks the keys TEXT selects (all without TEXT) up again and imports what
+is new; publish sends a public key to the keyserver. Nothing else reaches
+the network. Every change is written
 to the key ring files at once; the old files are kept as FILE.bak.
 
 Messages go to standard error with their caption. Exit codes:
@@ -64,6 +72,8 @@ Messages go to standard error with their caption. Exit codes:
   6 I/O failure (files, key rings, SDK library)
   7 decoded, but a signature is bad or by a revoked key
   8 decoded, but a signature's key is not in the rings
+  9 a look-up found nothing because a server failed (no such host,
+    refused, time-out, certificate, too large, not OpenPGP data)
   130 interrupted by Ctrl-C while encoding or decoding: nothing written
 
 On a terminal, the progress of a long job is shown on standard error.
@@ -93,6 +103,9 @@ const std::vector<CliCommand>& cliCommands()
         {"delete", "  tolv-cli [--ini FILE] delete [--secret] --yes TEXT\n", "--secret --yes", runDelete},
         {"passwd", "  tolv-cli [--ini FILE] passwd TEXT --passphrase-file OLD --new-passphrase-file NEW\n",
          "--passphrase-file --new-passphrase-file", runPasswd},
+        {"lookup", "  tolv-cli [--ini FILE] lookup [--import] ADDRESS|FINGERPRINT|KEYID\n", "--import", runLookup},
+        {"refresh", "  tolv-cli [--ini FILE] refresh [TEXT]...\n", "", runRefresh},
+        {"publish", "  tolv-cli [--ini FILE] publish --yes TEXT\n", "--yes", runPublish},
     };
     return commands;
 }

@@ -31,3 +31,6 @@ int runGenerate(const CliOptions& o, std::string& misuse);
 int runImport(const CliOptions& o, std::string& misuse);
 int runDelete(const CliOptions& o, std::string& misuse);
 int runPasswd(const CliOptions& o, std::string& misuse);
+int runLookup(const CliOptions& o, std::string& misuse);
+int runRefresh(const CliOptions& o, std::string& misuse);
+int runPublish(const CliOptions& o, std::string& misuse);

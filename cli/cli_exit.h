@@ -13,6 +13,7 @@ enum Exit {
     IoFailure = 6,
     BadSignature = 7,
     UncheckedSignature = 8,
+    NetworkFailure = 9,  // a look-up found nothing because a server failed
     Interrupted = 130,  // Ctrl-C, as shells count it
 };
 

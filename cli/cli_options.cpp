@@ -37,6 +37,7 @@ const Flag kFlags[] = {
     {"--clear-sign", &CliOptions::clearSign}, {"--detached", &CliOptions::detached},
     {"--symmetric", &CliOptions::symmetric}, {"--yes", &CliOptions::yes},
     {"--armor", &CliOptions::armor},        {"--secret", &CliOptions::secret},
+    {"--import", &CliOptions::importFound},
 };
 
 // The options that take a value: take answers false for a value it refuses,

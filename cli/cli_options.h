@@ -13,6 +13,7 @@ struct CliOptions {
     int passphraseFd = -1;
     int order = 2;  // by user ID
     bool armor = false, secret = false, passphraseGiven = false, help = false, version = false, yes = false;
+    bool importFound = false;  // lookup --import
     bool completion = false;  // --bash-completion: print the completion script (for the build)
     std::vector<std::string> positional;
 };
