@@ -1,0 +1,164 @@
+// Looking keys up: the Web Key Directory's addresses (checked against
+// gpg-wks-client), the keyserver requests, the proxy the environment names,
+// what a query is, which keys of an answer are kept, and the requests
+// refused before anything is sent.
+#include <gtest/gtest.h>
+
+#include <QNetworkProxy>
+
+#include <cstdlib>
+
+#include "net/hkp_server.h"
+#include "net/https_fetch.h"
+#include "net/proxy_env.h"
+#include "net/wkd_address.h"
+#include "sdk/key_search.h"
+#include "tests/real_sdk.h"
+#include "tests/test_support.h"
+
+using namespace sdk;
+
+namespace {
+
+std::string commandOutput(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        pclose(pipe);
+    }
+    return out;
+}
+
+// Sets an environment variable for one scope.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
+    const char* name_;
+    std::string old_;
+};
+
+}  // namespace
+
+TEST(Wkd, AddressesAsGpgWksClientMakesThem)
+{
+    for (const char* address : {"Joe.Doe@Example.ORG", "alice@example.org", "x@a.b"}) {
+        const std::string gpg = commandOutput(std::string("/usr/lib/gnupg/gpg-wks-client --print-wkd-hash '") +
+                                              address + "' 2>/dev/null");
+        ASSERT_FALSE(gpg.empty()) << "gpg-wks-client is needed";
+        const QString local = QString(address).section('@', 0, 0);
+        EXPECT_EQ(net::wkdHash(local).toStdString(), gpg.substr(0, gpg.find(' '))) << address;
+    }
+    const auto urls = net::wkdUrls("Joe.Doe@Example.ORG");
+    ASSERT_TRUE(urls);
+    EXPECT_EQ(urls->advanced.toString(), "https://openpgpkey.example.org/.well-known/openpgpkey/example.org/hu/"
+                                         "iy9q119eutrkn8s1mk4r39qejnbu3n5q?l=Joe.Doe");
+    EXPECT_EQ(urls->direct.toString(),
+              "https://example.org/.well-known/openpgpkey/hu/iy9q119eutrkn8s1mk4r39qejnbu3n5q?l=Joe.Doe");
+    for (const char* bad : {"no-at-sign", "@example.org", "a@b@example.org", "a@localhost", "a@example.org/x"})
+        EXPECT_FALSE(net::wkdUrls(bad)) << bad;
+}
+
+TEST(Keyserver, RequestsOverHttpsOnly)
+{
+    const auto base = net::keyserverBase("hkps://keys.example.net:8443");
+    ASSERT_TRUE(base);
+    EXPECT_EQ(net::keyserverGet(*base, "0xABCDEF0123456789").toString(),
+              "https://keys.example.net:8443/pks/lookup?op=get&options=mr&search=0xABCDEF0123456789");
+    EXPECT_EQ(net::keyserverGet(*base, "a+b@example.org").toString(),
+              "https://keys.example.net:8443/pks/lookup?op=get&options=mr&search=a%2Bb%40example.org");
+    EXPECT_EQ(net::keyserverAdd(*base).toString(), "https://keys.example.net:8443/pks/add");
+    EXPECT_EQ(net::keyserverAddForm("-----BEGIN PGP\n+="), "keytext=-----BEGIN%20PGP%0A%2B%3D");
+    for (const char* bad : {"hkp://keys.example.net", "http://keys.example.net", "keys.example.net", "hkps://"})
+        EXPECT_FALSE(net::keyserverBase(bad)) << bad;
+}
+
+TEST(Proxy, AsTheEnvironmentNamesIt)
+{
+    ScopedEnv proxy("https_proxy", "http://127.0.0.1:3128");
+    ScopedEnv upper("HTTPS_PROXY", nullptr);
+    ScopedEnv none("no_proxy", "localhost,.internal.test, direct.example.org");
+    const QNetworkProxy used = net::proxyFor(QUrl("https://keys.example.net/pks"));
+    EXPECT_EQ(used.type(), QNetworkProxy::HttpProxy);
+    EXPECT_EQ(used.hostName(), "127.0.0.1");
+    EXPECT_EQ(used.port(), 3128);
+    for (const char* direct : {"https://localhost/", "https://a.internal.test/", "https://direct.example.org/",
+                               "https://x.direct.example.org/"})
+        EXPECT_EQ(net::proxyFor(QUrl(direct)).type(), QNetworkProxy::NoProxy) << direct;
+    EXPECT_EQ(net::proxyFor(QUrl("https://notdirect.example.org/")).type(), QNetworkProxy::HttpProxy);
+    ScopedEnv all("no_proxy", "*");
+    EXPECT_EQ(net::proxyFor(QUrl("https://keys.example.net/")).type(), QNetworkProxy::NoProxy);
+}
+
+TEST(Fetch, PlainHttpIsRefusedBeforeAnythingIsSent)
+{
+    const net::FetchResult r = net::fetch({QUrl("http://127.0.0.1:9/x"), {}, 2000, 1024, nullptr});
+    EXPECT_EQ(r.failure, net::FetchFailure::Insecure);
+    EXPECT_TRUE(r.body.isEmpty());
+    EXPECT_TRUE(r.message.contains("plain HTTP"));
+}
+
+TEST(KeyQueries, WhatCanBeLookedUp)
+{
+    const std::pair<const char*, KeyQuery> cases[] = {
+        {"Alice@Example.org", {QueryKind::Address, "alice@example.org"}},
+        {"<bob@example.org>", {QueryKind::Address, "bob@example.org"}},
+        {"0x0123456789abcdef0123456789ABCDEF01234567", {QueryKind::Fingerprint, "0123456789ABCDEF0123456789ABCDEF01234567"}},
+        {"0123 4567 89AB CDEF 0123  4567 89AB CDEF 0123 4567", {QueryKind::Fingerprint, "0123456789ABCDEF0123456789ABCDEF01234567"}},
+        {"0xA6DC82B567AF6FA0", {QueryKind::KeyId, "A6DC82B567AF6FA0"}},
+        {"67AF6FA0", {QueryKind::KeyId, "67AF6FA0"}},
+    };
+    for (const auto& [text, want] : cases) {
+        const KeyQuery q = parseKeyQuery(text);
+        EXPECT_EQ(q.kind, want.kind) << text;
+        EXPECT_EQ(q.text, want.text) << text;
+    }
+    for (const char* bad : {"", "Alice", "0x123", "0xZZ3456789ABCDEF0", "alice@localhost"})
+        EXPECT_EQ(parseKeyQuery(bad).kind, QueryKind::Invalid) << bad;
+}
+
+// An answer holding several keys gives only those that match what was
+// asked; the others are counted as left out.
+TEST(KeyQueries, OnlyMatchingKeysOfAnAnswerAreKept)
+{
+    ScratchDir dir;
+    RealSdk session(dir);
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+    const std::string answer = readWholeFile(fixtureRing("pubring.pgp"));
+    int dropped = 0;
+    std::vector<FoundKey> keys = matchingKeys(answer, parseKeyQuery("alice@example.org"), "test", dropped);
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].userIds, std::vector<std::string> {"Alice Example <alice@example.org>"});
+    EXPECT_EQ(keys[0].source, "test");
+    EXPECT_GT(dropped, 5);
+    const std::string alice = keys[0].fingerprint;
+    EXPECT_EQ(alice.size(), 40u);
+    EXPECT_FALSE(keys[0].keyBytes.empty());
+
+    dropped = 0;
+    keys = matchingKeys(answer, parseKeyQuery(alice), "test", dropped);
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].fingerprint, alice);
+    dropped = 0;
+    keys = matchingKeys(answer, parseKeyQuery(alice.substr(24)), "test", dropped);  // its key ID
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].fingerprint, alice);
+    // What was found is public only, and reads back as the same key.
+    dropped = 0;
+    EXPECT_EQ(matchingKeys(keys[0].keyBytes, parseKeyQuery(alice), "again", dropped).size(), 1u);
+    EXPECT_EQ(dropped, 0);
+    writeWholeFile(dir.file("found.pgp"), keys[0].keyBytes);
+    const std::string packets = commandOutput("gpg --list-packets '" + dir.file("found.pgp") + "' 2>/dev/null");
+    EXPECT_NE(packets.find(":public key packet:"), std::string::npos);
+    EXPECT_EQ(packets.find("secret"), std::string::npos);
+    dropped = 0;
+    EXPECT_TRUE(matchingKeys(answer, parseKeyQuery("nobody@example.org"), "test", dropped).empty());
+    EXPECT_TRUE(matchingKeys("not a key", parseKeyQuery(alice), "test", dropped).empty());
+}
