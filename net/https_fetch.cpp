@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QTimer>
@@ -31,8 +32,12 @@ QSslConfiguration checkedTls()
     return config;
 }
 
-FetchFailure failureOf(QNetworkReply::NetworkError e)
+FetchFailure failureOf(QNetworkReply::NetworkError e, bool proxied)
 {
+    // Through a proxy, a host that cannot be reached is a tunnel the proxy
+    // refuses (502), which Qt tells as an unknown network error.
+    if (proxied && e == QNetworkReply::UnknownNetworkError)
+        return FetchFailure::NoSuchHost;
     switch (e) {
     case QNetworkReply::HostNotFoundError: return FetchFailure::NoSuchHost;
     case QNetworkReply::ConnectionRefusedError:
@@ -41,9 +46,7 @@ FetchFailure failureOf(QNetworkReply::NetworkError e)
     case QNetworkReply::ProxyTimeoutError: return FetchFailure::TimedOut;
     case QNetworkReply::SslHandshakeFailedError: return FetchFailure::Tls;
     case QNetworkReply::ContentNotFoundError: return FetchFailure::NotFound;
-    // A proxy that cannot reach the host answers the tunnel with an error.
-    case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::ProxyConnectionClosedError: return FetchFailure::NoSuchHost;
+    case QNetworkReply::ProxyNotFoundError: return FetchFailure::NoSuchHost;
     default: return e >= QNetworkReply::ContentAccessDenied ? FetchFailure::Http : FetchFailure::Other;
     }
 }
@@ -148,7 +151,8 @@ void Fetcher::onFinished()
         return send(target);
     }
     if (reply->error() != QNetworkReply::NoError)
-        return fail(failureOf(reply->error()), tlsErrors_.isEmpty() ? reply->errorString() : tlsErrors_);
+        return fail(failureOf(reply->error(), manager_.proxy().type() != QNetworkProxy::NoProxy),
+                    tlsErrors_.isEmpty() ? reply->errorString() : tlsErrors_);
     if (result_.body.size() + reply->bytesAvailable() > request_.maxBytes)
         return fail(FetchFailure::TooLarge);
     result_.body += reply->readAll();

@@ -13,6 +13,7 @@
 #include "net/proxy_env.h"
 #include "net/wkd_address.h"
 #include "sdk/key_search.h"
+#include "tests/net_test_servers.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
 
@@ -161,4 +162,127 @@ TEST(KeyQueries, OnlyMatchingKeysOfAnAnswerAreKept)
     dropped = 0;
     EXPECT_TRUE(matchingKeys(answer, parseKeyQuery("nobody@example.org"), "test", dropped).empty());
     EXPECT_TRUE(matchingKeys("not a key", parseKeyQuery(alice), "test", dropped).empty());
+}
+
+namespace {
+
+// The test servers behind the test proxy, which the environment names as
+// the system's; the test CA is trusted through SSL_CERT_FILE.
+class NetworkLookup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+        int dropped = 0;
+        for (const char* who : {"alice@example.org", "bob@example.org", "carol@example.org"})
+            keys[who] = matchingKeys(readWholeFile(fixtureRing("pubring.pgp")), parseKeyQuery(who), "fixture", dropped)
+                            .at(0);
+    }
+    TestAnswer answer(const QByteArray& method, const QByteArray& target, const QByteArray& body)
+    {
+        const std::string alice = keys["alice@example.org"].keyBytes, carol = keys["carol@example.org"].keyBytes;
+        const QByteArray hash = net::wkdHash("alice").toLatin1();
+        if (target == "/.well-known/openpgpkey/example.org/hu/" + hash + "?l=alice" ||
+            target == "/.well-known/openpgpkey/hu/" + hash + "?l=alice")
+            return {200, QByteArray::fromStdString(alice + carol), {}, 0};  // Carol's does not belong here
+        if (target.startsWith("/pks/lookup?op=get&options=mr&search=0x"))
+            return {200, QByteArray::fromStdString(carol + alice), {}, 0};
+        if (method == "POST" && target == "/pks/add")
+            return published = body, TestAnswer {200, "ok", {}, 0};
+        if (target == "/big")
+            return {200, QByteArray(5 << 20, 'x'), {}, 0};
+        if (target == "/slow")
+            return {200, "late", {}, 3000};
+        if (target == "/plain")
+            return {302, {}, "http://keys.example.net/elsewhere", 0};
+        return {404, {}, {}, 0};
+    }
+    ScratchDir dir;
+    RealSdk session {dir};
+    std::map<std::string, FoundKey> keys;
+    TestCa ca {dir.path()};
+    // The servers' certificates, made before the servers start.
+    struct Certificates {
+        explicit Certificates(const TestCa& ca)
+        {
+            ca.makeServerCertificate("good", {"openpgpkey.example.org", "example.org", "keys.example.net"});
+            ca.makeServerCertificate("wrong", {"other.test"});
+        }
+    } certificates {ca};
+    QByteArray published;
+    HttpsTestServer server {ca, "good", [this](auto&& m, auto&& t, auto&& b) { return answer(m, t, b); }};
+    HttpsTestServer misnamed {ca, "wrong", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
+    TestProxy proxy {{{"openpgpkey.example.org", server.port()},
+                      {"keys.example.net", server.port()},
+                      {"misnamed.example.org", misnamed.port()}}};
+    ScopedEnv proxySetting {"https_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str()};
+    ScopedEnv noProxy {"no_proxy", nullptr};
+    ScopedEnv trusted {"SSL_CERT_FILE", ca.caFile().c_str()};
+};
+
+}  // namespace
+
+TEST_F(NetworkLookup, FoundByEachMethodAndOnlyTheMatchingKey)
+{
+    const std::string alice = keys["alice@example.org"].fingerprint;
+    LookupResult wkd = lookUpKeys(parseKeyQuery("alice@example.org"), {QString(), true});
+    ASSERT_EQ(wkd.keys.size(), 1u) << (wkd.notes.empty() ? "" : wkd.notes[0]);
+    EXPECT_EQ(wkd.keys[0].fingerprint, alice);
+    EXPECT_EQ(wkd.keys[0].source, "WKD openpgpkey.example.org");
+    EXPECT_EQ(wkd.notes, std::vector<std::string> {"WKD openpgpkey.example.org: 1 key(s) that do not match were left out"});
+
+    LookupResult hkp = lookUpKeys(parseKeyQuery(alice), {"hkps://keys.example.net", false});
+    ASSERT_EQ(hkp.keys.size(), 1u);
+    EXPECT_EQ(hkp.keys[0].fingerprint, alice);
+    EXPECT_EQ(hkp.keys[0].source, "keyserver keys.example.net");
+
+    // Not found, and nothing to find at a keyserver that is not there.
+    LookupResult none = lookUpKeys(parseKeyQuery("nobody@example.org"), {"hkps://nokeys.example.net", true});
+    EXPECT_TRUE(none.keys.empty());
+    ASSERT_EQ(none.notes.size(), 2u);
+    EXPECT_EQ(none.notes[1], "keyserver nokeys.example.net: No such host: nokeys.example.net");
+}
+
+TEST_F(NetworkLookup, TheDirectMethodOnlyWhereTheAdvancedHostIsMissing)
+{
+    TestProxy direct {{{"example.org", server.port()}}};
+    ScopedEnv through {"https_proxy", ("http://127.0.0.1:" + std::to_string(direct.port())).c_str()};
+    LookupResult wkd = lookUpKeys(parseKeyQuery("alice@example.org"), {QString(), true});
+    ASSERT_EQ(wkd.keys.size(), 1u) << (wkd.notes.empty() ? "" : wkd.notes[0]);
+    EXPECT_EQ(wkd.keys[0].source, "WKD example.org");
+}
+
+TEST_F(NetworkLookup, EveryLimitHolds)
+{
+    auto get = [](const char* url, int timeoutMs = 5000) {
+        return net::fetch({QUrl(url), {}, timeoutMs, 1 << 20, nullptr});
+    };
+    EXPECT_EQ(get("https://keys.example.net/big").failure, net::FetchFailure::TooLarge);
+    EXPECT_EQ(get("https://keys.example.net/slow", 500).failure, net::FetchFailure::TimedOut);
+    EXPECT_EQ(get("https://keys.example.net/plain").failure, net::FetchFailure::Insecure);
+    const net::FetchResult misnamed = get("https://misnamed.example.org/");
+    EXPECT_EQ(misnamed.failure, net::FetchFailure::Tls);
+    EXPECT_TRUE(misnamed.message.startsWith("The certificate of misnamed.example.org is not valid")) << misnamed.message.toStdString();
+    EXPECT_EQ(get("https://keys.example.net/missing").failure, net::FetchFailure::NotFound);
+    {
+        ScopedEnv untrusted {"SSL_CERT_FILE", nullptr};
+        EXPECT_EQ(get("https://keys.example.net/pks").failure, net::FetchFailure::Tls);
+    }
+    std::atomic<bool> stop {true};
+    EXPECT_EQ(net::fetch({QUrl("https://keys.example.net/slow"), {}, 5000, 1024, &stop}).failure,
+              net::FetchFailure::Cancelled);
+}
+
+TEST_F(NetworkLookup, PublishSendsThePublicKeyOnly)
+{
+    ASSERT_TRUE(publishKey("alice@example.org", {"hkps://keys.example.net", false}));
+    ASSERT_TRUE(published.startsWith("keytext="));
+    const QByteArray armour = QByteArray::fromPercentEncoding(published.mid(8));
+    EXPECT_TRUE(armour.startsWith("-----BEGIN PGP PUBLIC KEY BLOCK-----"));
+    writeWholeFile(dir.file("sent.asc"), armour.toStdString());
+    const std::string packets = commandOutput("gpg --list-packets '" + dir.file("sent.asc") + "' 2>/dev/null");
+    EXPECT_NE(packets.find(":public key packet:"), std::string::npos);
+    EXPECT_EQ(packets.find("secret"), std::string::npos);
+    EXPECT_FALSE(publishKey("alice@example.org", {"hkps://nokeys.example.net", false}));
+    EXPECT_TRUE(Prompts::shownMessages().back().text.startsWith("The key was not published: No such host"));
 }

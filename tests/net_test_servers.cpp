@@ -1,0 +1,165 @@
+#include "tests/net_test_servers.h"
+
+#include <QFile>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace {
+
+void run(const std::string& command)
+{
+    if (std::system((command + " >/dev/null 2>&1").c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
+// The request's head and body once whole; false while more is to come.
+bool wholeRequest(const QByteArray& in, QByteArray& head, QByteArray& body)
+{
+    const qsizetype end = in.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    head = in.left(end);
+    qsizetype length = 0;
+    for (const QByteArray& line : head.split('\n'))
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toLongLong();
+    if (in.size() < end + 4 + length)
+        return false;
+    body = in.mid(end + 4, length);
+    return true;
+}
+
+QByteArray answerBytes(const TestAnswer& a)
+{
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(a.status) + " X\r\nConnection: close\r\nContent-Length: " +
+                     QByteArray::number(a.body.size()) + "\r\n";
+    if (!a.location.isEmpty())
+        out += "Location: " + a.location + "\r\n";
+    return out + "\r\n" + a.body;
+}
+
+}  // namespace
+
+TestCa::TestCa(const std::string& f) : folder(f)
+{
+    run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TolvTestCA -keyout '" + folder + "/ca.key' -out '" +
+        folder + "/ca.pem'");
+}
+
+void TestCa::makeServerCertificate(const std::string& name, const QStringList& hostNames) const
+{
+    QString sans;
+    for (const QString& h : hostNames)
+        sans += (sans.isEmpty() ? "DNS:" : ",DNS:") + h;
+    const std::string base = folder + "/" + name;
+    run("openssl req -newkey rsa:2048 -nodes -subj /CN=" + hostNames.value(0).toStdString() + " -keyout '" + base +
+        ".key' -out '" + base + ".csr'");
+    QFile ext(QString::fromStdString(base + ".ext"));
+    ext.open(QIODevice::WriteOnly);
+    ext.write(("subjectAltName=" + sans + "\n").toUtf8());
+    ext.close();
+    run("openssl x509 -req -in '" + base + ".csr' -CA '" + folder + "/ca.pem' -CAkey '" + folder +
+        "/ca.key' -CAcreateserial -days 2 -extfile '" + base + ".ext' -out '" + base + ".pem'");
+}
+
+HttpsTestServer::HttpsTestServer(const TestCa& ca, const std::string& name, TestHandler handler)
+    : certificate_(ca.folder + "/" + name + ".pem"), key_(ca.folder + "/" + name + ".key"), handler_(std::move(handler))
+{
+    start();
+    while (!port_)
+        QThread::msleep(5);
+}
+
+HttpsTestServer::~HttpsTestServer()
+{
+    quit();
+    wait();
+}
+
+void HttpsTestServer::run()
+{
+    QSslServer server;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate::fromPath(QString::fromStdString(certificate_)).value(0));
+    QFile keyFile(QString::fromStdString(key_));
+    keyFile.open(QIODevice::ReadOnly);
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    server.setSslConfiguration(tls);
+    QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, [&] {
+        while (auto* socket = qobject_cast<QSslSocket*>(server.nextPendingConnection())) {
+            auto* received = new QByteArray;
+            QObject::connect(socket, &QObject::destroyed, [received] { delete received; });
+            QObject::connect(socket, &QIODevice::readyRead, socket, [this, socket, received] {
+                *received += socket->readAll();
+                QByteArray head, body;
+                if (!wholeRequest(*received, head, body))
+                    return;
+                const QList<QByteArray> first = head.left(head.indexOf('\r')).split(' ');
+                const TestAnswer a = handler_(first.value(0), first.value(1), body);
+                QTimer::singleShot(a.delayMs, socket, [socket, a] {
+                    socket->write(answerBytes(a));
+                    socket->disconnectFromHost();
+                });
+            });
+            QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    server.listen(QHostAddress::LocalHost, 0);
+    port_ = server.serverPort();
+    exec();
+}
+
+TestProxy::TestProxy(QMap<QString, quint16> routes) : routes_(std::move(routes))
+{
+    start();
+    while (!port_)
+        QThread::msleep(5);
+}
+
+TestProxy::~TestProxy()
+{
+    quit();
+    wait();
+}
+
+void TestProxy::run()
+{
+    QTcpServer server;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* client = server.nextPendingConnection()) {
+            QObject::connect(client, &QAbstractSocket::disconnected, client, &QObject::deleteLater);
+            QObject::connect(client, &QIODevice::readyRead, client, [this, client] {
+                if (client->property("tunnel").toBool())
+                    return;
+                const QByteArray request = client->peek(4096);
+                if (!request.contains("\r\n\r\n"))
+                    return;
+                client->read(request.indexOf("\r\n\r\n") + 4);
+                const QString host = QString::fromLatin1(request.split(' ').value(1)).section(':', 0, 0);
+                if (!routes_.contains(host)) {
+                    client->write("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
+                    client->disconnectFromHost();
+                    return;
+                }
+                client->setProperty("tunnel", true);
+                auto* upstream = new QTcpSocket(client);
+                QObject::connect(upstream, &QIODevice::readyRead, client, [client, upstream] { client->write(upstream->readAll()); });
+                QObject::connect(client, &QIODevice::readyRead, upstream, [client, upstream] { upstream->write(client->readAll()); });
+                QObject::connect(upstream, &QAbstractSocket::disconnected, client, &QAbstractSocket::disconnectFromHost);
+                QObject::connect(upstream, &QAbstractSocket::connected, client, [client] {
+                    client->write("HTTP/1.1 200 Connection established\r\n\r\n");
+                });
+                upstream->connectToHost(QHostAddress::LocalHost, routes_.value(host));
+            });
+        }
+    });
+    server.listen(QHostAddress::LocalHost, 0);
+    port_ = server.serverPort();
+    exec();
+}
