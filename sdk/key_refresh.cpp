@@ -55,9 +55,10 @@ RefreshResult refreshKeys(const std::vector<std::string>& texts, const LookupSet
     for (const std::string& id : ids) {
         if (stop && stop->load())
             break;
-        const std::optional<KeyDetails> key = keyDetails(id);
+        const std::string fingerprint = keyFingerprint(id);  // tells when no one key matches
+        const std::optional<KeyDetails> key = fingerprint.empty() ? std::nullopt : keyDetails(fingerprint);
         if (!key)
-            continue;  // told by keyDetails
+            continue;
         takeSameKey(lookUpKeys({QueryKind::Fingerprint, key->fingerprint}, {settings.keyserver, false}, stop),
                     key->fingerprint, found, r.notes);
         const std::string address = addressIn(key->userId);

@@ -12,7 +12,10 @@
 #include "net/https_fetch.h"
 #include "net/proxy_env.h"
 #include "net/wkd_address.h"
+#include "sdk/key_changes.h"
 #include "sdk/key_search.h"
+#include "sdk/key_tree.h"
+#include "sdk/sdk_session.h"
 #include "tests/net_test_servers.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
@@ -172,14 +175,24 @@ class NetworkLookup : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Copies of the rings, which a refresh may change.
+        useRingCopies("");
         ASSERT_EQ(sdk::PGP_LoadRings(), 0);
         int dropped = 0;
         for (const char* who : {"alice@example.org", "bob@example.org", "carol@example.org"})
             keys[who] = matchingKeys(readWholeFile(fixtureRing("pubring.pgp")), parseKeyQuery(who), "fixture", dropped)
                             .at(0);
     }
+    void useRingCopies(const std::string& prefix)
+    {
+        writeWholeFile(dir.file(prefix + "pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
+        writeWholeFile(dir.file(prefix + "sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
+        session.useRings(dir.file(prefix + "pub.pgp"), dir.file(prefix + "sec.pgp"));
+    }
     TestAnswer answer(const QByteArray& method, const QByteArray& target, const QByteArray& body)
     {
+        if (!served.empty() && target.startsWith("/pks/lookup"))
+            return {200, QByteArray::fromStdString(served), {}, 0};
         const std::string alice = keys["alice@example.org"].keyBytes, carol = keys["carol@example.org"].keyBytes;
         const QByteArray hash = net::wkdHash("alice").toLatin1();
         if (target == "/.well-known/openpgpkey/example.org/hu/" + hash + "?l=alice" ||
@@ -210,6 +223,7 @@ protected:
         }
     } certificates {ca};
     QByteArray published;
+    std::string served;  // what the keyserver answers instead, when set
     HttpsTestServer server {ca, "good", [this](auto&& m, auto&& t, auto&& b) { return answer(m, t, b); }};
     HttpsTestServer misnamed {ca, "wrong", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
     TestProxy proxy {{{"openpgpkey.example.org", server.port()},
@@ -285,4 +299,31 @@ TEST_F(NetworkLookup, PublishSendsThePublicKeyOnly)
     EXPECT_EQ(packets.find("secret"), std::string::npos);
     EXPECT_FALSE(publishKey("alice@example.org", {"hkps://nokeys.example.net", false}));
     EXPECT_TRUE(Prompts::shownMessages().back().text.startsWith("The key was not published: No such host"));
+}
+
+// A refresh brings what the keyserver knows: here Alice's revocation.
+TEST_F(NetworkLookup, ARefreshBringsARevocation)
+{
+    const std::string alice = keys["alice@example.org"].fingerprint;
+    // Alice revoked, in rings of their own, as the keyserver will have her.
+    sdk::UnLoad_PGP();
+    useRingCopies("other-");
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+    ASSERT_TRUE(sdk::revokeKey("alice@example.org", SecretText("alice")));
+    int dropped = 0;
+    const auto revoked = matchingKeys(readWholeFile(dir.file("other-pub.pgp")), parseKeyQuery(alice), "", dropped);
+    ASSERT_EQ(revoked.size(), 1u);
+    served = revoked[0].keyBytes;
+    sdk::UnLoad_PGP();
+    session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+
+    const RefreshResult r = refreshKeys({"alice@example.org"}, {"hkps://keys.example.net", false});
+    ASSERT_TRUE(r.counts);
+    EXPECT_EQ(r.counts->updated, 1u);
+    bool revokedNow = false;
+    for (const KeyTreeRow& row : fillKeyTree(kPGPUserIDOrdering))
+        if (std::abs(row.Level) == 1 && row.Name == "Alice Example <alice@example.org>")
+            revokedNow = row.IsRevoked;
+    EXPECT_TRUE(revokedNow);
 }
