@@ -198,7 +198,7 @@ protected:
         if (target == "/.well-known/openpgpkey/example.org/hu/" + hash + "?l=alice" ||
             target == "/.well-known/openpgpkey/hu/" + hash + "?l=alice")
             return {200, QByteArray::fromStdString(alice + carol), {}, 0};  // Carol's does not belong here
-        if (target.startsWith("/pks/lookup?op=get&options=mr&search=0x"))
+        if (target.startsWith("/pks/lookup?op=get&options=mr&search="))
             return {200, QByteArray::fromStdString(carol + alice), {}, 0};
         if (method == "POST" && target == "/pks/add")
             return published = body, TestAnswer {200, "ok", {}, 0};
@@ -326,4 +326,36 @@ TEST_F(NetworkLookup, ARefreshBringsARevocation)
         if (std::abs(row.Level) == 1 && row.Name == "Alice Example <alice@example.org>")
             revokedNow = row.IsRevoked;
     EXPECT_TRUE(revokedNow);
+}
+
+// tolv-cli's look-ups: its own process, the same proxy and CA through the
+// environment, the keyserver from the settings file's [Tolv] section.
+TEST_F(NetworkLookup, TolvCliLooksUpRefreshesAndPublishes)
+{
+    const std::string ini = dir.file("cli.ini");
+    auto cli = [&](const std::string& keyserver, const std::string& args, std::string* out = nullptr) {
+        writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("pub.pgp") + "\nSecRing=" +
+                                dir.file("sec.pgp") + "\n[Tolv]\nKeyserver=" + keyserver + "\nUseWKD=true\n");
+        const std::string command = "'" + binDir() + "/tolv-cli' --ini '" + ini + "' " + args + " 2>/dev/null";
+        std::string output = commandOutput(command + "; echo \"exit $?\"");
+        if (out)
+            *out = output;
+        return std::stoi(output.substr(output.rfind("exit ") + 5));
+    };
+    std::string out;
+    ASSERT_EQ(cli("hkps://keys.example.net", "lookup --import alice@example.org", &out), 0) << out;
+    const std::string alice = keys["alice@example.org"].fingerprint;
+    EXPECT_NE(out.find("key\t" + alice + "\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("WKD openpgpkey.example.org, keyserver keys.example.net"), std::string::npos) << out;
+    EXPECT_NE(out.find("uid\tAlice Example <alice@example.org>\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("imported: 0 new, 0 updated, 1 unchanged"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Carol"), std::string::npos) << out;
+    EXPECT_EQ(cli("hkps://nokeys.example.net", "lookup 0x" + alice.substr(24)), 9);  // a server failed
+    EXPECT_EQ(cli("hkps://keys.example.net", "lookup not-a-query"), 2);
+    EXPECT_EQ(cli("hkps://keys.example.net", "refresh alice@example.org", &out), 0) << out;
+    EXPECT_NE(out.find("imported: 0 new, 0 updated, 1 unchanged"), std::string::npos) << out;
+    EXPECT_EQ(cli("hkps://keys.example.net", "publish alice@example.org"), 2);  // no --yes
+    EXPECT_TRUE(published.isEmpty());
+    EXPECT_EQ(cli("hkps://keys.example.net", "publish --yes alice@example.org"), 0);
+    EXPECT_TRUE(published.startsWith("keytext="));
 }
