@@ -4,7 +4,11 @@
 // refused before anything is sent.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QNetworkProxy>
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include <cstdlib>
 
@@ -19,6 +23,9 @@
 #include "tests/net_test_servers.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
+#include "windows/lookup_dialog.h"
+#include "core/app_config.h"
+#include "sdk/key_details.h"
 
 using namespace sdk;
 
@@ -199,7 +206,7 @@ protected:
             target == "/.well-known/openpgpkey/hu/" + hash + "?l=alice")
             return {200, QByteArray::fromStdString(alice + carol), {}, 0};  // Carol's does not belong here
         if (target.startsWith("/pks/lookup?op=get&options=mr&search="))
-            return {200, QByteArray::fromStdString(carol + alice), {}, 0};
+            return {200, QByteArray::fromStdString(carol + alice), {}, lookupDelayMs};
         if (method == "POST" && target == "/pks/add")
             return published = body, TestAnswer {200, "ok", {}, 0};
         if (target == "/big")
@@ -224,6 +231,7 @@ protected:
     } certificates {ca};
     QByteArray published;
     std::string served;  // what the keyserver answers instead, when set
+    int lookupDelayMs = 0;
     HttpsTestServer server {ca, "good", [this](auto&& m, auto&& t, auto&& b) { return answer(m, t, b); }};
     HttpsTestServer misnamed {ca, "wrong", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
     TestProxy proxy {{{"openpgpkey.example.org", server.port()},
@@ -358,4 +366,38 @@ TEST_F(NetworkLookup, TolvCliLooksUpRefreshesAndPublishes)
     EXPECT_TRUE(published.isEmpty());
     EXPECT_EQ(cli("hkps://keys.example.net", "publish --yes alice@example.org"), 0);
     EXPECT_TRUE(published.startsWith("keytext="));
+}
+
+// The window: the dialog lists what it found, imports the chosen keys, and
+// a look-up under way can be cancelled.
+TEST_F(NetworkLookup, TheLookupDialogListsImportsAndCancels)
+{
+    writeWholeFile(AppConfig::instance().snapshot().IniPath, "[Tolv]\nKeyserver=hkps://keys.example.net\nUseWKD=false\n");
+    const std::string alice = keys["alice@example.org"].fingerprint;
+    LookupDialog dialog(nullptr, QString::fromStdString("0x" + alice.substr(24)));
+    dialog.show();
+    dialog.findChild<QPushButton*>("lookUpButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog.busy(); }, 20000));
+    auto* results = dialog.findChild<QTreeWidget*>("results");
+    ASSERT_EQ(results->topLevelItemCount(), 1);
+    EXPECT_EQ(results->topLevelItem(0)->text(0).toStdString(), groupedFingerprint(alice));
+    EXPECT_EQ(results->topLevelItem(0)->child(0)->text(0), "Alice Example <alice@example.org>");
+    const QString notes = dialog.findChild<QLabel*>("lookupNotes")->text();
+    EXPECT_TRUE(notes.contains("keyserver keys.example.net: 1 key(s) that do not match were left out")) << notes.toStdString();
+    saveScreenshot(&dialog, "lookup-dialog");
+    dialog.findChild<QPushButton*>("importButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog.busy(); }, 20000));
+    EXPECT_EQ(dialog.findChild<QLabel*>("lookupNotes")->text(),
+              "Imported: 0 new, 0 updated, 1 unchanged (Alice Example <alice@example.org>)");
+
+    lookupDelayMs = 5000;
+    QElapsedTimer clock;
+    clock.start();
+    dialog.findChild<QPushButton*>("lookUpButton")->click();
+    ASSERT_TRUE(dialog.findChild<QPushButton*>("cancelButton")->isVisible());
+    dialog.findChild<QPushButton*>("cancelButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog.busy(); }, 20000));
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_TRUE(dialog.findChild<QLabel*>("lookupNotes")->text().contains("Cancelled"));
+    EXPECT_EQ(results->topLevelItemCount(), 0);
 }

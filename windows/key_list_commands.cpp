@@ -16,7 +16,10 @@
 #include "sdk/key_commands.h"
 #include "sdk/key_details.h"
 #include "windows/window_controls.h"
+#include "core/app_config.h"
+#include "sdk/key_search.h"
 #include "windows/key_list_window.h"
+#include "windows/lookup_dialog.h"
 
 namespace {
 
@@ -348,4 +351,45 @@ void KeyListCommands::copyPublicKey()
                           QGuiApplication::clipboard()->setText(QString::fromStdString(*armour));
                           showStatusNote(&window_, "Copied the public key of " + name);
                       });
+}
+
+void KeyListCommands::lookUp()
+{
+    auto* dialog = new LookupDialog(&window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void KeyListCommands::refreshFromNetwork()
+{
+    const KeyTreeRow* key = window_.currentKey();
+    std::vector<std::string> texts;
+    if (key)
+        texts.push_back(key->KeyIDText);
+    const LookupSettings settings = readLookupSettings(AppConfig::instance().snapshot().IniPath);
+    auto result = std::make_shared<sdk::RefreshResult>();
+    window_.runKeyJob([texts, settings, result] { *result = sdk::refreshKeys(texts, settings); },
+                      [this, result] {
+                          for (const std::string& note : result->notes)
+                              showStatusNote(&window_, QString::fromStdString(note));
+                          if (!result->counts)
+                              return;
+                          showStatusNote(&window_, QString::fromStdString(sdk::importConfirmation(*result->counts)));
+                          tellImport(*result->counts);
+                      });
+}
+
+void KeyListCommands::publish()
+{
+    const QString caption = "Publish";
+    const KeyTreeRow* key = selectedKeyPair(caption);
+    if (!key)
+        return;
+    const LookupSettings settings = readLookupSettings(AppConfig::instance().snapshot().IniPath);
+    if (!Prompts::question(caption, "Send the public key of " + keyName(*key) + " to " + settings.keyserver +
+                                        "?|Anyone will be able to find it there, with its user IDs. Its secret key "
+                                        "is not sent."))
+        return;
+    const std::string id = key->KeyIDText;
+    runConfirmed([id, settings] { return sdk::publishKey(id, settings); }, "Published: " + keyName(*key));
 }

@@ -34,6 +34,11 @@ public:
     void importFiles(const std::vector<std::string>& paths);
     // Imports the clipboard's armoured key text.
     void paste();
+    // The network: a look-up dialog, the selected key (or all) looked up
+    // again, the selected key pair sent to the keyserver.
+    void lookUp();
+    void refreshFromNetwork();
+    void publish();
 
 private:
     // Runs job on the window's worker: its success is confirmed in the

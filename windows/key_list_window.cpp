@@ -66,6 +66,9 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     setAcceptDrops(true);
     tree_->setContextMenuPolicy(Qt::ActionsContextMenu);
     tree_->addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
+    // Only in the context menu: the Part's "Refresh" button refills the list.
+    for (QAction* network : networkActions())
+        tree_->addAction(network);
     auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
     pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
     // The Delete key deletes, after the same questions as the button.
@@ -186,6 +189,8 @@ void KeyListWindow::offerKeyPairActions()
     const bool pair = controlsEnabled_ && (!key || key->IsSecret);  // with none chosen, the action says why
     changePassphrase_->setEnabled(pair);
     revoke_->setEnabled(pair);
+    if (publish_)
+        publish_->setEnabled(pair);
 }
 
 void KeyListWindow::refresh()
@@ -286,6 +291,20 @@ QAction* KeyListWindow::addKeyAction(const QString& label, const char* name, voi
     return action;
 }
 
+QList<QAction*> KeyListWindow::networkActions()
+{
+    auto* refresh = new QAction("Refresh", this);
+    refresh->setObjectName("refreshFromNetwork");
+    refresh->setToolTip("Look the selected key (or all keys) up again on the keyserver");
+    connect(refresh, &QAction::triggered, this, [this] { commands_.refreshFromNetwork(); });
+    publish_ = new QAction("Publish…", this);
+    publish_->setObjectName("publish");
+    connect(publish_, &QAction::triggered, this, [this] { commands_.publish(); });
+    keyActions_.push_back(refresh);
+    keyActions_.push_back(publish_);
+    return {refresh, publish_};
+}
+
 void KeyListWindow::buildActions()
 {
     addKeyAction("Generate…", "generate", &KeyListCommands::generateKey);
@@ -296,6 +315,7 @@ void KeyListWindow::buildActions()
     addKeyAction("Certify…", "certify", &KeyListCommands::certifyKey);
     revoke_ = addKeyAction("Revoke…", "revoke", &KeyListCommands::revokeKey);
     addKeyAction("Copy public key", "copyPublicKey", &KeyListCommands::copyPublicKey);
+    addKeyAction("Look up…", "lookUp", &KeyListCommands::lookUp);
 }
 
 void KeyListWindow::runKeyJob(std::function<void()> job, std::function<void()> done)

@@ -51,6 +51,7 @@ protected:
 private:
     QAction* addKeyAction(const QString& text, const char* name, void (KeyListCommands::*run)());
     void buildActions();
+    QList<QAction*> networkActions();
     void sizeColumns();
     QHBoxLayout* actionButtons();
     void connectSignals();
@@ -72,6 +73,7 @@ private:
     std::vector<QAction*> keyActions_;
     QAction* changePassphrase_ = nullptr;
     QAction* revoke_ = nullptr;
+    QAction* publish_ = nullptr;
     bool controlsEnabled_ = true;
     std::int32_t ordering_ = kPGPUserIDOrdering;
     bool stale_ = false;  // the keys changed while a job ran
