@@ -30,7 +30,7 @@ LookupDialog::LookupDialog(QWidget* parent, const QString& query) : QDialog(pare
 {
     setObjectName("lookupDialog");
     setWindowTitle("Look up keys");
-    resize(640, 380);
+    resize(780, 400);  // room for a whole fingerprint
     query_ = new QLineEdit(query, this);
     query_->setObjectName("query");
     query_->setPlaceholderText("e-mail address, fingerprint or key ID");
@@ -45,6 +45,8 @@ LookupDialog::LookupDialog(QWidget* parent, const QString& query) : QDialog(pare
     results_ = new QTreeWidget(this);
     results_->setObjectName("results");
     results_->setHeaderLabels({"Key", "Created", "Expires", "Found at"});
+    results_->header()->setStretchLastSection(false);
+    results_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     results_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     notes_ = new QLabel(this);
     notes_->setObjectName("lookupNotes");
