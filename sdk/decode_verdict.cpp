@@ -40,7 +40,7 @@ Verdict signatureVerdict(const SignatureRecord& s)
 {
     for (const VerdictRule& rule : kVerdictRules)
         if (rule.holds(s))
-            return {rule.kind, rule.tone, rule.text(s)};
+            return {rule.kind, rule.tone, rule.text(s), rule.kind == VerdictKind::UnknownSigner ? s.keyIdText : ""};
     return {};  // the last rule always holds
 }
 
@@ -49,9 +49,9 @@ std::vector<Verdict> decodeVerdicts(const std::vector<SignatureRecord>& signatur
     if (outcome == kPGPError_UserAbort)
         return {};
     if (outcome != kPGPError_NoErr)
-        return {{VerdictKind::NotDecoded, VerdictTone::Bad, "Not decoded: " + PGP_ErrorText(outcome)}};
+        return {{VerdictKind::NotDecoded, VerdictTone::Bad, "Not decoded: " + PGP_ErrorText(outcome), {}}};
     if (signatures.empty())
-        return {{VerdictKind::NotSigned, VerdictTone::Neutral, "Not signed"}};
+        return {{VerdictKind::NotSigned, VerdictTone::Neutral, "Not signed", {}}};
     std::vector<Verdict> out;
     for (const SignatureRecord& s : signatures)
         out.push_back(signatureVerdict(s));

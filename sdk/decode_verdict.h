@@ -17,6 +17,7 @@ struct Verdict {
     VerdictKind kind = VerdictKind::NotSigned;
     VerdictTone tone = VerdictTone::Neutral;
     std::string text;
+    std::string keyId;  // an unknown signer's key ID, which the user may look up
 };
 
 Verdict signatureVerdict(const SignatureRecord& signature);

@@ -101,12 +101,15 @@ std::string publicBytes(PGPContextRef c, PGPKeyRef key)
 
 KeyQuery parseKeyQuery(const std::string& text)
 {
+    // "Name <address>": the address.
+    const auto open = text.rfind('<'), close = text.rfind('>');
+    const std::string inner = open != std::string::npos && close != std::string::npos && close > open
+                                  ? text.substr(open + 1, close - open - 1)
+                                  : text;
     std::string t;
-    for (char c : text)
+    for (char c : inner)
         if (!std::isspace(static_cast<unsigned char>(c)))
             t += c;
-    if (!t.empty() && t.front() == '<' && t.back() == '>')
-        t = t.substr(1, t.size() - 2);
     if (net::wkdUrls(QString::fromStdString(t)))
         return {QueryKind::Address, lower(t)};
     std::string hex = t.rfind("0x", 0) == 0 || t.rfind("0X", 0) == 0 ? t.substr(2) : t;

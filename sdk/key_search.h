@@ -23,8 +23,8 @@ struct KeyQuery {
     std::string text;  // the address in lower case, or the upper-case hex digits
 };
 
-// An e-mail address (optionally in <>), 40 hex digits, or 16 (or 8) hex
-// digits of a key ID, each with or without "0x" and blanks.
+// An e-mail address (alone, or in the <> of a user ID), 40 hex digits, or
+// 16 (or 8) hex digits of a key ID, each with or without "0x" and blanks.
 KeyQuery parseKeyQuery(const std::string& text);
 
 struct FoundKey {

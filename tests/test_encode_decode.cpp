@@ -345,6 +345,7 @@ TEST(DecodeVerdicts, PrecedenceOfEveryCombination)
             expected = {VerdictTone::Warning, "Good signature from Ann, but the key is not certified"};
         EXPECT_EQ(v.text, expected.second) << "flags " << flags;
         EXPECT_EQ(v.tone, expected.first) << "flags " << flags;
+        EXPECT_EQ(v.keyId, known ? "" : "0x0123456789ABCDEF") << "flags " << flags;
     }
     EXPECT_EQ(decodeVerdicts({}, kPGPError_NoErr).front().text, "Not signed");
     EXPECT_TRUE(decodeVerdicts({}, kPGPError_UserAbort).empty());

@@ -121,6 +121,7 @@ TEST(KeyQueries, WhatCanBeLookedUp)
     const std::pair<const char*, KeyQuery> cases[] = {
         {"Alice@Example.org", {QueryKind::Address, "alice@example.org"}},
         {"<bob@example.org>", {QueryKind::Address, "bob@example.org"}},
+        {"Bob Example <Bob@Example.org>", {QueryKind::Address, "bob@example.org"}},
         {"0x0123456789abcdef0123456789ABCDEF01234567", {QueryKind::Fingerprint, "0123456789ABCDEF0123456789ABCDEF01234567"}},
         {"0123 4567 89AB CDEF 0123  4567 89AB CDEF 0123 4567", {QueryKind::Fingerprint, "0123456789ABCDEF0123456789ABCDEF01234567"}},
         {"0xA6DC82B567AF6FA0", {QueryKind::KeyId, "A6DC82B567AF6FA0"}},
@@ -131,7 +132,7 @@ TEST(KeyQueries, WhatCanBeLookedUp)
         EXPECT_EQ(q.kind, want.kind) << text;
         EXPECT_EQ(q.text, want.text) << text;
     }
-    for (const char* bad : {"", "Alice", "0x123", "0xZZ3456789ABCDEF0", "alice@localhost"})
+    for (const char* bad : {"", "Alice", "0x123", "0xZZ3456789ABCDEF0", "alice@localhost", "Alice Example <alice>"})
         EXPECT_EQ(parseKeyQuery(bad).kind, QueryKind::Invalid) << bad;
 }
 
@@ -282,9 +283,10 @@ TEST_F(NetworkLookup, EveryLimitHolds)
     EXPECT_EQ(get("https://keys.example.net/big").failure, net::FetchFailure::TooLarge);
     EXPECT_EQ(get("https://keys.example.net/slow", 500).failure, net::FetchFailure::TimedOut);
     EXPECT_EQ(get("https://keys.example.net/plain").failure, net::FetchFailure::Insecure);
-    const net::FetchResult misnamed = get("https://misnamed.example.org/");
-    EXPECT_EQ(misnamed.failure, net::FetchFailure::Tls);
-    EXPECT_TRUE(misnamed.message.startsWith("The certificate of misnamed.example.org is not valid")) << misnamed.message.toStdString();
+    const net::FetchResult wrongName = get("https://misnamed.example.org/");
+    EXPECT_EQ(wrongName.failure, net::FetchFailure::Tls);
+    EXPECT_TRUE(wrongName.message.startsWith("The certificate of misnamed.example.org is not valid"))
+        << wrongName.message.toStdString();
     EXPECT_EQ(get("https://keys.example.net/missing").failure, net::FetchFailure::NotFound);
     {
         ScopedEnv untrusted {"SSL_CERT_FILE", nullptr};

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -476,6 +477,7 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
     EXPECT_EQ(tone(w, 0), "good");
     EXPECT_EQ(child<QTabWidget>(w, "tabs")->currentIndex(), 0);
     EXPECT_TRUE(child<QWidget>(w, "verdictPanel")->isVisible());
+    EXPECT_TRUE(w->findChildren<QPushButton*>("lookUpSigner").isEmpty());
 
     w = decodeFile(dir.file("bad.asc"));
     EXPECT_EQ(verdicts(w),
@@ -488,6 +490,9 @@ TEST_F(Verdicts, OneLinePerSignatureOnTheTextTab)
     EXPECT_EQ(verdicts(w), QStringList{QString::fromStdString("olga.asc: Signed by an unknown key " + keyIdOf("olga@example.org") +
                                                               ": the signature cannot be checked")});
     EXPECT_EQ(tone(w, 0), "warning");
+    // The unknown signer can be looked up, on the user's word only (not pressed here: no test
+    // reaches a server outside this machine).
+    ASSERT_EQ(w->findChildren<QPushButton*>("lookUpSigner").size(), 1);
 
     // Two signatures, one unknown: a verdict each, and the flags and the
     // signer's name both belong to the one that verified.
@@ -701,6 +706,24 @@ TEST_F(Windows, TheEncodeWindowOffersOnlyTheFieldsOfItsOperation)
                                     password)
                     .decoded());
     EXPECT_EQ(std::string(plain.data(), plain.size()), "for the password");
+}
+
+// A recipient the rings do not hold, given as an address: the window offers
+// to look it up, and does nothing when the user says no.
+TEST_F(Windows, AnUnknownRecipientIsOfferedALookUp)
+{
+    auto* enc = openWindow<EncodeWindow>("actionEncodePGP");
+    ASSERT_NE(enc, nullptr);
+    QTest::keyClicks(child<BufferView>(enc, "inputView"), "text");
+    child<QComboBox>(enc, "recipient")->setCurrentText("Zed <zed@example.org>");
+    SharedPassphrase::instance().set("alice");
+    Prompts::queueQuestionAnswer(false);
+    child(enc, "encodeButton")->click();
+    ASSERT_TRUE(idle(enc));
+    EXPECT_EQ(Prompts::shownMessages().back().text, "Unable to find a key for Zed <zed@example.org>");
+    ASSERT_EQ(Prompts::questionsAsked().size(), 1u);
+    EXPECT_EQ(Prompts::questionsAsked()[0], "No key in your rings matches Zed <zed@example.org>.|Look it up on the network?");
+    EXPECT_EQ(enc->findChild<QDialog*>("lookupDialog"), nullptr);
 }
 
 TEST_F(Windows, AFailedEncodeStaysOnOptionsAndARefusedPassphraseKeepsTheOutput)

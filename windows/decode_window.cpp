@@ -31,6 +31,7 @@
 #include "sdk/decode_buffer.h"
 #include "sdk/sdk_session.h"
 #include "windows/buffer_view.h"
+#include "windows/lookup_dialog.h"
 #include "windows/verdict_panel.h"
 #include "windows/window_controls.h"
 
@@ -100,6 +101,12 @@ QWidget* DecodeWindow::makeTextTab()
     textLayout->setContentsMargins(0, 0, 0, 0);
     textLayout->setSpacing(0);
     verdicts_ = new VerdictPanel(textTab);
+    connect(verdicts_, &VerdictPanel::lookUpRequested, this, [this](const QString& keyId) {
+        auto* dialog = new LookupDialog(this, keyId);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        dialog->lookUp();  // the user asked for this one by pressing "Look up"
+    });
     textLayout->addWidget(verdicts_);
     textLayout->addWidget(outputView_, 1);
     return textTab;

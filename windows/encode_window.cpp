@@ -25,6 +25,8 @@
 #include "core/shared_passphrase.h"
 #include "platform/code_page.h"
 #include "sdk/encode_buffer.h"
+#include "sdk/key_search.h"
+#include "windows/lookup_dialog.h"
 #include "sdk/sdk_session.h"
 #include "windows/buffer_view.h"
 #include "windows/window_controls.h"
@@ -327,9 +329,11 @@ void EncodeWindow::startEncode(const sdk::EncodeRequest& request, std::shared_pt
             progress.reset();  // held until the job no longer reports
             password.reset();  // the password goes with the run
         },
-        [this, result, ok, outcome] {
+        [this, result, ok, outcome, request] {
             if (*outcome == kPGPError_UserAbort)
                 return;  // the passphrase was refused: the last result stays
+            if (*outcome == kPGPError_ItemNotFound)
+                offerLookUp(request);
             lastResult_ = *ok;
             output_.release();
             if (*result)
@@ -339,6 +343,25 @@ void EncodeWindow::startEncode(const sdk::EncodeRequest& request, std::shared_pt
             if (*ok)
                 tabs_->setCurrentIndex(0);
         });
+}
+
+void EncodeWindow::offerLookUp(const sdk::EncodeRequest& request)
+{
+    std::vector<std::string> texts = request.recipients;
+    texts.insert(texts.begin(), request.signer);
+    for (const std::string& text : texts) {
+        const QString t = QString::fromStdString(text);
+        const bool held = signer_->findText(t) >= 0 || moreChoice_->findText(t) >= 0;
+        if (held || sdk::parseKeyQuery(text).kind == sdk::QueryKind::Invalid)
+            continue;  // a key of the rings, or nothing a server can be asked for
+        if (!Prompts::question("Look up", "No key in your rings matches " + t + ".|Look it up on the network?"))
+            return;
+        auto* dialog = new LookupDialog(this, t);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        dialog->lookUp();
+        return;
+    }
 }
 
 void EncodeWindow::save()

@@ -48,6 +48,8 @@ private:
     // refused or when the two differ (told).
     std::optional<SecretText> askPasswordTwice();
     void startEncode(const sdk::EncodeRequest& request, std::shared_ptr<PassphraseBuffer> password);
+    // After "Unable to find a key for …": offers to look the text up.
+    void offerLookUp(const sdk::EncodeRequest& request);
     void refreshLists();
 
     int lastResult_ = 0;

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -60,7 +61,7 @@ void VerdictPanel::clear()
     hide();
 }
 
-void VerdictPanel::addLine(sdk::VerdictTone tone, const QString& text)
+QWidget* VerdictPanel::addLine(sdk::VerdictTone tone, const QString& text)
 {
     const ToneLook look = lookOf(tone);
     auto* line = new QWidget(this);
@@ -81,14 +82,25 @@ void VerdictPanel::addLine(sdk::VerdictTone tone, const QString& text)
     row->addWidget(icon);
     row->addWidget(label, 1);
     lines_->addWidget(line);
+    return line;
 }
 
 void VerdictPanel::showVerdicts(const std::vector<sdk::Verdict>& verdicts, const QString& subject)
 {
     clear();
     const QString prefix = subject.isEmpty() ? QString() : subject + ": ";
-    for (const sdk::Verdict& v : verdicts)
-        addLine(v.tone, prefix + QString::fromStdString(v.text));
+    for (const sdk::Verdict& v : verdicts) {
+        QWidget* line = addLine(v.tone, prefix + QString::fromStdString(v.text));
+        if (v.keyId.empty())
+            continue;
+        // Never looked up unasked: the look-up tells a server whose message this is.
+        auto* lookUp = new QPushButton("Look up", line);
+        lookUp->setObjectName("lookUpSigner");
+        lookUp->setToolTip("Look the signer's key up on the network");
+        connect(lookUp, &QPushButton::clicked, this,
+                [this, id = QString::fromStdString(v.keyId)] { emit lookUpRequested(id); });
+        line->layout()->addWidget(lookUp);
+    }
     setVisible(!verdicts.empty());
 }
 

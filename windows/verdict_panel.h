@@ -20,8 +20,12 @@ public:
     void clear();
     QStringList texts() const;
 
+signals:
+    // "Look up" was pressed beside an unknown signer's verdict.
+    void lookUpRequested(const QString& keyId);
+
 private:
-    void addLine(sdk::VerdictTone tone, const QString& text);
+    QWidget* addLine(sdk::VerdictTone tone, const QString& text);
 
     QVBoxLayout* lines_;
 };
