@@ -1,5 +1,7 @@
 #include "app/settings_window.h"
 
+#include <QCheckBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -16,6 +18,7 @@
 #include <climits>
 
 #include "core/app_config.h"
+#include "core/lookup_settings.h"
 #include "app/dialog_units.h"
 #include "core/file_io.h"
 #include "app/focus_next.h"
@@ -52,6 +55,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
 
     tabs->addTab(makeCommonTab(), "Common");
     tabs->addTab(makePgpTab(), "PGP");
+    tabs->addTab(makeLookupTab(), "Look-up");
 
     status_ = new QStatusBar(this);
     status_->setObjectName("statusBar");
@@ -67,17 +71,43 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent)
     layout->addWidget(status_);
 
     showConfig();
+    const LookupSettings lookup = readLookupSettings(AppConfig::instance().snapshot().IniPath);
+    keyserver_->setText(lookup.keyserver);
+    useWkd_->setChecked(lookup.useWkd);
 
     connect(iniPath_, &QLineEdit::textEdited, this,
             [](const QString& t) { AppConfig::instance().setIniPath(str(t)); });
     connect(iniPath_, &QLineEdit::returnPressed, this, [this] { focusNextAfter(iniPath_); });
     connect(timeOut_, &QSpinBox::valueChanged, this,
             [](int v) { AppConfig::instance().setTimeOut(v); });
-    connect(save, &QPushButton::clicked, this, [] { SCAN_INI(ScanIniMode::Write); });
+    connect(save, &QPushButton::clicked, this, &SettingsWindow::save);
     connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     // Another settings window edits the same record: follow its changes.
     connect(&AppConfig::instance(), &AppConfig::changed, this, &SettingsWindow::showConfig,
             Qt::QueuedConnection);
+}
+
+QWidget* SettingsWindow::makeLookupTab()
+{
+    auto* page = new QWidget;
+    auto* form = new QFormLayout(page);
+    keyserver_ = new QLineEdit;
+    keyserver_->setObjectName("keyserver");
+    keyserver_->setToolTip("An hkps:// or https:// keyserver; empty: none");
+    useWkd_ = new QCheckBox("Ask the Web Key Directory of an address's domain");
+    useWkd_->setObjectName("useWkd");
+    form->addRow("Keyserver", keyserver_);
+    form->addRow("", useWkd_);
+    form->addRow("", new QLabel("Keys are looked up only when you ask for it."));
+    return page;
+}
+
+void SettingsWindow::save()
+{
+    SCAN_INI(ScanIniMode::Write);
+    const std::string ini = AppConfig::instance().snapshot().IniPath;
+    if (!writeLookupSettings(ini, {keyserver_->text(), useWkd_->isChecked()}))
+        status_->showMessage("The look-up settings could not be written to " + QString::fromStdString(ini));
 }
 
 QWidget* SettingsWindow::makeCommonTab()

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 
+class QCheckBox;
 class QLineEdit;
 class QSpinBox;
 class QStatusBar;
@@ -21,6 +22,9 @@ private:
     void showConfig();
     QWidget* makeCommonTab();
     QWidget* makePgpTab();
+    // Tolv's own: where keys are looked up (its [Tolv] section).
+    QWidget* makeLookupTab();
+    void save();
     void pickFile(QLineEdit* entry, QWidget* button, void (*store)(const std::string&));
     void focusNextAfter(QWidget* w);
 
@@ -29,5 +33,7 @@ private:
     QLineEdit* pubRing_;
     QLineEdit* secRing_;
     QSpinBox* timeOut_;
+    QLineEdit* keyserver_;
+    QCheckBox* useWkd_;
     QStatusBar* status_;
 };

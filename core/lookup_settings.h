@@ -4,6 +4,8 @@
 // the [PGP] keys.
 #include <QString>
 
+#include <string>
+
 struct LookupSettings {
     QString keyserver = "hkps://keys.openpgp.org";
     bool useWkd = true;
@@ -11,3 +13,5 @@ struct LookupSettings {
 
 // The settings of the file at iniPath; the defaults for what it lacks.
 LookupSettings readLookupSettings(const std::string& iniPath);
+// Writes them into the file's [Tolv] section, keeping everything else in it.
+bool writeLookupSettings(const std::string& iniPath, const LookupSettings& settings);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -25,6 +26,7 @@
 
 #include "tolv_version.h"
 #include "core/app_config.h"
+#include "core/lookup_settings.h"
 #include "app/main_frame.h"
 #include "app/scan_ini.h"
 #include "app/prompts.h"
@@ -118,6 +120,15 @@ TEST_F(Frame, SettingsSaveWritesTheIniFile)
     const std::string ini = readWholeFile(dir.file("tolv.ini"));
     EXPECT_NE(ini.find("TimeOut=250"), std::string::npos);
     EXPECT_NE(ini.find("SecRing=" + dir.file("Keys/Secret.GPG")), std::string::npos);
+    // Tolv's own look-up settings, in a section beside [PGP], read back by a new window.
+    EXPECT_NE(ini.find("[Tolv]\nKeyserver=hkps://keys.openpgp.org\nUseWKD=true"), std::string::npos) << ini;
+    w->findChild<QLineEdit*>("keyserver")->setText("hkps://keys.example.net");
+    w->findChild<QCheckBox*>("useWkd")->setChecked(false);
+    w->findChild<QPushButton*>("saveButton")->click();
+    const LookupSettings saved = readLookupSettings(dir.file("tolv.ini"));
+    EXPECT_EQ(saved.keyserver, "hkps://keys.example.net");
+    EXPECT_FALSE(saved.useWkd);
+    EXPECT_NE(readWholeFile(dir.file("tolv.ini")).find("TimeOut=250"), std::string::npos);
 
     Prompts::queueFileAnswer(std::nullopt);
     w->findChild<QPushButton*>("pubRingPick")->click();
