@@ -10,7 +10,7 @@ packages=(
   librnp-dev rnp
   libbotan-2-dev libjson-c-dev libbz2-dev
   libgtest-dev
-  gnupg sq zlib1g-dev openssl
+  gnupg sq zlib1g-dev openssl lighttpd lighttpd-mod-openssl
   clang libclang-rt-14-dev time
   desktop-file-utils appstream bash-completion groff-base
 )
@@ -53,3 +53,10 @@ step() {
 step "reading the package lists" "${sudo_cmd[@]}" apt-get update
 step "installing ${missing[*]}" \
   "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+
+# The tests start lighttpd themselves, on 127.0.0.1 only: the web server the
+# package starts on port 80 for everyone is stopped and kept from starting.
+if [[ " ${missing[*]} " == *" lighttpd "* ]]; then
+  step "stopping the system's lighttpd" sh -c \
+    "${sudo_cmd[*]} service lighttpd stop || true; ${sudo_cmd[*]} update-rc.d lighttpd disable || true"
+fi

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QPushButton>
@@ -402,4 +404,91 @@ TEST_F(NetworkLookup, TheLookupDialogListsImportsAndCancels)
     EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_TRUE(dialog.findChild<QLabel*>("lookupNotes")->text().contains("Cancelled"));
     EXPECT_EQ(results->topLevelItemCount(), 0);
+}
+
+namespace {
+
+// A real web server from Debian (lighttpd) serving Web Key Directory trees
+// that gpg-wks-client made, in the advanced layout for openpgpkey.example.org
+// and in the direct one for example.org, with a certificate of the test CA.
+class WkdOnLighttpd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+        const std::string tree = dir.file("tree"), advanced = dir.file("advanced"), direct = dir.file("direct");
+        ASSERT_EQ(runShell("mkdir -p '" + tree + "' '" + advanced + "/.well-known' '" + direct + "/.well-known/openpgpkey'"), 0);
+        for (const char* who : {"alice@example.org", "bob@example.org"}) {
+            ASSERT_EQ(gnupg.gpg(std::string("--export -o '") + dir.file(who) + "' " + who), 0);
+            ASSERT_EQ(runShell("GNUPGHOME='" + gnupg.home + "' /usr/lib/gnupg/gpg-wks-client -C '" + tree +
+                               "' --install-key '" + dir.file(who) + "' " + who + " >/dev/null 2>&1"),
+                      0);
+        }
+        // Bob's file also holds Carol's key, which is not for his address.
+        ASSERT_EQ(gnupg.gpg("--export carol@example.org >> '" + tree + "/example.org/hu/" +
+                            net::wkdHash("bob").toStdString() + "'"),
+                  0);
+        ASSERT_EQ(runShell("cp -r '" + tree + "' '" + advanced + "/.well-known/openpgpkey' && cp -r '" + tree +
+                           "/example.org/.' '" + direct + "/.well-known/openpgpkey/'"),
+                  0);
+        ca.makeServerCertificate("wkd", {"openpgpkey.example.org", "example.org"});
+        startLighttpd(advanced, direct);
+    }
+    void TearDown() override { runShell("kill $(cat '" + dir.file("lighttpd.pid") + "') 2>/dev/null"); }
+    void startLighttpd(const std::string& advanced, const std::string& direct)
+    {
+        QTcpServer probe;  // a free port on 127.0.0.1
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+        probe.close();
+        writeWholeFile(dir.file("lighttpd.conf"),
+                       "server.modules += (\"mod_openssl\")\nserver.bind = \"127.0.0.1\"\nserver.port = " +
+                           std::to_string(port) + "\nserver.document-root = \"" + direct +
+                           "\"\nssl.engine = \"enable\"\nssl.pemfile = \"" + dir.file("wkd.pem") +
+                           "\"\nssl.privkey = \"" + dir.file("wkd.key") + "\"\n$HTTP[\"host\"] == "
+                           "\"openpgpkey.example.org\" {\n  server.document-root = \"" + advanced + "\"\n}\n");
+        // The server ends by itself after two minutes, whatever becomes of the test.
+        ASSERT_EQ(runShell("(timeout 120 /usr/sbin/lighttpd -D -f '" + dir.file("lighttpd.conf") + "' >'" +
+                           dir.file("lighttpd.log") + "' 2>&1 & echo $! >'" + dir.file("lighttpd.pid") + "')"),
+                  0);
+        ASSERT_TRUE(waitFor([&] {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, port);
+            return s.waitForConnected(200);
+        }, 10000)) << readWholeFile(dir.file("lighttpd.log"));
+    }
+    ScratchDir dir;
+    RealSdk session {dir};
+    GpgHome gnupg {dir.file("gnupg")};
+    TestCa ca {dir.path()};
+    quint16 port = 0;
+    ScopedEnv noProxy {"no_proxy", nullptr};
+    ScopedEnv trusted {"SSL_CERT_FILE", ca.caFile().c_str()};
+};
+
+}  // namespace
+
+TEST_F(WkdOnLighttpd, AdvancedAndDirectLayoutsAsGpgWksClientMakesThem)
+{
+    TestProxy proxy {{{"openpgpkey.example.org", port}}};
+    ScopedEnv through {"https_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str()};
+    LookupResult alice = lookUpKeys(parseKeyQuery("alice@example.org"), {QString(), true});
+    ASSERT_EQ(alice.keys.size(), 1u) << (alice.notes.empty() ? "" : alice.notes[0]);
+    EXPECT_EQ(alice.keys[0].userIds, std::vector<std::string> {"Alice Example <alice@example.org>"});
+    EXPECT_EQ(alice.keys[0].source, "WKD openpgpkey.example.org");
+    EXPECT_TRUE(alice.notes.empty());
+
+    // A second key in the answer, for another address, is left out.
+    LookupResult bob = lookUpKeys(parseKeyQuery("Bob@Example.org"), {QString(), true});
+    ASSERT_EQ(bob.keys.size(), 1u);
+    EXPECT_EQ(bob.keys[0].userIds, std::vector<std::string> {"Bob Example <bob@example.org>"});
+    EXPECT_EQ(bob.notes, std::vector<std::string> {"WKD openpgpkey.example.org: 1 key(s) that do not match were left out"});
+    EXPECT_TRUE(lookUpKeys(parseKeyQuery("nobody@example.org"), {QString(), true}).keys.empty());
+
+    // Without openpgpkey.example.org, the direct method on example.org.
+    TestProxy directOnly {{{"example.org", port}}};
+    ScopedEnv direct {"https_proxy", ("http://127.0.0.1:" + std::to_string(directOnly.port())).c_str()};
+    alice = lookUpKeys(parseKeyQuery("alice@example.org"), {QString(), true});
+    ASSERT_EQ(alice.keys.size(), 1u) << (alice.notes.empty() ? "" : alice.notes[0]);
+    EXPECT_EQ(alice.keys[0].source, "WKD example.org");
 }
