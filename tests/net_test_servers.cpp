@@ -67,6 +67,26 @@ void TestCa::makeServerCertificate(const std::string& name, const QStringList& h
         "/ca.key' -CAcreateserial -days 2 -extfile '" + base + ".ext' -out '" + base + ".pem'");
 }
 
+void TestCa::makeExpiredCertificate(const std::string& name, const QString& hostName) const
+{
+    const std::string base = folder + "/" + name, host = hostName.toStdString();
+    QFile config(QString::fromStdString(folder + "/ca.cnf"));
+    config.open(QIODevice::WriteOnly);
+    config.write(("[ca]\ndefault_ca = test\n[test]\ndatabase = " + folder + "/index.txt\nnew_certs_dir = " + folder +
+                  "\nserial = " + folder + "/serial\ndefault_md = sha256\npolicy = any\ncopy_extensions = copy\n"
+                  "[any]\ncommonName = supplied\n").c_str());
+    config.close();
+    for (const auto& [file, text] : {std::pair<const char*, const char*> {"/index.txt", ""}, {"/serial", "01\n"}}) {
+        QFile f(QString::fromStdString(folder + file));
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+    }
+    run("openssl req -newkey rsa:2048 -nodes -subj /CN=" + host + " -addext subjectAltName=DNS:" + host + " -keyout '" +
+        base + ".key' -out '" + base + ".csr'");
+    run("openssl ca -batch -notext -config '" + folder + "/ca.cnf' -cert '" + folder + "/ca.pem' -keyfile '" + folder +
+        "/ca.key' -in '" + base + ".csr' -out '" + base + ".pem' -startdate 20200101000000Z -enddate 20200201000000Z");
+}
+
 HttpsTestServer::HttpsTestServer(const TestCa& ca, const std::string& name, TestHandler handler)
     : certificate_(ca.folder + "/" + name + ".pem"), key_(ca.folder + "/" + name + ".key"), handler_(std::move(handler))
 {

@@ -25,6 +25,8 @@ struct TestCa {
     explicit TestCa(const std::string& folder);
     // A certificate (and key) for the names, valid for days from now.
     void makeServerCertificate(const std::string& name, const QStringList& hostNames) const;
+    // A certificate for hostName that expired long ago.
+    void makeExpiredCertificate(const std::string& name, const QString& hostName) const;
     std::string folder;
     std::string caFile() const { return folder + "/ca.pem"; }
 };

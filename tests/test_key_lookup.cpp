@@ -218,6 +218,9 @@ protected:
             return {200, "late", {}, 3000};
         if (target == "/plain")
             return {302, {}, "http://keys.example.net/elsewhere", 0};
+        if (target.startsWith("/hop/"))  // /hop/N: N more redirects, then an answer
+            return target == "/hop/0" ? TestAnswer {200, "arrived", {}, 0}
+                                      : TestAnswer {302, {}, "/hop/" + QByteArray::number(target.mid(5).toInt() - 1), 0};
         return {404, {}, {}, 0};
     }
     ScratchDir dir;
@@ -230,6 +233,7 @@ protected:
         {
             ca.makeServerCertificate("good", {"openpgpkey.example.org", "example.org", "keys.example.net"});
             ca.makeServerCertificate("wrong", {"other.test"});
+            ca.makeExpiredCertificate("expired", "expired.example.org");
         }
     } certificates {ca};
     QByteArray published;
@@ -237,7 +241,9 @@ protected:
     int lookupDelayMs = 0;
     HttpsTestServer server {ca, "good", [this](auto&& m, auto&& t, auto&& b) { return answer(m, t, b); }};
     HttpsTestServer misnamed {ca, "wrong", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
+    HttpsTestServer expired {ca, "expired", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
     TestProxy proxy {{{"openpgpkey.example.org", server.port()},
+                      {"expired.example.org", expired.port()},
                       {"keys.example.net", server.port()},
                       {"misnamed.example.org", misnamed.port()}}};
     ScopedEnv proxySetting {"https_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str()};
@@ -290,6 +296,13 @@ TEST_F(NetworkLookup, EveryLimitHolds)
     EXPECT_TRUE(wrongName.message.startsWith("The certificate of misnamed.example.org is not valid"))
         << wrongName.message.toStdString();
     EXPECT_EQ(get("https://keys.example.net/missing").failure, net::FetchFailure::NotFound);
+    const net::FetchResult old = get("https://expired.example.org/");
+    EXPECT_EQ(old.failure, net::FetchFailure::Tls);
+    EXPECT_TRUE(old.message.contains("expired")) << old.message.toStdString();
+    const net::FetchResult fifth = get("https://keys.example.net/hop/5");
+    EXPECT_TRUE(fifth.ok()) << fifth.message.toStdString();
+    EXPECT_EQ(fifth.body, "arrived");
+    EXPECT_EQ(get("https://keys.example.net/hop/6").failure, net::FetchFailure::Redirects);
     {
         ScopedEnv untrusted {"SSL_CERT_FILE", nullptr};
         EXPECT_EQ(get("https://keys.example.net/pks").failure, net::FetchFailure::Tls);
