@@ -4,7 +4,11 @@
 // refused before anything is sent.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QLabel>
@@ -26,6 +30,9 @@
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
 #include "windows/lookup_dialog.h"
+#include "windows/frame_commands.h"
+#include "windows/key_list_window.h"
+#include "app/main_frame.h"
 #include "core/app_config.h"
 #include "sdk/key_details.h"
 
@@ -504,4 +511,44 @@ TEST_F(WkdOnLighttpd, AdvancedAndDirectLayoutsAsGpgWksClientMakesThem)
     alice = lookUpKeys(parseKeyQuery("alice@example.org"), {QString(), true});
     ASSERT_EQ(alice.keys.size(), 1u) << (alice.notes.empty() ? "" : alice.notes[0]);
     EXPECT_EQ(alice.keys[0].source, "WKD example.org");
+}
+
+// The key list's network entries: Publish… asks first and sends the key
+// pair's public part; Refresh looks the selected key up again.
+TEST_F(NetworkLookup, TheKeyListPublishesAndRefreshes)
+{
+    writeWholeFile(AppConfig::instance().snapshot().IniPath, "[Tolv]\nKeyserver=hkps://keys.example.net\nUseWKD=false\n");
+    MainFrame frame;
+    wireFrameCommands(frame);
+    frame.show();
+    frame.findChild<QAction*>("actionKeyList")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !frame.mdiArea()->subWindowList().isEmpty(); }));
+    auto* list = qobject_cast<KeyListWindow*>(frame.mdiArea()->subWindowList().back()->widget());
+    ASSERT_NE(list, nullptr);
+    auto select = [&](const QString& name) {
+        for (int r = 0; r < list->model()->rowCount(); ++r)
+            if (list->model()->index(r, 0).data().toString().startsWith(name))
+                list->tree()->setCurrentIndex(list->model()->index(r, 0));
+    };
+    auto act = [&](const char* name) {
+        list->findChild<QAction*>(name)->trigger();
+        return waitFor([&] { return !list->busy(); }, 20000);
+    };
+    select("Carol");
+    EXPECT_FALSE(list->findChild<QAction*>("publish")->isEnabled());  // no key pair of ours
+    select("Alice");
+    Prompts::queueQuestionAnswer(false);
+    ASSERT_TRUE(act("publish"));
+    EXPECT_TRUE(published.isEmpty());  // the user said no
+    EXPECT_TRUE(Prompts::questionsAsked().back().contains("hkps://keys.example.net"));
+    Prompts::queueQuestionAnswer(true);
+    ASSERT_TRUE(act("publish"));
+    ASSERT_TRUE(waitFor([&] { return frame.statusBar()->currentMessage().startsWith("Published: Alice"); }));
+    EXPECT_TRUE(published.startsWith("keytext="));
+
+    ASSERT_TRUE(act("refreshFromNetwork"));
+    ASSERT_TRUE(waitFor([&] {
+        return frame.statusBar()->currentMessage() ==
+               "Imported: 0 new, 0 updated, 1 unchanged (Alice Example <alice@example.org>)";
+    })) << frame.statusBar()->currentMessage().toStdString();
 }
