@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStatusBar>
@@ -31,7 +32,10 @@
 #include "tests/test_support.h"
 #include "windows/lookup_dialog.h"
 #include "windows/frame_commands.h"
+#include "windows/decode_window.h"
 #include "windows/key_list_window.h"
+#include "windows/verdict_panel.h"
+#include "core/shared_passphrase.h"
 #include "app/main_frame.h"
 #include "core/app_config.h"
 #include "sdk/key_details.h"
@@ -551,4 +555,34 @@ TEST_F(NetworkLookup, TheKeyListPublishesAndRefreshes)
         return frame.statusBar()->currentMessage() ==
                "Imported: 0 new, 0 updated, 1 unchanged (Alice Example <alice@example.org>)";
     })) << frame.statusBar()->currentMessage().toStdString();
+}
+
+// An unknown signer's "Look up" asks the keyserver for the signer's key ID,
+// and says when the answer held none of it.
+TEST_F(NetworkLookup, AnUnknownSignerIsLookedUpFromTheVerdict)
+{
+    writeWholeFile(AppConfig::instance().snapshot().IniPath, "[Tolv]\nKeyserver=hkps://keys.example.net\nUseWKD=false\n");
+    MainFrame frame;
+    wireFrameCommands(frame);
+    frame.show();
+    frame.findChild<QAction*>("actionDecodePGP")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !frame.mdiArea()->subWindowList().isEmpty(); }));
+    auto* decode = qobject_cast<DecodeWindow*>(frame.mdiArea()->subWindowList().back()->widget());
+    ASSERT_NE(decode, nullptr);
+    Prompts::queueFileAnswer(QString::fromStdString(fixtureRing("olivia-signed.asc")));
+    decode->findChild<QPushButton*>("loadButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !decode->busy(); }));
+    SharedPassphrase::instance().set("none needed");
+    decode->findChild<QPushButton*>("decodeButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !decode->busy(); }));
+    auto* lookUp = decode->findChild<QPushButton*>("lookUpSigner");
+    ASSERT_NE(lookUp, nullptr);
+    lookUp->click();
+    auto* dialog = decode->findChild<LookupDialog*>("lookupDialog");
+    ASSERT_NE(dialog, nullptr);
+    const QString keyId = dialog->findChild<QLineEdit*>("query")->text();
+    EXPECT_TRUE(decode->verdicts()->texts().value(0).contains(keyId)) << keyId.toStdString();
+    ASSERT_TRUE(waitFor([&] { return !dialog->busy(); }, 20000));
+    EXPECT_EQ(dialog->findChild<QLabel*>("lookupNotes")->text(),
+              "No key was found.\nkeyserver keys.example.net: 2 key(s) that do not match were left out");
 }
