@@ -1,5 +1,6 @@
 #include "net/https_fetch.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -73,6 +74,7 @@ class Fetcher {
 public:
     explicit Fetcher(const FetchRequest& r) : request_(r) {}
     FetchResult run();
+    void closeConnections() { manager_.clearConnectionCache(); }
 
 private:
     void send(const QUrl& url);
@@ -177,8 +179,17 @@ void Fetcher::fail(FetchFailure f, const QString& detail)
 
 FetchResult fetch(const FetchRequest& request)
 {
-    Fetcher fetcher(request);
-    return fetcher.run();
+    FetchResult result;
+    {
+        Fetcher fetcher(request);
+        result = fetcher.run();
+        // The connections the manager keeps for reuse go now, not at exit.
+        fetcher.closeConnections();
+    }
+    // Replies and connections are deleted later, by an event loop this
+    // thread may never run again: they go now, with their TLS state.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }
 
 }  // namespace net

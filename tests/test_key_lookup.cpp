@@ -372,7 +372,7 @@ TEST_F(NetworkLookup, TolvCliLooksUpRefreshesAndPublishes)
     auto cli = [&](const std::string& keyserver, const std::string& args, std::string* out = nullptr) {
         writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("pub.pgp") + "\nSecRing=" +
                                 dir.file("sec.pgp") + "\n[Tolv]\nKeyserver=" + keyserver + "\nUseWKD=true\n");
-        const std::string command = "'" + binDir() + "/tolv-cli' --ini '" + ini + "' " + args + " 2>/dev/null";
+        const std::string command = "'" + binDir() + "/tolv-cli' --ini '" + ini + "' " + args + " 2>&1";
         std::string output = commandOutput(command + "; echo \"exit $?\"");
         if (out)
             *out = output;
@@ -392,7 +392,7 @@ TEST_F(NetworkLookup, TolvCliLooksUpRefreshesAndPublishes)
     EXPECT_NE(out.find("imported: 0 new, 0 updated, 1 unchanged"), std::string::npos) << out;
     EXPECT_EQ(cli("hkps://keys.example.net", "publish alice@example.org"), 2);  // no --yes
     EXPECT_TRUE(published.isEmpty());
-    EXPECT_EQ(cli("hkps://keys.example.net", "publish --yes alice@example.org"), 0);
+    EXPECT_EQ(cli("hkps://keys.example.net", "publish --yes alice@example.org", &out), 0) << out;
     EXPECT_TRUE(published.startsWith("keytext="));
 }
 
