@@ -333,6 +333,12 @@ TEST_F(NetworkLookup, PublishSendsThePublicKeyOnly)
     const std::string packets = commandOutput("gpg --list-packets '" + dir.file("sent.asc") + "' 2>/dev/null");
     EXPECT_NE(packets.find(":public key packet:"), std::string::npos);
     EXPECT_EQ(packets.find("secret"), std::string::npos);
+    // What was sent is Alice's key as a look-up finds it again.
+    served = armour.toStdString();
+    const LookupResult again = lookUpKeys(parseKeyQuery(keys["alice@example.org"].fingerprint), {"hkps://keys.example.net", false});
+    ASSERT_EQ(again.keys.size(), 1u);
+    EXPECT_EQ(again.keys[0].userIds, std::vector<std::string> {"Alice Example <alice@example.org>"});
+    EXPECT_TRUE(again.notes.empty());
     EXPECT_FALSE(publishKey("alice@example.org", {"hkps://nokeys.example.net", false}));
     EXPECT_TRUE(Prompts::shownMessages().back().text.startsWith("The key was not published: No such host"));
 }
