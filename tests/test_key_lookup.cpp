@@ -204,6 +204,17 @@ protected:
             keys[who] = matchingKeys(readWholeFile(fixtureRing("pubring.pgp")), parseKeyQuery(who), "fixture", dropped)
                             .at(0);
     }
+    // The frame with the window action opens, the keyserver the test one.
+    QWidget* openWithTestKeyserver(MainFrame& frame, const char* action)
+    {
+        writeWholeFile(AppConfig::instance().snapshot().IniPath, "[Tolv]\nKeyserver=hkps://keys.example.net\nUseWKD=false\n");
+        wireFrameCommands(frame);
+        frame.show();
+        frame.findChild<QAction*>(action)->trigger();
+        if (!waitFor([&] { return !frame.mdiArea()->subWindowList().isEmpty(); }))
+            return nullptr;
+        return frame.mdiArea()->subWindowList().back()->widget();
+    }
     void useRingCopies(const std::string& prefix)
     {
         writeWholeFile(dir.file(prefix + "pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
@@ -527,13 +538,8 @@ TEST_F(WkdOnLighttpd, AdvancedAndDirectLayoutsAsGpgWksClientMakesThem)
 // pair's public part; Refresh looks the selected key up again.
 TEST_F(NetworkLookup, TheKeyListPublishesAndRefreshes)
 {
-    writeWholeFile(AppConfig::instance().snapshot().IniPath, "[Tolv]\nKeyserver=hkps://keys.example.net\nUseWKD=false\n");
     MainFrame frame;
-    wireFrameCommands(frame);
-    frame.show();
-    frame.findChild<QAction*>("actionKeyList")->trigger();
-    ASSERT_TRUE(waitFor([&] { return !frame.mdiArea()->subWindowList().isEmpty(); }));
-    auto* list = qobject_cast<KeyListWindow*>(frame.mdiArea()->subWindowList().back()->widget());
+    auto* list = qobject_cast<KeyListWindow*>(openWithTestKeyserver(frame, "actionKeyList"));
     ASSERT_NE(list, nullptr);
     auto select = [&](const QString& name) {
         for (int r = 0; r < list->model()->rowCount(); ++r)
@@ -567,13 +573,8 @@ TEST_F(NetworkLookup, TheKeyListPublishesAndRefreshes)
 // and says when the answer held none of it.
 TEST_F(NetworkLookup, AnUnknownSignerIsLookedUpFromTheVerdict)
 {
-    writeWholeFile(AppConfig::instance().snapshot().IniPath, "[Tolv]\nKeyserver=hkps://keys.example.net\nUseWKD=false\n");
     MainFrame frame;
-    wireFrameCommands(frame);
-    frame.show();
-    frame.findChild<QAction*>("actionDecodePGP")->trigger();
-    ASSERT_TRUE(waitFor([&] { return !frame.mdiArea()->subWindowList().isEmpty(); }));
-    auto* decode = qobject_cast<DecodeWindow*>(frame.mdiArea()->subWindowList().back()->widget());
+    auto* decode = qobject_cast<DecodeWindow*>(openWithTestKeyserver(frame, "actionDecodePGP"));
     ASSERT_NE(decode, nullptr);
     Prompts::queueFileAnswer(QString::fromStdString(fixtureRing("olivia-signed.asc")));
     decode->findChild<QPushButton*>("loadButton")->click();
