@@ -18,23 +18,30 @@ QString librnpNotice()
     return notice.open(QIODevice::ReadOnly) ? QString::fromUtf8(notice.readAll()) : QString();
 }
 
-// A page of help text in a dialog of its own, closed by its button.
+// A page of help text in a window of its own beside the frame (no prompt:
+// it asks nothing), closed by its button; one of each at a time.
 void showPage(QWidget* parent, const QString& title, const QString& name, const QString& markdown)
 {
-    QDialog page(parent);
-    page.setObjectName(name);
-    page.setWindowTitle(title);
-    page.resize(560, 480);
-    auto* text = new QTextBrowser(&page);
+    if (auto* open = parent->findChild<QDialog*>(name)) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* page = new QDialog(parent);
+    page->setAttribute(Qt::WA_DeleteOnClose);
+    page->setObjectName(name);
+    page->setWindowTitle(title);
+    page->resize(560, 480);
+    auto* text = new QTextBrowser(page);
     text->setObjectName("helpText");
     text->setOpenExternalLinks(false);
     text->setMarkdown(markdown);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &page);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &page, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&page);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, page);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, page, &QDialog::reject);
+    auto* layout = new QVBoxLayout(page);
     layout->addWidget(text);
     layout->addWidget(buttons);
-    page.exec();
+    page->show();
 }
 
 }  // namespace

@@ -23,15 +23,6 @@ void takeSameKey(LookupResult result, const std::string& fingerprint, std::vecto
     notes.insert(notes.end(), result.notes.begin(), result.notes.end());
 }
 
-// The address of a user ID "Name <address>", or of a bare address.
-std::string addressIn(const std::string& userId)
-{
-    const auto open = userId.rfind('<');
-    const std::string inner = open == std::string::npos ? userId : userId.substr(open);
-    const KeyQuery q = parseKeyQuery(inner);
-    return q.kind == QueryKind::Address ? q.text : std::string();
-}
-
 // The key IDs of every key of the open rings.
 std::vector<std::string> allKeyIds()
 {
@@ -61,7 +52,7 @@ RefreshResult refreshKeys(const std::vector<std::string>& texts, const LookupSet
             continue;
         takeSameKey(lookUpKeys({QueryKind::Fingerprint, key->fingerprint}, {settings.keyserver, false}, stop),
                     key->fingerprint, found, r.notes);
-        const std::string address = addressIn(key->userId);
+        const std::string address = userIdAddress(key->userId);
         if (settings.useWkd && !address.empty())
             takeSameKey(lookUpKeys({QueryKind::Address, address}, {QString(), true}, stop), key->fingerprint, found,
                         r.notes);

@@ -23,15 +23,6 @@ std::string lower(std::string s)
     return s;
 }
 
-// The address of a user ID: what stands in <>, or the whole when it is one.
-std::string addressOf(const std::string& userId)
-{
-    const auto open = userId.rfind('<'), close = userId.rfind('>');
-    if (open != std::string::npos && close != std::string::npos && close > open)
-        return lower(userId.substr(open + 1, close - open - 1));
-    return userId.find('@') != std::string::npos && userId.find(' ') == std::string::npos ? lower(userId) : "";
-}
-
 std::string keyIdText(const PGPKeyID& id)
 {
     char text[kPGPMaxKeyIDStringSize] = {};
@@ -71,7 +62,7 @@ bool matches(const KeyQuery& q, const FoundKey& k, const std::vector<std::string
 {
     switch (q.kind) {
     case QueryKind::Address:
-        return std::any_of(k.userIds.begin(), k.userIds.end(), [&](const std::string& u) { return addressOf(u) == q.text; });
+        return std::any_of(k.userIds.begin(), k.userIds.end(), [&](const std::string& u) { return userIdAddress(u) == q.text; });
     case QueryKind::Fingerprint: return k.fingerprint == q.text;
     case QueryKind::KeyId:
         return std::any_of(keyIds.begin(), keyIds.end(), [&](const std::string& id) {
@@ -98,6 +89,14 @@ std::string publicBytes(PGPContextRef c, PGPKeyRef key)
 }
 
 }  // namespace
+
+std::string userIdAddress(const std::string& userId)
+{
+    const auto open = userId.rfind('<'), close = userId.rfind('>');
+    if (open != std::string::npos && close != std::string::npos && close > open)
+        return lower(userId.substr(open + 1, close - open - 1));
+    return userId.find('@') != std::string::npos && userId.find(' ') == std::string::npos ? lower(userId) : "";
+}
 
 KeyQuery parseKeyQuery(const std::string& text)
 {

@@ -27,6 +27,10 @@ struct KeyQuery {
 // 16 (or 8) hex digits of a key ID, each with or without "0x" and blanks.
 KeyQuery parseKeyQuery(const std::string& text);
 
+// The address of a user ID, in lower case: what stands in its <>, or the
+// whole when it is a bare address; empty for none.
+std::string userIdAddress(const std::string& userId);
+
 struct FoundKey {
     std::string fingerprint;  // upper-case hex
     std::vector<std::string> userIds;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -384,15 +385,15 @@ TEST_F(Frame, AFirstStartFromTheMenuWritesTheSettingsAndEmptyRingsAndSaysWhere)
 TEST_F(Frame, HelpMenuPages)
 {
     for (const char* action : {"actionAbout", "actionGettingStarted"}) {
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            QWidget* page = QApplication::activeModalWidget();
-            ASSERT_NE(page, nullptr);
-            shown = page->findChild<QTextBrowser*>("helpText")->toPlainText();
-            saveScreenshot(page, page->objectName());
-            page->close();
-        });
         frame->findChild<QAction*>(action)->trigger();
+        auto* page = frame->findChild<QDialog*>(QString(action) == "actionAbout" ? "aboutTolv" : "gettingStarted");
+        ASSERT_NE(page, nullptr);
+        EXPECT_TRUE(page->isVisible());
+        const QString shown = page->findChild<QTextBrowser*>("helpText")->toPlainText();
+        saveScreenshot(page, page->objectName());
+        frame->findChild<QAction*>(action)->trigger();  // once is enough: the open page comes forward
+        EXPECT_EQ(frame->findChildren<QDialog*>(page->objectName()).size(), 1);
+        page->close();
         if (QString(action) == "actionAbout") {
             EXPECT_TRUE(shown.contains("Tolv " TOLV_VERSION));
             EXPECT_TRUE(shown.contains("Copyright (c) 2017-2021"));

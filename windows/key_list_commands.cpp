@@ -107,6 +107,13 @@ void tellImport(const sdk::ImportCounts& c)
     Prompts::message("Import", text, c.leftOut.empty() ? Prompts::Icon::Information : Prompts::Icon::Exclamation);
 }
 
+// An import's one line in the status bar, and its message.
+void confirmImport(QWidget* window, const sdk::ImportCounts& c)
+{
+    showStatusNote(window, QString::fromStdString(sdk::importConfirmation(c)));
+    tellImport(c);
+}
+
 }  // namespace
 
 const KeyTreeRow* KeyListCommands::selectedKey(const QString& caption)
@@ -186,8 +193,7 @@ void KeyListCommands::importFiles(const std::vector<std::string>& paths)
                       [this, totals] {
                           if (!totals->anyRead)
                               return;
-                          showStatusNote(&window_, QString::fromStdString(sdk::importConfirmation(totals->counts)));
-                          tellImport(totals->counts);
+                          confirmImport(&window_, totals->counts);
                       });
 }
 
@@ -198,8 +204,7 @@ void KeyListCommands::importText(const std::string& text)
                       [this, counts] {
                           if (!*counts)
                               return;
-                          showStatusNote(&window_, QString::fromStdString(sdk::importConfirmation(**counts)));
-                          tellImport(**counts);
+                          confirmImport(&window_, **counts);
                       });
 }
 
@@ -374,8 +379,7 @@ void KeyListCommands::refreshFromNetwork()
                               showStatusNote(&window_, QString::fromStdString(note));
                           if (!result->counts)
                               return;
-                          showStatusNote(&window_, QString::fromStdString(sdk::importConfirmation(*result->counts)));
-                          tellImport(*result->counts);
+                          confirmImport(&window_, *result->counts);
                       });
 }
 
