@@ -534,6 +534,42 @@ TEST_F(WkdOnLighttpd, AdvancedAndDirectLayoutsAsGpgWksClientMakesThem)
     EXPECT_EQ(alice.keys[0].source, "WKD example.org");
 }
 
+// gpg's own WKD look-up against the same server takes the same keys. Its
+// dirmngr trusts only the system's CA file, so it runs in a mount namespace
+// of its own where the test CA stands in that file's place.
+TEST_F(WkdOnLighttpd, GpgLocateKeysFindsTheSameKeys)
+{
+    if (runShell("unshare -r -m true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no mount namespace for dirmngr here";
+    TestProxy proxy {{{"openpgpkey.example.org", port}}};
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.port());
+    ScopedEnv through {"https_proxy", proxyUrl.c_str()};
+    GpgHome peer {dir.file("peer"), false};
+    writeWholeFile(peer.home + "/dirmngr.conf", "honor-http-proxy\nstandard-resolver\n");
+    writeWholeFile(dir.file("hosts"), "127.0.0.1 openpgpkey.example.org\n");  // dirmngr asks DNS first
+    for (const char* who : {"alice@example.org", "bob@example.org"}) {
+        const std::string gpgRun = "gpg --homedir '" + peer.home + "' --batch --auto-key-locate clear,wkd --locate-keys " +
+                                   who + " 2>&1; gpgconf --homedir '" + peer.home + "' --kill dirmngr";
+        std::string said;
+        runShell("unshare -r -m sh -c \"mount --bind '" + ca.caFile() + "' /etc/ssl/certs/ca-certificates.crt && " +
+                     "mount --bind '" + dir.file("hosts") + "' /etc/hosts && http_proxy=" + proxyUrl + " " + gpgRun + "\"",
+                 &said);
+        std::string listed;
+        peer.gpg(std::string("--with-colons --list-keys ") + who, &listed);
+        const LookupResult tolv = lookUpKeys(parseKeyQuery(who), {QString(), true});
+        ASSERT_EQ(tolv.keys.size(), 1u) << who;
+        EXPECT_NE(listed.find("fpr:::::::::" + tolv.keys[0].fingerprint + ":"), std::string::npos) << who << said;
+    }
+    // Carol's key, beside Bob's in his file, was taken by neither.
+    std::string all;
+    peer.gpg("--with-colons --list-keys", &all);
+    EXPECT_EQ(all.find("carol@"), std::string::npos) << all;
+    std::size_t keysTaken = 0;
+    for (std::size_t at = all.find("\npub:"); at != std::string::npos; at = all.find("\npub:", at + 1))
+        ++keysTaken;
+    EXPECT_EQ(keysTaken + (all.rfind("pub:", 0) == 0), 2u) << all;
+}
+
 // The key list's network entries: Publish… asks first and sends the key
 // pair's public part; Refresh looks the selected key up again.
 TEST_F(NetworkLookup, TheKeyListPublishesAndRefreshes)
