@@ -10,7 +10,7 @@ packages=(
   librnp-dev rnp
   libbotan-2-dev libjson-c-dev libbz2-dev
   libgtest-dev
-  gnupg sq zlib1g-dev openssl lighttpd lighttpd-mod-openssl
+  gnupg dirmngr sq zlib1g-dev openssl ca-certificates lighttpd lighttpd-mod-openssl
   clang libclang-rt-14-dev time
   desktop-file-utils appstream bash-completion groff-base
 )
