@@ -103,7 +103,7 @@ const std::vector<CliCommand>& cliCommands()
         {"delete", "  tolv-cli [--ini FILE] delete [--secret] --yes TEXT\n", "--secret --yes", runDelete},
         {"passwd", "  tolv-cli [--ini FILE] passwd TEXT --passphrase-file OLD --new-passphrase-file NEW\n",
          "--passphrase-file --new-passphrase-file", runPasswd},
-        {"lookup", "  tolv-cli [--ini FILE] lookup [--import] ADDRESS|FINGERPRINT|KEYID\n", "--import", runLookup},
+        {"lookup", "  tolv-cli [--ini FILE] lookup [--import] ADDRESS|FINGERPRINT|KEYID|NAME\n", "--import", runLookup},
         {"refresh", "  tolv-cli [--ini FILE] refresh [TEXT]...\n", "", runRefresh},
         {"publish", "  tolv-cli [--ini FILE] publish --yes TEXT\n", "--yes", runPublish},
     };

@@ -24,7 +24,7 @@ void printFound(const std::vector<sdk::FoundKey>& keys)
 {
     for (const sdk::FoundKey& k : keys) {
         std::printf("key\t%s\t%s\t%s\t%s\n", k.fingerprint.c_str(), creationDateText(k.created).c_str(),
-                    k.expires ? creationDateText(k.expires).c_str() : "never", k.source.c_str());
+                    k.revoked ? "revoked" : k.expires ? creationDateText(k.expires).c_str() : "never", k.source.c_str());
         for (const std::string& uid : k.userIds)
             std::printf("uid\t%s\n", uid.c_str());
     }
@@ -34,16 +34,22 @@ int lookupCommand(const std::string& text, bool import)
 {
     const sdk::KeyQuery query = sdk::parseKeyQuery(text);
     if (query.kind == sdk::QueryKind::Invalid)
-        return std::fprintf(stderr, "tolv-cli: look up an e-mail address, a fingerprint or a key ID\n"), Usage;
+        return std::fprintf(stderr, "tolv-cli: look up an e-mail address, a fingerprint, a key ID or a name\n"), Usage;
     if (loadRings() != 0)
         return IoFailure;
-    const sdk::LookupResult result = sdk::lookUpKeys(query, settings());
+    const LookupSettings lookup = settings();
+    sdk::LookupResult result = sdk::lookUpKeys(query, lookup);
     printNotes(result.notes);
     printFound(result.keys);
     if (result.keys.empty())
-        return result.notes.empty() ? MissingKey : NetworkFailure;
+        return result.serverFailed ? NetworkFailure : MissingKey;
     if (!import)
         return Ok;
+    std::vector<std::string> notes;  // keys only listed are got by their fingerprints
+    sdk::fetchListedKeys(result.keys, lookup.keyserver, notes);
+    printNotes(notes);
+    if (result.keys.empty())
+        return NetworkFailure;
     const auto counts = sdk::importFoundKeys(result.keys);
     if (!counts)
         return exitCodeFromFailure();
@@ -68,7 +74,7 @@ int refreshCommand(const std::vector<std::string>& texts)
 int runLookup(const CliOptions& o, std::string& misuse)
 {
     if (o.positional.size() != 1)
-        return misuse = "lookup needs one e-mail address, fingerprint or key ID", Usage;
+        return misuse = "lookup needs one e-mail address, fingerprint, key ID or name", Usage;
     return lookupCommand(o.positional[0], o.importFound);
 }
 

@@ -16,17 +16,25 @@ std::optional<QUrl> keyserverBase(const QString& setting)
     return url;
 }
 
-QUrl keyserverGet(const QUrl& base, const QString& what)
+namespace {
+
+QUrl lookupUrl(const QUrl& base, const char* op, const QString& what)
 {
     QUrl url = base;
     url.setPath("/pks/lookup");
     QUrlQuery query;
-    query.addQueryItem("op", "get");
+    query.addQueryItem("op", op);
     query.addQueryItem("options", "mr");
     query.addQueryItem("search", QString::fromUtf8(QUrl::toPercentEncoding(what)));
     url.setQuery(query);
     return url;
 }
+
+}  // namespace
+
+QUrl keyserverGet(const QUrl& base, const QString& what) { return lookupUrl(base, "get", what); }
+
+QUrl keyserverIndex(const QUrl& base, const QString& what) { return lookupUrl(base, "index", what); }
 
 QUrl keyserverAdd(const QUrl& base)
 {

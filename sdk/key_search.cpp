@@ -7,6 +7,7 @@
 #include "net/https_fetch.h"
 #include "net/wkd_address.h"
 #include "sdk/key_lookup.h"
+#include "sdk/keyserver_request.h"
 #include "sdk/run_steps.h"
 #include "sdk/sdk_entry_table.h"
 #include "sdk/sdk_holders.h"
@@ -98,6 +99,21 @@ std::string userIdAddress(const std::string& userId)
     return userId.find('@') != std::string::npos && userId.find(' ') == std::string::npos ? lower(userId) : "";
 }
 
+namespace {
+
+// A name or other text for the keyserver's listing: trimmed, at least 3
+// characters, nothing that belongs to an address.
+KeyQuery textQuery(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
+    const std::string t = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    if (t.size() < 3 || t.find_first_of("@<>\r\n") != std::string::npos)
+        return {};
+    return {QueryKind::Text, t};
+}
+
+}  // namespace
+
 KeyQuery parseKeyQuery(const std::string& text)
 {
     // "Name <address>": the address.
@@ -111,15 +127,16 @@ KeyQuery parseKeyQuery(const std::string& text)
             t += c;
     if (net::wkdUrls(QString::fromStdString(t)))
         return {QueryKind::Address, lower(t)};
-    std::string hex = t.rfind("0x", 0) == 0 || t.rfind("0X", 0) == 0 ? t.substr(2) : t;
+    const bool prefixed = t.rfind("0x", 0) == 0 || t.rfind("0X", 0) == 0;
+    std::string hex = prefixed ? t.substr(2) : t;
     if (hex.empty() || !std::all_of(hex.begin(), hex.end(), [](unsigned char c) { return std::isxdigit(c); }))
-        return {};
+        return prefixed ? KeyQuery {} : textQuery(text);
     std::transform(hex.begin(), hex.end(), hex.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     if (hex.size() == 40)
         return {QueryKind::Fingerprint, hex};
     if (hex.size() == 16 || hex.size() == 8)
         return {QueryKind::KeyId, hex};
-    return {};
+    return prefixed ? KeyQuery {} : textQuery(text);
 }
 
 std::vector<FoundKey> matchingKeys(const std::string& bytes, const KeyQuery& query, const std::string& source,
@@ -141,6 +158,9 @@ std::vector<FoundKey> matchingKeys(const std::string& bytes, const KeyQuery& que
         k.source = source;
         call::PGPGetKeyTime(key, static_cast<PGPInt32>(kPGPKeyPropCreation), &k.created);
         call::PGPGetKeyTime(key, static_cast<PGPInt32>(kPGPKeyPropExpiration), &k.expires);
+        PGPBoolean revoked = 0;
+        call::PGPGetKeyBoolean(key, static_cast<PGPInt32>(kPGPKeyPropIsRevoked), &revoked);
+        k.revoked = revoked != 0;
         const std::vector<std::string> ids = keyIdsOf(key, iter);
         k.userIds = userIdsOf(iter);
         if (!matches(query, k, ids))
@@ -151,16 +171,30 @@ std::vector<FoundKey> matchingKeys(const std::string& bytes, const KeyQuery& que
     return found;
 }
 
+std::optional<QUrl> keyserverOrNote(const QString& setting, LookupResult& result)
+{
+    const auto base = net::keyserverBase(setting);
+    if (!base) {
+        result.notes.push_back("The keyserver " + setting.toStdString() + " is no hkps:// or https:// address");
+        result.serverFailed = true;
+    }
+    return base;
+}
+
+void noteFailedAnswer(const std::string& source, const QString& message, bool notFound, LookupResult& result)
+{
+    result.notes.push_back(source + ": " + message.toStdString());
+    result.serverFailed = result.serverFailed || !notFound;
+}
+
 namespace {
 
 // Adds the matching keys of one answer to result (a key found twice names
 // both sources), or says why it brought none.
 void takeAnswer(const net::FetchResult& answer, const KeyQuery& query, const std::string& source, LookupResult& result)
 {
-    if (!answer.ok()) {
-        result.notes.push_back(source + ": " + answer.message.toStdString());
-        return;
-    }
+    if (!answer.ok())
+        return noteFailedAnswer(source, answer.message, answer.failure == net::FetchFailure::NotFound, result);
     int dropped = 0;
     std::vector<FoundKey> keys = matchingKeys(answer.body.toStdString(), query, source, dropped);
     if (keys.empty() && dropped == 0)
@@ -184,22 +218,20 @@ void lookUpInWkd(const KeyQuery& query, const std::atomic<bool>* stop, LookupRes
     const auto urls = net::wkdUrls(QString::fromStdString(query.text));
     if (!urls)
         return;
-    net::FetchResult answer = net::fetch({urls->advanced, {}, 15000, 4 << 20, stop});
+    net::FetchResult answer = net::fetch({urls->advanced, {}, kLookupTimeoutMs, kLookupMaxBytes, stop});
     if (answer.failure == net::FetchFailure::NoSuchHost)
-        answer = net::fetch({urls->direct, {}, 15000, 4 << 20, stop});
+        answer = net::fetch({urls->direct, {}, kLookupTimeoutMs, kLookupMaxBytes, stop});
     takeAnswer(answer, query, "WKD " + answer.url.host().toStdString(), result);
 }
 
 void lookUpOnKeyserver(const KeyQuery& query, const QString& keyserver, const std::atomic<bool>* stop,
                        LookupResult& result)
 {
-    const auto base = net::keyserverBase(keyserver);
-    if (!base) {
-        result.notes.push_back("The keyserver " + keyserver.toStdString() + " is no hkps:// or https:// address");
+    const auto base = keyserverOrNote(keyserver, result);
+    if (!base)
         return;
-    }
     const QString what = QString::fromStdString(query.kind == QueryKind::Address ? query.text : "0x" + query.text);
-    takeAnswer(net::fetch({net::keyserverGet(*base, what), {}, 15000, 4 << 20, stop}), query,
+    takeAnswer(net::fetch({net::keyserverGet(*base, what), {}, kLookupTimeoutMs, kLookupMaxBytes, stop}), query,
                "keyserver " + base->host().toStdString(), result);
 }
 
@@ -209,9 +241,11 @@ LookupResult lookUpKeys(const KeyQuery& query, const LookupSettings& settings, c
 {
     LookupResult result;
     if (query.kind == QueryKind::Invalid) {
-        result.notes.push_back("Look up an e-mail address, a fingerprint or a key ID");
+        result.notes.push_back("Look up an e-mail address, a fingerprint, a key ID or a name");
         return result;
     }
+    if (query.kind == QueryKind::Text)
+        return listKeysOnKeyserver(query.text, settings.keyserver, stop);
     if (query.kind == QueryKind::Address && settings.useWkd)
         lookUpInWkd(query, stop, result);
     if (!settings.keyserver.trimmed().isEmpty())

@@ -1,11 +1,15 @@
 #include "tests/net_test_servers.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTimer>
+#include <QUrlQuery>
+
+#include <algorithm>
 
 #include <cstdlib>
 
@@ -182,4 +186,111 @@ void TestProxy::run()
     server.listen(QHostAddress::LocalHost, 0);
     port_ = server.serverPort();
     exec();
+}
+
+namespace {
+
+// A gpg --with-colons field; user IDs escape ":" as \x3a.
+QByteArray colonField(const QByteArray& line, int index)
+{
+    return line.split(':').value(index).replace("\\x3a", ":");
+}
+
+}  // namespace
+
+TestKeyserver::TestKeyserver(std::string folder) : folder_(std::move(folder))
+{
+    run("mkdir -p -m 700 '" + folder_ + "/.gnupg'");
+}
+
+void TestKeyserver::add(const QByteArray& keyData)
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    QFile incoming(QString::fromStdString(folder_ + "/.incoming"));
+    incoming.open(QIODevice::WriteOnly);
+    incoming.write(keyData);
+    incoming.close();
+    const QByteArray fingerprint = listed(folder_ + "/.incoming").fingerprint;
+    if (fingerprint.isEmpty())
+        throw std::runtime_error("the test keyserver was given no key");
+    run("gpg --homedir '" + folder_ + "/.gnupg' --batch --yes --dearmor -o '" + folder_ + "/" +
+        fingerprint.toStdString() + "' '" + folder_ + "/.incoming' || cp '" + folder_ + "/.incoming' '" + folder_ + "/" +
+        fingerprint.toStdString() + "'");
+}
+
+void TestKeyserver::clear()
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    run("find '" + folder_ + "' -maxdepth 1 -type f -delete");
+}
+
+TestKeyserver::Listed TestKeyserver::listed(const std::string& file) const
+{
+    Listed key;
+    const std::string command = "gpg --homedir '" + folder_ + "/.gnupg' --batch --with-colons --show-keys '" + file + "'";
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    QByteArray pub;
+    for (char buffer[4096]; pipe && std::fgets(buffer, sizeof buffer, pipe);) {
+        const QByteArray line = QByteArray(buffer).trimmed();
+        if (line.startsWith("pub:"))
+            pub = line;
+        else if (line.startsWith("fpr:") && key.fingerprint.isEmpty()) {
+            key.fingerprint = colonField(line, 9);
+            key.listing += "pub:" + key.fingerprint + ":" + colonField(pub, 3) + ":" + colonField(pub, 2) + ":" +
+                           colonField(pub, 5) + ":" + colonField(pub, 6) + ":" + (colonField(pub, 1) == "r" ? "r" : "") + "\n";
+        } else if (line.startsWith("uid:")) {
+            const QByteArray uid = colonField(line, 9);
+            key.userIds << QString::fromUtf8(uid);
+            key.listing += "uid:" + uid.toPercentEncoding(" <>@()!.,-_'") + ":" + colonField(line, 5) + "::\n";
+        }
+    }
+    if (pipe)
+        pclose(pipe);
+    return key;
+}
+
+std::vector<TestKeyserver::Listed> TestKeyserver::keysFor(const QString& search) const
+{
+    std::vector<Listed> found;
+    const QDir dir(QString::fromStdString(folder_));
+    for (const QString& name : dir.entryList(QDir::Files)) {
+        if (name.startsWith('.'))
+            continue;
+        Listed key = listed(dir.filePath(name).toStdString());
+        const bool byId = search.startsWith("0x") && key.fingerprint.endsWith(search.mid(2).toUpper().toLatin1());
+        const bool byText = !search.startsWith("0x") &&
+                            std::any_of(key.userIds.begin(), key.userIds.end(),
+                                        [&](const QString& u) { return u.contains(search, Qt::CaseInsensitive); });
+        if (byId || byText)
+            found.push_back(std::move(key));
+    }
+    return found;
+}
+
+std::optional<TestAnswer> TestKeyserver::answer(const QByteArray& method, const QByteArray& target, const QByteArray& body)
+{
+    if (method == "POST" && target == "/pks/add") {
+        add(QByteArray::fromPercentEncoding(body.mid(body.indexOf("keytext=") + 8).replace('+', ' ')));
+        return TestAnswer {200, "Key added", {}, 0};
+    }
+    const QUrlQuery query(QUrl(QString::fromLatin1(target)));
+    if (!target.startsWith("/pks/lookup?") || query.queryItemValue("options") != "mr")
+        return std::nullopt;
+    std::lock_guard<std::mutex> hold(lock_);
+    const std::vector<Listed> found = keysFor(query.queryItemValue("search", QUrl::FullyDecoded));
+    if (found.empty())
+        return TestAnswer {404, "No keys found", {}, 0};
+    QByteArray out;
+    if (query.queryItemValue("op") == "index") {
+        out = "info:1:" + QByteArray::number(found.size()) + "\n";
+        for (const Listed& k : found)
+            out += k.listing;
+        return TestAnswer {200, out, {}, 0};
+    }
+    for (const Listed& k : found) {
+        QFile file(QString::fromStdString(folder_) + "/" + QString::fromLatin1(k.fingerprint));
+        file.open(QIODevice::ReadOnly);
+        out += file.readAll();
+    }
+    return TestAnswer {200, out + alsoSend, {}, delayMs};
 }

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 
 struct TestAnswer {
@@ -60,4 +62,30 @@ protected:
 private:
     QMap<QString, quint16> routes_;
     std::atomic<quint16> port_ {0};
+};
+
+// An HKP keyserver over a folder of keys, one file per key named by its
+// fingerprint. /pks/lookup answers op=get (the keys' packets) and op=index
+// with options=mr (their listing) for "0x" and a fingerprint or key ID, or
+// for text in a user ID; /pks/add puts the posted key in the folder, where
+// later look-ups find it. What a key holds is read by gpg, not by Tolv.
+class TestKeyserver {
+public:
+    explicit TestKeyserver(std::string folder);
+    // The answer for a keyserver request; nothing for any other target.
+    std::optional<TestAnswer> answer(const QByteArray& method, const QByteArray& target, const QByteArray& body);
+    void add(const QByteArray& keyData);  // armoured or binary, one key
+    void clear();
+    QByteArray alsoSend;  // added to every op=get answer, as a careless server might
+    int delayMs = 0;      // before each op=get answer
+
+private:
+    struct Listed {
+        QByteArray fingerprint, listing;  // the listing: its pub and uid lines
+        QStringList userIds;
+    };
+    std::vector<Listed> keysFor(const QString& search) const;
+    Listed listed(const std::string& file) const;
+    std::string folder_;
+    mutable std::mutex lock_;
 };

@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 
+#include "net/hkp_index.h"
 #include "net/hkp_server.h"
 #include "net/https_fetch.h"
 #include "net/proxy_env.h"
@@ -98,10 +99,47 @@ TEST(Keyserver, RequestsOverHttpsOnly)
               "https://keys.example.net:8443/pks/lookup?op=get&options=mr&search=0xABCDEF0123456789");
     EXPECT_EQ(net::keyserverGet(*base, "a+b@example.org").toString(),
               "https://keys.example.net:8443/pks/lookup?op=get&options=mr&search=a%2Bb%40example.org");
+    EXPECT_EQ(net::keyserverIndex(*base, "Bob Ex").toString(QUrl::FullyEncoded),
+              "https://keys.example.net:8443/pks/lookup?op=index&options=mr&search=Bob%20Ex");
     EXPECT_EQ(net::keyserverAdd(*base).toString(), "https://keys.example.net:8443/pks/add");
     EXPECT_EQ(net::keyserverAddForm("-----BEGIN PGP\n+="), "keytext=-----BEGIN%20PGP%0A%2B%3D");
     for (const char* bad : {"hkp://keys.example.net", "http://keys.example.net", "keys.example.net", "hkps://"})
         EXPECT_FALSE(net::keyserverBase(bad)) << bad;
+}
+
+// A listing as a keyserver may send it: escaped user IDs, flags, key IDs
+// of each length, lines that are not the listing's, and too many keys.
+TEST(Keyserver, ListingsAreReadWhateverTheyHold)
+{
+    const QByteArray v6(64, 'C');
+    const QByteArray listing = "info:1:4\r\n"
+                               "pub:0123456789abcdef0123456789ABCDEF01234567:1:2048:1500000000:1600000000:r\r\n"
+                               "uid:Alice%20%3A%20Example%20%C3%A9 <alice@example.org>:1500000000::\r\n"
+                               "uid::::\n"
+                               "pub:NOTHEX:1:2048:1::\n"
+                               "uid:Mallory <m@example.org>:::\n"
+                               "pub:0xa6dc82b567af6fa0:22:255:::de\n"
+                               "uid:Bob <bob@example.org>\n"
+                               "junk\n"
+                               "pub:" + v6 + ":::-5:x:\n";
+    const std::vector<net::IndexedKey> keys = net::parseKeyIndex(listing);
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(keys[0].keyId, "0123456789ABCDEF0123456789ABCDEF01234567");
+    EXPECT_EQ(keys[0].created, 1500000000);
+    EXPECT_EQ(keys[0].expires, 1600000000);
+    EXPECT_TRUE(keys[0].revoked);
+    EXPECT_FALSE(keys[0].expired);
+    EXPECT_EQ(keys[0].userIds, QStringList {"Alice : Example \u00e9 <alice@example.org>"});
+    EXPECT_EQ(keys[1].keyId, "A6DC82B567AF6FA0");
+    EXPECT_TRUE(keys[1].disabled && keys[1].expired && !keys[1].revoked);
+    EXPECT_EQ(keys[1].userIds, QStringList {"Bob <bob@example.org>"});  // not Mallory's
+    EXPECT_EQ(keys[2].keyId, QString::fromLatin1(v6));
+    EXPECT_EQ(keys[2].created, 0);
+    EXPECT_TRUE(keys[2].userIds.isEmpty());
+    QByteArray many;
+    for (int i = 0; i < 600; ++i)
+        many += "pub:" + QByteArray::number(1000000000000000 + i) + ":1:1:1::\nuid:x:::\n";
+    EXPECT_EQ(net::parseKeyIndex(many).size(), net::kMaxIndexedKeys);
 }
 
 TEST(Proxy, AsTheEnvironmentNamesIt)
@@ -139,13 +177,16 @@ TEST(KeyQueries, WhatCanBeLookedUp)
         {"0123 4567 89AB CDEF 0123  4567 89AB CDEF 0123 4567", {QueryKind::Fingerprint, "0123456789ABCDEF0123456789ABCDEF01234567"}},
         {"0xA6DC82B567AF6FA0", {QueryKind::KeyId, "A6DC82B567AF6FA0"}},
         {"67AF6FA0", {QueryKind::KeyId, "67AF6FA0"}},
+        {"  Alice Example ", {QueryKind::Text, "Alice Example"}},
+        {"Ali", {QueryKind::Text, "Ali"}},
+        {"ABCDEF", {QueryKind::Text, "ABCDEF"}},  // hex, but of no key's length
     };
     for (const auto& [text, want] : cases) {
         const KeyQuery q = parseKeyQuery(text);
         EXPECT_EQ(q.kind, want.kind) << text;
         EXPECT_EQ(q.text, want.text) << text;
     }
-    for (const char* bad : {"", "Alice", "0x123", "0xZZ3456789ABCDEF0", "alice@localhost", "Alice Example <alice>"})
+    for (const char* bad : {"", "Al", "   ", "0x123", "0xZZ3456789ABCDEF0", "alice@localhost", "Alice Example <alice>"})
         EXPECT_EQ(parseKeyQuery(bad).kind, QueryKind::Invalid) << bad;
 }
 
@@ -200,9 +241,11 @@ protected:
         useRingCopies("");
         ASSERT_EQ(sdk::PGP_LoadRings(), 0);
         int dropped = 0;
-        for (const char* who : {"alice@example.org", "bob@example.org", "carol@example.org"})
+        for (const char* who : {"alice@example.org", "bob@example.org", "carol@example.org"}) {
             keys[who] = matchingKeys(readWholeFile(fixtureRing("pubring.pgp")), parseKeyQuery(who), "fixture", dropped)
                             .at(0);
+            keyserver.add(QByteArray::fromStdString(keys[who].keyBytes));
+        }
     }
     // The frame with the window action opens, the keyserver the test one.
     QWidget* openWithTestKeyserver(MainFrame& frame, const char* action)
@@ -223,17 +266,15 @@ protected:
     }
     TestAnswer answer(const QByteArray& method, const QByteArray& target, const QByteArray& body)
     {
-        if (!served.empty() && target.startsWith("/pks/lookup"))
-            return {200, QByteArray::fromStdString(served), {}, 0};
         const std::string alice = keys["alice@example.org"].keyBytes, carol = keys["carol@example.org"].keyBytes;
         const QByteArray hash = net::wkdHash("alice").toLatin1();
         if (target == "/.well-known/openpgpkey/example.org/hu/" + hash + "?l=alice" ||
             target == "/.well-known/openpgpkey/hu/" + hash + "?l=alice")
             return {200, QByteArray::fromStdString(alice + carol), {}, 0};  // Carol's does not belong here
-        if (target.startsWith("/pks/lookup?op=get&options=mr&search="))
-            return {200, QByteArray::fromStdString(carol + alice), {}, lookupDelayMs};
         if (method == "POST" && target == "/pks/add")
-            return published = body, TestAnswer {200, "ok", {}, 0};
+            published = body;
+        if (auto a = keyserver.answer(method, target, body))
+            return *a;
         if (target == "/big")
             return {200, QByteArray(5 << 20, 'x'), {}, 0};
         if (target == "/slow")
@@ -259,8 +300,7 @@ protected:
         }
     } certificates {ca};
     QByteArray published;
-    std::string served;  // what the keyserver answers instead, when set
-    int lookupDelayMs = 0;
+    TestKeyserver keyserver {dir.file("keyserver")};
     HttpsTestServer server {ca, "good", [this](auto&& m, auto&& t, auto&& b) { return answer(m, t, b); }};
     HttpsTestServer misnamed {ca, "wrong", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
     HttpsTestServer expired {ca, "expired", [](auto&&, auto&&, auto&&) { return TestAnswer {200, "x", {}, 0}; }};
@@ -284,10 +324,15 @@ TEST_F(NetworkLookup, FoundByEachMethodAndOnlyTheMatchingKey)
     EXPECT_EQ(wkd.keys[0].source, "WKD openpgpkey.example.org");
     EXPECT_EQ(wkd.notes, std::vector<std::string> {"WKD openpgpkey.example.org: 1 key(s) that do not match were left out"});
 
-    LookupResult hkp = lookUpKeys(parseKeyQuery(alice), {"hkps://keys.example.net", false});
-    ASSERT_EQ(hkp.keys.size(), 1u);
-    EXPECT_EQ(hkp.keys[0].fingerprint, alice);
-    EXPECT_EQ(hkp.keys[0].source, "keyserver keys.example.net");
+    // A keyserver answer holding another key besides the one asked for.
+    keyserver.alsoSend = QByteArray::fromStdString(keys["carol@example.org"].keyBytes);
+    for (const std::string& asked : {alice, "0x" + alice.substr(24)}) {
+        LookupResult hkp = lookUpKeys(parseKeyQuery(asked), {"hkps://keys.example.net", false});
+        ASSERT_EQ(hkp.keys.size(), 1u) << asked;
+        EXPECT_EQ(hkp.keys[0].fingerprint, alice);
+        EXPECT_EQ(hkp.keys[0].source, "keyserver keys.example.net");
+        EXPECT_EQ(hkp.notes, std::vector<std::string> {"keyserver keys.example.net: 1 key(s) that do not match were left out"});
+    }
 
     // Not found, and nothing to find at a keyserver that is not there.
     LookupResult none = lookUpKeys(parseKeyQuery("nobody@example.org"), {"hkps://nokeys.example.net", true});
@@ -336,6 +381,7 @@ TEST_F(NetworkLookup, EveryLimitHolds)
 
 TEST_F(NetworkLookup, PublishSendsThePublicKeyOnly)
 {
+    keyserver.clear();
     ASSERT_TRUE(publishKey("alice@example.org", {"hkps://keys.example.net", false}));
     ASSERT_TRUE(published.startsWith("keytext="));
     const QByteArray armour = QByteArray::fromPercentEncoding(published.mid(8));
@@ -345,7 +391,6 @@ TEST_F(NetworkLookup, PublishSendsThePublicKeyOnly)
     EXPECT_NE(packets.find(":public key packet:"), std::string::npos);
     EXPECT_EQ(packets.find("secret"), std::string::npos);
     // What was sent is Alice's key as a look-up finds it again.
-    served = armour.toStdString();
     const LookupResult again = lookUpKeys(parseKeyQuery(keys["alice@example.org"].fingerprint), {"hkps://keys.example.net", false});
     ASSERT_EQ(again.keys.size(), 1u);
     EXPECT_EQ(again.keys[0].userIds, std::vector<std::string> {"Alice Example <alice@example.org>"});
@@ -366,7 +411,7 @@ TEST_F(NetworkLookup, ARefreshBringsARevocation)
     int dropped = 0;
     const auto revoked = matchingKeys(readWholeFile(dir.file("other-pub.pgp")), parseKeyQuery(alice), "", dropped);
     ASSERT_EQ(revoked.size(), 1u);
-    served = revoked[0].keyBytes;
+    keyserver.add(QByteArray::fromStdString(revoked[0].keyBytes));  // as Alice would publish it
     sdk::UnLoad_PGP();
     session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
     ASSERT_EQ(sdk::PGP_LoadRings(), 0);
@@ -386,9 +431,9 @@ TEST_F(NetworkLookup, ARefreshBringsARevocation)
 TEST_F(NetworkLookup, TolvCliLooksUpRefreshesAndPublishes)
 {
     const std::string ini = dir.file("cli.ini");
-    auto cli = [&](const std::string& keyserver, const std::string& args, std::string* out = nullptr) {
+    auto cli = [&](const std::string& keyserverSetting, const std::string& args, std::string* out = nullptr) {
         writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("pub.pgp") + "\nSecRing=" +
-                                dir.file("sec.pgp") + "\n[Tolv]\nKeyserver=" + keyserver + "\nUseWKD=true\n");
+                                dir.file("sec.pgp") + "\n[Tolv]\nKeyserver=" + keyserverSetting + "\nUseWKD=true\n");
         const std::string command = "'" + binDir() + "/tolv-cli' --ini '" + ini + "' " + args + " 2>&1";
         std::string output = commandOutput(command + "; echo \"exit $?\"");
         if (out)
@@ -404,7 +449,11 @@ TEST_F(NetworkLookup, TolvCliLooksUpRefreshesAndPublishes)
     EXPECT_NE(out.find("imported: 0 new, 0 updated, 1 unchanged"), std::string::npos) << out;
     EXPECT_EQ(out.find("Carol"), std::string::npos) << out;
     EXPECT_EQ(cli("hkps://nokeys.example.net", "lookup 0x" + alice.substr(24)), 9);  // a server failed
-    EXPECT_EQ(cli("hkps://keys.example.net", "lookup not-a-query"), 2);
+    EXPECT_EQ(cli("hkps://keys.example.net", "lookup 0x123"), 2);
+    EXPECT_EQ(cli("hkps://keys.example.net", "lookup nobody@example.org"), 4);  // found nowhere
+    ASSERT_EQ(cli("hkps://keys.example.net", "lookup --import 'Bob Ex'", &out), 0) << out;  // by name
+    EXPECT_NE(out.find("key\t" + keys["bob@example.org"].fingerprint + "\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("imported: 0 new, 0 updated, 1 unchanged"), std::string::npos) << out;
     EXPECT_EQ(cli("hkps://keys.example.net", "refresh alice@example.org", &out), 0) << out;
     EXPECT_NE(out.find("imported: 0 new, 0 updated, 1 unchanged"), std::string::npos) << out;
     EXPECT_EQ(cli("hkps://keys.example.net", "publish alice@example.org"), 2);  // no --yes
@@ -427,15 +476,29 @@ TEST_F(NetworkLookup, TheLookupDialogListsImportsAndCancels)
     ASSERT_EQ(results->topLevelItemCount(), 1);
     EXPECT_EQ(results->topLevelItem(0)->text(0).toStdString(), groupedFingerprint(alice));
     EXPECT_EQ(results->topLevelItem(0)->child(0)->text(0), "Alice Example <alice@example.org>");
-    const QString notes = dialog.findChild<QLabel*>("lookupNotes")->text();
-    EXPECT_TRUE(notes.contains("keyserver keys.example.net: 1 key(s) that do not match were left out")) << notes.toStdString();
-    saveScreenshot(&dialog, "lookup-dialog");
+    EXPECT_EQ(dialog.findChild<QLabel*>("lookupNotes")->text(), "");
     dialog.findChild<QPushButton*>("importButton")->click();
     ASSERT_TRUE(waitFor([&] { return !dialog.busy(); }, 20000));
     EXPECT_EQ(dialog.findChild<QLabel*>("lookupNotes")->text(),
               "Imported: 0 new, 0 updated, 1 unchanged (Alice Example <alice@example.org>)");
 
-    lookupDelayMs = 5000;
+    // By name: the keyserver's listing, whose chosen key is got on import.
+    dialog.findChild<QLineEdit*>("query")->setText("carol PUBLIC");
+    dialog.findChild<QPushButton*>("lookUpButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog.busy(); }, 20000));
+    ASSERT_EQ(results->topLevelItemCount(), 1);
+    EXPECT_EQ(results->topLevelItem(0)->text(0).toStdString(), groupedFingerprint(keys["carol@example.org"].fingerprint));
+    EXPECT_EQ(results->topLevelItem(0)->child(0)->text(0), "Carol Public <carol@example.org>");
+    EXPECT_EQ(results->topLevelItem(0)->text(2), "never");
+    EXPECT_TRUE(dialog.found()[0].keyBytes.empty());
+    saveScreenshot(&dialog, "lookup-dialog");
+    dialog.findChild<QPushButton*>("importButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog.busy(); }, 20000));
+    EXPECT_EQ(dialog.findChild<QLabel*>("lookupNotes")->text(),
+              "Imported: 0 new, 0 updated, 1 unchanged (Carol Public <carol@example.org>)");
+
+    dialog.findChild<QLineEdit*>("query")->setText(QString::fromStdString("0x" + alice.substr(24)));
+    keyserver.delayMs = 5000;
     QElapsedTimer clock;
     clock.start();
     dialog.findChild<QPushButton*>("lookUpButton")->click();
@@ -606,7 +669,7 @@ TEST_F(NetworkLookup, TheKeyListPublishesAndRefreshes)
 }
 
 // An unknown signer's "Look up" asks the keyserver for the signer's key ID,
-// and says when the answer held none of it.
+// and says when it has none.
 TEST_F(NetworkLookup, AnUnknownSignerIsLookedUpFromTheVerdict)
 {
     MainFrame frame;
@@ -627,5 +690,5 @@ TEST_F(NetworkLookup, AnUnknownSignerIsLookedUpFromTheVerdict)
     EXPECT_TRUE(decode->verdicts()->texts().value(0).contains(keyId)) << keyId.toStdString();
     ASSERT_TRUE(waitFor([&] { return !dialog->busy(); }, 20000));
     EXPECT_EQ(dialog->findChild<QLabel*>("lookupNotes")->text(),
-              "No key was found.\nkeyserver keys.example.net: 2 key(s) that do not match were left out");
+              "No key was found.\nkeyserver keys.example.net: Not found on keys.example.net");
 }

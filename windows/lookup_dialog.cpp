@@ -24,6 +24,8 @@ QString dateOr(PGPTime t, const char* none)
     return t ? QString::fromStdString(creationDateText(t)) : QString(none);
 }
 
+QString expiryText(const sdk::FoundKey& k) { return k.revoked ? QString("revoked") : dateOr(k.expires, "never"); }
+
 }  // namespace
 
 LookupDialog::LookupDialog(QWidget* parent, const QString& query) : QDialog(parent)
@@ -33,7 +35,7 @@ LookupDialog::LookupDialog(QWidget* parent, const QString& query) : QDialog(pare
     resize(780, 400);  // room for a whole fingerprint
     query_ = new QLineEdit(query, this);
     query_->setObjectName("query");
-    query_->setPlaceholderText("e-mail address, fingerprint or key ID");
+    query_->setPlaceholderText("e-mail address, fingerprint, key ID or name");
     lookUpButton_ = new QPushButton("Look up", this);
     lookUpButton_->setObjectName("lookUpButton");
     lookUpButton_->setDefault(true);
@@ -105,7 +107,8 @@ void LookupDialog::lookUp()
 {
     const sdk::KeyQuery query = sdk::parseKeyQuery(query_->text().toStdString());
     if (query.kind == sdk::QueryKind::Invalid)
-        return notes_->setText("Look up an e-mail address, a fingerprint (40 hex digits) or a key ID (16 hex digits).");
+        return notes_->setText("Look up an e-mail address, a fingerprint (40 hex digits), a key ID (16 hex digits) "
+                               "or a name (at least 3 characters).");
     if (busy())
         return;
     stop_ = std::make_shared<std::atomic<bool>>(false);
@@ -126,7 +129,7 @@ void LookupDialog::showFound(const sdk::LookupResult& result)
     results_->clear();
     for (const sdk::FoundKey& k : found_) {
         auto* item = new QTreeWidgetItem(results_, {QString::fromStdString(sdk::groupedFingerprint(k.fingerprint)),
-                                                    dateOr(k.created, ""), dateOr(k.expires, "never"),
+                                                    dateOr(k.created, ""), expiryText(k),
                                                     QString::fromStdString(k.source)});
         item->setCheckState(0, Qt::Checked);
         for (const std::string& uid : k.userIds)
@@ -150,15 +153,34 @@ void LookupDialog::importChosen()
             chosen.push_back(found_[static_cast<std::size_t>(i)]);
     if (chosen.empty() || busy())
         return;
-    auto counts = std::make_shared<std::optional<sdk::ImportCounts>>();
+    struct Imported {
+        std::optional<sdk::ImportCounts> counts;
+        std::vector<std::string> notes;
+    };
+    auto imported = std::make_shared<Imported>();
+    const QString keyserver = readLookupSettings(AppConfig::instance().snapshot().IniPath).keyserver;
+    stop_ = std::make_shared<std::atomic<bool>>(false);
     setRunning(true);
-    jobs_->start([chosen, counts] { *counts = sdk::importFoundKeys(chosen); },
-                 [this, counts] {
-                     setRunning(false);
-                     if (!*counts)
-                         return;  // the binding told why
-                     const QString done = QString::fromStdString(sdk::importConfirmation(**counts));
-                     notes_->setText(done);
-                     showStatusNote(parentWidget(), done);
-                 });
+    // Keys only listed by the keyserver are got first, each by itself.
+    jobs_->start([chosen, keyserver, imported, stop = stop_]() mutable {
+                     sdk::fetchListedKeys(chosen, keyserver, imported->notes, stop.get());
+                     if (!chosen.empty())
+                         imported->counts = sdk::importFoundKeys(chosen);
+                 },
+                 [this, imported] { showImported(imported->counts, imported->notes); });
+}
+
+void LookupDialog::showImported(const std::optional<sdk::ImportCounts>& counts, const std::vector<std::string>& notes)
+{
+    setRunning(false);
+    QStringList lines;
+    if (counts) {
+        const QString done = QString::fromStdString(sdk::importConfirmation(*counts));
+        lines << done;
+        showStatusNote(parentWidget(), done);
+    }
+    for (const std::string& n : notes)
+        lines << QString::fromStdString(n);
+    if (!lines.isEmpty())  // else the binding told why nothing was imported
+        notes_->setText(lines.join("\n"));
 }

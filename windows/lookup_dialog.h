@@ -1,6 +1,6 @@
 #pragma once
-// The look-up dialog: an address, fingerprint or key ID is looked up on
-// the network (only when the user presses "Look up"), the keys found are
+// The look-up dialog: an address, fingerprint, key ID or name is looked up
+// on the network (only when the user presses "Look up"), the keys found are
 // listed with what the user needs to choose them, and the chosen ones are
 // imported. The work runs on a worker; the dialog shows its progress and
 // can cancel it.
@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sdk/key_search.h"
@@ -32,6 +33,7 @@ public:
 
 private:
     void showFound(const sdk::LookupResult& result);
+    void showImported(const std::optional<sdk::ImportCounts>& counts, const std::vector<std::string>& notes);
     void setRunning(bool running);
 
     QLineEdit* query_;
