@@ -394,3 +394,210 @@ TEST_F(KeyChanges, NoKeyTakesOverAnotherKeysSubkeys)
     EXPECT_EQ(encode(otherOrder, "to olivia", "", {"olivia@"}, false, "").error, 0);
 }
 #endif
+
+namespace {
+
+// The user ID (of that text) or the index-th subkey of a key.
+struct KeyParts {
+    explicit KeyParts(PGPKeyRef key)
+    {
+        PGPNewSingletonKeySet(key, &set);
+        PGPOrderKeySet(set, kPGPAnyOrdering, &list);
+        PGPNewKeyIter(list, &iter);
+        PGPKeyRef k = nullptr;
+        PGPKeyIterNext(iter, &k);
+        for (PGPUserIDRef u = nullptr; PGPKeyIterNextUserID(iter, &u) == 0 && u;)
+            userIds.push_back(u);
+        for (PGPSubKeyRef sub = nullptr; PGPKeyIterNextSubKey(iter, &sub) == 0 && sub;)
+            subkeys.push_back(sub);
+    }
+    ~KeyParts()
+    {
+        PGPFreeKeyIter(iter);
+        PGPFreeKeyList(list);
+        PGPFreeKeySet(set);
+    }
+    PGPUserIDRef userId(const std::string& text) const
+    {
+        for (PGPUserIDRef u : userIds) {
+            char name[256] = {};
+            PGPSize size = 0;
+            PGPGetUserIDStringBuffer(u, kPGPUserIDPropName, sizeof name, name, &size);
+            if (text == std::string(name, size))
+                return u;
+        }
+        return nullptr;
+    }
+    PGPKeySetRef set = nullptr;
+    PGPKeyListRef list = nullptr;
+    PGPKeyIterRef iter = nullptr;
+    std::vector<PGPUserIDRef> userIds;
+    std::vector<PGPSubKeyRef> subkeys;
+};
+
+// gpg's colon listing of the key in the ring file.
+std::string gpgListing(GpgHome& gnupg, const std::string& ring, const std::string& who)
+{
+    std::string out;
+    gnupg.gpg("--import '" + ring + "'");
+    gnupg.gpg("--with-colons --fixed-list-mode --list-keys " + who, &out);
+    return out;
+}
+
+}  // namespace
+
+// A key pair looked after over the years: a user ID added and made
+// primary, the old one revoked with a reason, new expiry dates, a signing
+// and an RSA encryption subkey added and the old encryption subkey revoked.
+// gpg reads each change as meant, and the key still works with it.
+TEST_F(KeyChanges, OwnKeyPairIsEditedAsGpgReadsIt)
+{
+    PGPContextRef c = s.context;
+    const std::string pass = "nina pass", old = "Nina <nina@example.org>", work = "Nina W <nina@work.example>";
+    ASSERT_NE(generate(s, old, pass), nullptr);
+    auto nina = [&] { return s.key("nina@example.org"); };
+    EXPECT_EQ(PGPAddUserID(nina(), work.c_str(), PGPOPassphrase(c, "wrong"), PGPOLastOption(c)), kPGPError_BadPassphrase);
+    EXPECT_EQ(PGPAddUserID(s.key("carol@"), work.c_str(), PGPOPassphrase(c, "x"), PGPOLastOption(c)), kPGPError_ItemNotFound);
+    ASSERT_EQ(PGPAddUserID(nina(), work.c_str(), PGPOPassphrase(c, pass.c_str()), PGPOLastOption(c)), 0);
+    ASSERT_EQ(PGPSetPrimaryUserID(KeyParts(nina()).userId(work), PGPOPassphrase(c, pass.c_str()), PGPOLastOption(c)), 0);
+    ASSERT_EQ(tolvRevokeUserID(KeyParts(nina()).userId(old), PGPOPassphrase(c, pass.c_str()),
+                               tolvORevocationReason(c, kTolvRevocation_UserIDInvalid, "moved"), PGPOLastOption(c)),
+              0);
+    PGPTime created = 0;
+    PGPGetKeyTime(nina(), kPGPKeyPropCreation, &created);
+    const PGPTime twoYears = created + 2 * 365 * 86400;
+    EXPECT_EQ(tolvSetKeyExpiration(nina(), nullptr, twoYears, PGPOPassphrase(c, "wrong"), PGPOLastOption(c)),
+              kPGPError_BadPassphrase);
+    EXPECT_EQ(tolvSetKeyExpiration(nina(), nullptr, created - 1, PGPOPassphrase(c, pass.c_str()), PGPOLastOption(c)),
+              kPGPError_BadParams);
+    ASSERT_EQ(tolvSetKeyExpiration(nina(), nullptr, twoYears, PGPOPassphrase(c, pass.c_str()), PGPOLastOption(c)), 0);
+    PGPKeyRef grown = nullptr;
+    ASSERT_EQ(PGPGenerateSubKey(c, &grown, PGPOKeyGenMasterKey(c, nina()), PGPOPassphrase(c, pass.c_str()),
+                                PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_EdDSA, 0), tolvOKeyUsage(c, kTolvKeyUsage_Sign),
+                                PGPOLastOption(c)),
+              0);
+    ASSERT_EQ(PGPGenerateSubKey(c, &grown, PGPOKeyGenMasterKey(c, nina()), PGPOPassphrase(c, pass.c_str()),
+                                PGPOKeyGenParams(c, kPGPPublicKeyAlgorithm_RSA, 3072), PGPOLastOption(c)),
+              0);
+    const PGPTime oneYear = created + 365 * 86400;
+    {
+        KeyParts parts(nina());
+        ASSERT_EQ(parts.subkeys.size(), 3u);  // ECDH, the signing one, RSA
+        ASSERT_EQ(tolvSetKeyExpiration(nina(), parts.subkeys[1], oneYear, PGPOPassphrase(c, pass.c_str()), PGPOLastOption(c)),
+                  0);
+    }
+    ASSERT_EQ(PGPRevokeSubKey(KeyParts(nina()).subkeys[0], PGPOPassphrase(c, pass.c_str()),
+                              tolvORevocationReason(c, kTolvRevocation_Superseded, ""), PGPOLastOption(c)),
+              0);
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+
+    GpgHome gnupg(dir.file("gnupg"), false);
+    const std::string listed = gpgListing(gnupg, pub, "nina@example.org");
+    EXPECT_NE(listed.find(":" + std::to_string(twoYears) + ":"), std::string::npos) << listed;  // the new expiry
+    const auto workAt = listed.find("uid:-::::"), oldAt = listed.find("uid:r::::");
+    EXPECT_NE(workAt, std::string::npos) << listed;
+    EXPECT_LT(workAt, oldAt) << "the primary user ID comes first\n" << listed;
+    EXPECT_NE(listed.find("::" + work + "::"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("\nsub:r:255:18:"), std::string::npos) << listed;  // the old ECDH subkey, revoked
+    const auto signing = listed.find("\nsub:-:255:22:");  // the new signing subkey, to expire in a year
+    ASSERT_NE(signing, std::string::npos) << listed;
+    EXPECT_NE(listed.substr(signing, listed.find('\n', signing + 1) - signing).find(":" + std::to_string(oneYear) + ":"),
+              std::string::npos) << listed;
+    EXPECT_NE(listed.find("\nsub:-:3072:1:"), std::string::npos) << listed;  // the new RSA one
+    std::string packets;
+    runShell("gpg --list-packets '" + pub + "' 2>/dev/null", &packets);
+    EXPECT_NE(packets.find("revocation reason 0x20 (moved)"), std::string::npos);
+
+    // It still works with gpg: its secret ring signs, gpg encrypts to it.
+    ASSERT_EQ(gnupg.gpg("--passphrase '" + pass + "' --import '" + sec + "'"), 0);
+    writeFile(dir.file("note"), "to nina\n");
+    ASSERT_EQ(gnupg.gpg("-r nina@work.example -e -o '" + dir.file("note.pgp") + "' '" + dir.file("note") + "'"), 0);
+    ASSERT_EQ(gnupg.gpg("--passphrase '" + pass + "' -u nina@work.example -s -o '" + dir.file("note.sig") + "' '" +
+                        dir.file("note") + "'"),
+              0);
+    EXPECT_EQ(decode(s, readFile(dir.file("note.pgp")), pass).output, "to nina\n");
+    const auto signedNote = decode(s, readFile(dir.file("note.sig")), "");
+    ASSERT_EQ(signedNote.signatures.size(), 1u);
+    EXPECT_TRUE(signedNote.signatures[0].data.verified);
+}
+
+// What a new key says of itself, and the revocation certificate made for
+// it: gpg and Tolv each take it as revoking the key.
+TEST_F(KeyChanges, NewKeysStateTheirPreferencesAndCanBeRevokedByCertificate)
+{
+    PGPContextRef c = s.context;
+    ASSERT_NE(generate(s, "Nina <nina@example.org>", "nina pass"), nullptr);
+    void* data = nullptr;
+    PGPSize size = 0;
+    EXPECT_EQ(tolvExportRevocation(s.key("nina@"), PGPOPassphrase(c, "wrong"),
+                                   PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size), PGPOLastOption(c)),
+              kPGPError_BadPassphrase);
+    ASSERT_EQ(tolvExportRevocation(s.key("nina@"), PGPOPassphrase(c, "nina pass"), PGPOArmorOutput(c, 1),
+                                   PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
+                                   tolvORevocationReason(c, kTolvRevocation_Compromised, "lost laptop"), PGPOLastOption(c)),
+              0);
+    const std::string certificate(static_cast<const char*>(data), size);
+    PGPFreeData(data);
+    EXPECT_EQ(certificate.rfind("-----BEGIN PGP PUBLIC KEY BLOCK-----", 0), 0u);
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    PGPBoolean revoked = 1;
+    PGPGetKeyBoolean(s.key("nina@"), kPGPKeyPropIsRevoked, &revoked);
+    EXPECT_FALSE(revoked);  // only made, not used
+
+    std::string packets;
+    runShell("gpg --export-options export-minimal --list-packets '" + pub + "' 2>/dev/null", &packets);
+    const auto nina = packets.find("\"Nina <nina@example.org>\"");
+    ASSERT_NE(nina, std::string::npos);
+    const std::string selfSig = packets.substr(nina, packets.find(":public sub key packet:", nina) - nina);
+    for (const char* stated : {"(features: 01)", "(primary user ID)", "(pref-sym-algos: 9 7)", "(pref-hash-algos: 10 8)",
+                               "(pref-zip-algos: 2 0)"})
+        EXPECT_NE(selfSig.find(stated), std::string::npos) << stated << "\n" << selfSig;
+
+    // gpg takes the certificate in; so does Tolv, as an import.
+    GpgHome gnupg(dir.file("gnupg"), false);
+    writeFile(dir.file("nina.rev"), "This revokes Nina's key.\n\n" + certificate);
+    gpgListing(gnupg, pub, "nina@");
+    std::string said;
+    ASSERT_EQ(runShell("gpg --homedir '" + gnupg.home + "' --batch --import '" + dir.file("nina.rev") + "' 2>&1", &said), 0)
+        << said;
+    EXPECT_NE(gpgListing(gnupg, pub, "nina@example.org").find("\npub:r:"), std::string::npos);
+    PGPUInt32 counts[3] = {9, 9, 9};
+    ASSERT_EQ(importText(readFile(dir.file("nina.rev")), counts), 0);
+    EXPECT_EQ(std::vector<PGPUInt32>(counts, counts + 3), (std::vector<PGPUInt32> {0, 1, 0}));
+    PGPGetKeyBoolean(s.key("nina@"), kPGPKeyPropIsRevoked, &revoked);
+    EXPECT_TRUE(revoked);
+    ASSERT_EQ(importText(readFile(dir.file("nina.rev")), counts), 0);
+    EXPECT_EQ(std::vector<PGPUInt32>(counts, counts + 3), (std::vector<PGPUInt32> {0, 0, 1}));
+}
+
+// A local certification makes the key valid here and never leaves the
+// rings: an export has no trace of it.
+TEST_F(KeyChanges, LocalCertificationIsNotExported)
+{
+    PGPContextRef c = s.context;
+    KeyParts carol(s.key("carol@"));
+    ASSERT_EQ(PGPSignUserID(carol.userIds.at(0), s.key("alice@"), PGPOPassphrase(c, "alice"), PGPOExportable(c, 0),
+                            PGPOLastOption(c)),
+              0);
+    ASSERT_EQ(PGPCommitKeyRingChanges(s.keys), 0);
+    Session reopened;
+    ASSERT_EQ(reopened.open(pub, sec), 0);
+    PGPInt32 validity = -1;
+    PGPGetKeyNumber(reopened.key("carol@"), kPGPKeyPropValidity, &validity);
+    EXPECT_EQ(validity, kPGPValidity_Complete);
+    void* data = nullptr;
+    PGPSize size = 0;
+    PGPKeySetRef carolSet = keySetOf(reopened, {"carol@"});
+    ASSERT_EQ(PGPExportKeySet(carolSet, PGPOAllocatedOutputBuffer(reopened.context, &data, static_cast<PGPSize>(-1), &size),
+                              PGPOLastOption(reopened.context)),
+              0);
+    PGPFreeKeySet(carolSet);
+    writeFile(dir.file("carol.pgp"), std::string(static_cast<const char*>(data), size));
+    PGPFreeData(data);
+    std::string inRing, exported;
+    runShell("gpg --list-packets '" + pub + "' 2>/dev/null", &inRing);
+    runShell("gpg --list-packets '" + dir.file("carol.pgp") + "' 2>/dev/null", &exported);
+    EXPECT_NE(inRing.find("(not exportable)"), std::string::npos) << "the ring keeps it";
+    EXPECT_NE(exported.find("Carol"), std::string::npos);
+    EXPECT_EQ(exported.find("sigclass 0x10"), std::string::npos) << exported;
+}

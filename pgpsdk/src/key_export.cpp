@@ -6,6 +6,7 @@
 #include "boundary.h"
 #include "entry_point.h"
 #include "job_output.h"
+#include "key_output.h"
 #include "options.h"
 
 using namespace pgpsdk;
@@ -46,39 +47,11 @@ PGPError writeKeys(const KeySet& set, bool secret, rnp_output_t target)
     return kPGPError_NoErr;
 }
 
-// Secret key material goes from librnp to the output without a copy of its
-// own; armour is added on the way.
 PGPError exportKeys(const KeySet& set, const ExportOptions& o)
 {
     if (set.keys.empty())
         return kPGPError_ItemNotFound;
-    PGPError why = kPGPError_NoErr;
-    std::unique_ptr<JobOutput> sink = makeOutput(*o.output, 65536, o.output->maxSize, why, o.secret);
-    if (!sink)
-        return why;
-    if (o.armor)
-        sink = withUnixLineEnds(std::move(sink));
-    OutputHandle base(rnpOutputTo(*sink));
-    OutputHandle armored;  // destroyed before base
-    if (!base)
-        return kPGPError_OutOfMemory;
-    rnp_output_t target = base.get();
-    if (o.armor) {
-        rnp_output_t raw = nullptr;
-        if (rnp_output_to_armor(base.get(), &raw, o.secret ? "secret key" : "public key") != RNP_SUCCESS)
-            return kPGPError_OutOfMemory;
-        armored.reset(raw);
-        target = raw;
-    }
-    if (PGPError e = writeKeys(set, o.secret, target))
-        return e;
-    if (armored && rnp_output_finish(armored.get()) != RNP_SUCCESS)
-        return sink->failure() ? sink->failure() : kPGPError_WriteFailed;
-    armored.reset();
-    base.reset();
-    if (PGPError e = sink->failure())
-        return e;
-    return sink->deliver();
+    return writeKeyOutput(*o.output, o.armor, o.secret, [&](rnp_output_t target) { return writeKeys(set, o.secret, target); });
 }
 
 int hexValue(char c)
@@ -91,6 +64,40 @@ int hexValue(char c)
 }
 
 }  // namespace
+
+// Secret key material goes from librnp to the output without a copy of its
+// own; armour is added on the way.
+PGPError pgpsdk::writeKeyOutput(const Option& output, bool armor, bool secret,
+                                const std::function<PGPError(rnp_output_t)>& write)
+{
+    PGPError why = kPGPError_NoErr;
+    std::unique_ptr<JobOutput> sink = makeOutput(output, 65536, output.maxSize, why, secret);
+    if (!sink)
+        return why;
+    if (armor)
+        sink = withUnixLineEnds(std::move(sink));
+    OutputHandle base(rnpOutputTo(*sink));
+    OutputHandle armored;  // destroyed before base
+    if (!base)
+        return kPGPError_OutOfMemory;
+    rnp_output_t target = base.get();
+    if (armor) {
+        rnp_output_t raw = nullptr;
+        if (rnp_output_to_armor(base.get(), &raw, secret ? "secret key" : "public key") != RNP_SUCCESS)
+            return kPGPError_OutOfMemory;
+        armored.reset(raw);
+        target = raw;
+    }
+    if (PGPError e = write(target))
+        return e;
+    if (armored && rnp_output_finish(armored.get()) != RNP_SUCCESS)
+        return sink->failure() ? sink->failure() : kPGPError_WriteFailed;
+    armored.reset();
+    base.reset();
+    if (PGPError e = sink->failure())
+        return e;
+    return sink->deliver();
+}
 
 extern "C" {
 

@@ -18,6 +18,7 @@ struct GenerateOptions {
     const Option* master = nullptr;
     KeySet* ring = nullptr;
     PGPUInt32 days = 0;
+    bool signingSubkey = false;  // tolvOKeyUsage
 };
 
 bool gatherGenerate(PGPOptionListRef first, va_list args, GenerateOptions& out)
@@ -30,6 +31,7 @@ bool gatherGenerate(PGPOptionListRef first, va_list args, GenerateOptions& out)
         case OptionKind::KeyGenMasterKey: out.master = &o; return true;
         case OptionKind::KeySetRef: out.ring = o.keySet; return true;
         case OptionKind::Expiration: out.days = o.days; return true;
+        case OptionKind::KeyUsage: out.signingSubkey = o.code == kTolvKeyUsage_Sign; return true;
         default: return false;
         }
     });
@@ -42,8 +44,8 @@ struct GenerateDeleter {
 using GenerateHandle = std::unique_ptr<rnp_op_generate_st, GenerateDeleter>;
 
 // librnp's name and settings for the algorithm; false for one not offered.
-// A primary key signs and certifies; a subkey encrypts.
-bool describe(PGPInt32 algorithm, PGPUInt32 bits, bool primary, const char*& name, const char*& curve,
+// A primary key and a signing subkey sign; any other subkey encrypts.
+bool describe(PGPInt32 algorithm, PGPUInt32 bits, bool signs, const char*& name, const char*& curve,
               PGPUInt32& size)
 {
     curve = nullptr;
@@ -55,14 +57,27 @@ bool describe(PGPInt32 algorithm, PGPUInt32 bits, bool primary, const char*& nam
         return size >= 2048 && size <= 4096;
     case kPGPPublicKeyAlgorithm_EdDSA:
         name = "EDDSA";
-        return primary;
+        return signs;
     case kPGPPublicKeyAlgorithm_ECDH:
         name = "ECDH";
         curve = "Curve25519";
-        return !primary;
+        return !signs;
     default:
         return false;
     }
+}
+
+// The preferences a new key's self-signature states, so that peers writing
+// to it choose these: AES-256 and AES-128, SHA-512 and SHA-256, ZLIB or
+// no compression.
+bool addPreferences(rnp_op_generate_t op)
+{
+    return rnp_op_generate_add_pref_cipher(op, "AES256") == RNP_SUCCESS &&
+           rnp_op_generate_add_pref_cipher(op, "AES128") == RNP_SUCCESS &&
+           rnp_op_generate_add_pref_hash(op, "SHA512") == RNP_SUCCESS &&
+           rnp_op_generate_add_pref_hash(op, "SHA256") == RNP_SUCCESS &&
+           rnp_op_generate_add_pref_compression(op, "ZLIB") == RNP_SUCCESS &&
+           rnp_op_generate_add_pref_compression(op, "Uncompressed") == RNP_SUCCESS;
 }
 
 // Settings every new key shares: usage, expiry and protection (AES-256
@@ -78,7 +93,9 @@ PGPError configure(rnp_op_generate_t op, const GenerateOptions& o, bool primary,
     if (primary) {
         ok = ok && rnp_op_generate_add_usage(op, "sign") == RNP_SUCCESS &&
              rnp_op_generate_add_usage(op, "certify") == RNP_SUCCESS &&
-             rnp_op_generate_set_userid(op, o.name->name.c_str()) == RNP_SUCCESS;
+             rnp_op_generate_set_userid(op, o.name->name.c_str()) == RNP_SUCCESS && addPreferences(op);
+    } else if (o.signingSubkey) {
+        ok = ok && rnp_op_generate_add_usage(op, "sign") == RNP_SUCCESS;
     } else {
         ok = ok && rnp_op_generate_add_usage(op, "encrypt") == RNP_SUCCESS;
     }
@@ -107,7 +124,7 @@ PGPError execute(rnp_op_generate_t op, std::string& fingerprint)
 PGPError generatePrimary(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
 {
     StoreRef store;
-    if (!o.ring || !o.name || o.master)
+    if (!o.ring || !o.name || o.master || o.signingSubkey)
         return kPGPError_BadParams;
     if (PGPError e = changeableStore(*o.ring, store))
         return e;
@@ -144,7 +161,7 @@ PGPError generateSubkey(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
         return e;
     const char *name = nullptr, *curve = nullptr;
     PGPUInt32 size = 0;
-    if (!master.secret || !describe(o.params->algorithm, o.params->bits, false, name, curve, size))
+    if (!master.secret || !describe(o.params->algorithm, o.params->bits, o.signingSubkey, name, curve, size))
         return kPGPError_BadParams;
     rnp_key_handle_t handle = master.handle;
     std::vector<KeyRef> fresh;

@@ -11,6 +11,7 @@
 #include "key_image.h"
 #include "key_model.h"
 #include "options.h"
+#include "revocation_import.h"
 #include "ring_changes.h"
 #include "ring_files.h"
 #include "ring_import.h"
@@ -147,9 +148,12 @@ PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
     if (!scratch)
         return kPGPError_OutOfMemory;
     std::vector<std::string> fingerprints, leftOut;
-    const PGPError why = readAlone(bytes, scratch.get(), fingerprints, leftOut);
+    PGPError why = readAlone(bytes, scratch.get(), fingerprints, leftOut);
     std::unique_ptr<KeySet> set;
-    if (!why && target) {
+    if (why == kPGPError_CorruptKeyRing && fingerprints.empty() && target &&
+        (set = importRevocations(target, ctx.core, bytes))) {
+        why = kPGPError_NoErr;  // revocation certificates for keys of the ring
+    } else if (!why && target) {
         set = mergeInto(target, ctx.core, bytes, fingerprints);
     } else if (!why) {
         auto store = std::make_shared<KeyStore>(std::move(scratch));

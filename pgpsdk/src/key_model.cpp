@@ -175,6 +175,7 @@ std::unique_ptr<SubKey> buildSubKey(const CoreRef& core, rnp_key_handle_t handle
 {
     auto sub = std::make_unique<SubKey>();
     sub->core = core;
+    sub->fingerprint = rnpText(rnp_key_get_fprint, handle);
     readFacts(handle, *sub);
     return sub;
 }
@@ -222,6 +223,7 @@ KeyRef buildKey(const CoreRef& core, const StoreRef& store, rnp_key_handle_t han
             continue;
         KeyHandle sub(raw);
         key->subkeys.push_back(buildSubKey(core, sub.get()));
+        key->subkeys.back()->owner = key.get();
         key->subkeyIds.push_back(key->subkeys.back()->keyIdHex);
         if (rnpText(rnp_key_get_primary_fprint, sub.get()) == key->fingerprint)
             key->ownSubkeyIds.push_back(key->subkeyIds.back());

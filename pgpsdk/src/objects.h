@@ -140,9 +140,13 @@ struct KeyFacts {
     KeyUsage usage;
 };
 
+struct Key;
+
 struct SubKey : Tagged, KeyFacts {
     SubKey() : Tagged(Tag::SubKey) {}
     CoreRef core;
+    Key* owner = nullptr;  // the key whose object holds it
+    std::string fingerprint;
 };
 
 struct Key : Tagged, KeyFacts, std::enable_shared_from_this<Key> {
@@ -275,6 +279,9 @@ enum class OptionKind {
     EncryptToKey,
     Conventional,
     StopFlag,
+    RevocationReason,
+    Exportable,
+    KeyUsage,
 };
 
 struct Option {
@@ -299,6 +306,7 @@ struct Option {
     PGPUInt32 days = 0;         // Expiration: 0 for never
     OptionKind dataKind = OptionKind::Invalid;  // DetachedSig: InputBuffer or InputFile of the signed data
     const PGPUInt32* stopFlag = nullptr;        // StopFlag: the caller's, read atomically
+    PGPUInt32 code = 0;  // RevocationReason's code (its text in name), KeyUsage's usage
 };
 
 struct OptionList : Tagged {

@@ -422,6 +422,31 @@ PGPOptionListRef PGPOKeyGenMasterKey(PGPContextRef context, PGPKeyRef masterKey)
     return keyOption(context, masterKey, OptionKind::KeyGenMasterKey);
 }
 
+PGPOptionListRef PGPOExportable(PGPContextRef context, PGPBoolean exportable)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = OptionKind::Exportable;
+        o.armor = exportable != 0;  // the flag's value
+    });
+}
+
+PGPOptionListRef tolvORevocationReason(PGPContextRef context, PGPUInt32 code, char const* text)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = OptionKind::RevocationReason;
+        o.code = code;
+        o.name = text ? text : "";
+    });
+}
+
+PGPOptionListRef tolvOKeyUsage(PGPContextRef context, PGPUInt32 usage)
+{
+    return makeFilled(context, [&](Option& o) {
+        o.kind = usage <= kTolvKeyUsage_Sign ? OptionKind::KeyUsage : OptionKind::Invalid;
+        o.code = usage;
+    });
+}
+
 PGPOptionListRef PGPOExpiration(PGPContextRef context, PGPUInt32 expirationDays)
 {
     return makeFilled(context, [&](Option& o) {

@@ -420,9 +420,10 @@ PGPSDK_API PGPError PGPExportKeySet(PGPKeySetRef keys, PGPOptionListRef firstOpt
  * passphrase leaves it unprotected, which callers should allow only when the
  * user confirmed it. *key receives the new key (it belongs to the set). */
 PGPSDK_API PGPError PGPGenerateKey(PGPContextRef context, PGPKeyRef *key, PGPOptionListRef firstOption, ...);
-/* Adds an encryption subkey to the key of PGPOKeyGenMasterKey, whose
- * passphrase (PGPOPassphrase) unlocks it and protects the subkey too;
- * PGPOKeyGenParams and optionally PGPOExpiration as for PGPGenerateKey.
+/* Adds an encryption subkey (or with tolvOKeyUsage a signing one) to the
+ * key of PGPOKeyGenMasterKey, whose passphrase (PGPOPassphrase) unlocks it
+ * and protects the subkey too; PGPOKeyGenParams and optionally
+ * PGPOExpiration as for PGPGenerateKey.
  * kPGPError_BadPassphrase when the passphrase is wrong. *key receives the
  * master key's new reference. */
 PGPSDK_API PGPError PGPGenerateSubKey(PGPContextRef context, PGPKeyRef *key, PGPOptionListRef firstOption, ...);
@@ -447,8 +448,27 @@ PGPSDK_API PGPError PGPChangePassphrase(PGPKeyRef key, PGPOptionListRef firstOpt
  * secret key certifyingKey of the same ring pair, unlocked with the
  * PGPOPassphrase option. */
 PGPSDK_API PGPError PGPSignUserID(PGPUserIDRef userID, PGPKeyRef certifyingKey, PGPOptionListRef firstOption, ...);
-/* Revokes the key with its own secret key, unlocked with PGPOPassphrase. */
+/* Revokes the key with its own secret key, unlocked with PGPOPassphrase;
+ * the reason is tolvORevocationReason's, or none. */
 PGPSDK_API PGPError PGPRevokeKey(PGPKeyRef key, PGPOptionListRef firstOption, ...);
+/* PGPSignUserID with PGPOExportable(context, false) makes a local
+ * certification: it counts in this ring pair like any other, and
+ * PGPExportKeySet leaves it out. */
+PGPSDK_API PGPOptionListRef PGPOExportable(PGPContextRef context, PGPBoolean exportable);
+
+/* ---- looking after one's own key pair ----
+ * Each of these takes the key's passphrase (PGPOPassphrase), makes new
+ * self-signatures with the key's secret key, and changes the set at once as
+ * the calls above do. kPGPError_BadPassphrase for a wrong passphrase, and
+ * kPGPError_ItemNotFound for a key without its secret part; either changes
+ * nothing. */
+
+/* Adds a user ID (not the primary one) with the key's usage. */
+PGPSDK_API PGPError PGPAddUserID(PGPKeyRef key, char const *name, PGPOptionListRef firstOption, ...);
+/* Makes the user ID its key's primary one. */
+PGPSDK_API PGPError PGPSetPrimaryUserID(PGPUserIDRef userID, PGPOptionListRef firstOption, ...);
+/* Revokes the subkey; the reason is tolvORevocationReason's, or none. */
+PGPSDK_API PGPError PGPRevokeSubKey(PGPSubKeyRef subKey, PGPOptionListRef firstOption, ...);
 /* Writes the ring pair the set belongs to back to its two files, under an
  * exclusive lock on their folders (kPGPError_KeyRingLocked when another
  * writer keeps it too long). Keys another program wrote to the files
@@ -496,6 +516,35 @@ PGPSDK_API PGPError tolvGetImportCounts(PGPKeySetRef imported, PGPUInt32 *newKey
  * against flooding. A NUL-terminated text cut to the buffer's size;
  * kPGPError_EndOfIteration past the last. */
 PGPSDK_API PGPError tolvGetImportLeftOut(PGPKeySetRef imported, PGPUInt32 index, char *name, PGPSize size);
+
+/* Tolv's extension: revokes a user ID of a key pair; the reason is
+ * tolvORevocationReason's (kTolvRevocation_NoReason or
+ * kTolvRevocation_UserIDInvalid), or none. */
+PGPSDK_API PGPError tolvRevokeUserID(PGPUserIDRef userID, PGPOptionListRef firstOption, ...);
+/* Tolv's extension: when the key (subKey null) or one of its subkeys
+ * expires; 0 for never. The date must come after the key's creation. */
+PGPSDK_API PGPError tolvSetKeyExpiration(PGPKeyRef key, PGPSubKeyRef subKey, PGPTime expiration,
+                                         PGPOptionListRef firstOption, ...);
+/* Tolv's extension: writes a revocation certificate of the key into the
+ * output option (PGPOAllocatedOutputBuffer or PGPOOutputFile), armoured
+ * with PGPOArmorOutput; the reason is tolvORevocationReason's, or none.
+ * The key itself stays as it is. */
+PGPSDK_API PGPError tolvExportRevocation(PGPKeyRef key, PGPOptionListRef firstOption, ...);
+/* Tolv's extension, an option: why a key, subkey or user ID is revoked,
+ * a code and a text (which may be empty). */
+enum {
+    kTolvRevocation_NoReason = 0,
+    kTolvRevocation_Superseded = 1,
+    kTolvRevocation_Compromised = 2,
+    kTolvRevocation_Retired = 3,
+    kTolvRevocation_UserIDInvalid = 32
+};
+PGPSDK_API PGPOptionListRef tolvORevocationReason(PGPContextRef context, PGPUInt32 code, char const *text);
+/* Tolv's extension, an option for PGPGenerateSubKey: the new subkey signs
+ * (kTolvKeyUsage_Sign; EdDSA or RSA) or encrypts (kTolvKeyUsage_Encrypt,
+ * the default; ECDH or RSA). */
+enum { kTolvKeyUsage_Encrypt = 0, kTolvKeyUsage_Sign = 1 };
+PGPSDK_API PGPOptionListRef tolvOKeyUsage(PGPContextRef context, PGPUInt32 usage);
 
 #ifdef __cplusplus
 }

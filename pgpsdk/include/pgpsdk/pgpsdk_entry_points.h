@@ -7,7 +7,7 @@
 #define PGPSDK_ENTRY_POINTS(REAL, UNAVAILABLE) \
     UNAVAILABLE(PGPAddJobOptions) \
     REAL(PGPAddKeys) \
-    UNAVAILABLE(PGPAddUserID) \
+    REAL(PGPAddUserID) \
     REAL(PGPAppendOptionList) \
     REAL(PGPBuildOptionList) \
     UNAVAILABLE(PGPCBCDecrypt) \
@@ -209,7 +209,7 @@
     REAL(PGPOEventHandler) \
     REAL(PGPOExpiration) \
     REAL(PGPOExportPrivateKeys) \
-    UNAVAILABLE(PGPOExportable) \
+    REAL(PGPOExportable) \
     UNAVAILABLE(PGPOFailBelowValidity) \
     UNAVAILABLE(PGPOForYourEyesOnly) \
     UNAVAILABLE(PGPOHashAlgorithm) \
@@ -260,13 +260,13 @@
     REAL(PGPRevertKeyRingChanges) \
     REAL(PGPRevokeKey) \
     UNAVAILABLE(PGPRevokeSig) \
-    UNAVAILABLE(PGPRevokeSubKey) \
+    REAL(PGPRevokeSubKey) \
     UNAVAILABLE(PGPSetContextUserValue) \
     UNAVAILABLE(PGPSetDefaultPrivateKey) \
     UNAVAILABLE(PGPSetKeyAxiomatic) \
     UNAVAILABLE(PGPSetKeyTrust) \
     UNAVAILABLE(PGPSetKeyUserVal) \
-    UNAVAILABLE(PGPSetPrimaryUserID) \
+    REAL(PGPSetPrimaryUserID) \
     UNAVAILABLE(PGPSetSigUserVal) \
     UNAVAILABLE(PGPSetSubKeyUserVal) \
     UNAVAILABLE(PGPSetUserIDUserVal) \
