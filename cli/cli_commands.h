@@ -34,3 +34,11 @@ int runPasswd(const CliOptions& o, std::string& misuse);
 int runLookup(const CliOptions& o, std::string& misuse);
 int runRefresh(const CliOptions& o, std::string& misuse);
 int runPublish(const CliOptions& o, std::string& misuse);
+// cli_upkeep_commands.cpp
+int runExpire(const CliOptions& o, std::string& misuse);
+int runAddUid(const CliOptions& o, std::string& misuse);
+int runRevUid(const CliOptions& o, std::string& misuse);
+int runPrimary(const CliOptions& o, std::string& misuse);
+int runAddKey(const CliOptions& o, std::string& misuse);
+int runRevKey(const CliOptions& o, std::string& misuse);
+int runVerifyKey(const CliOptions& o, std::string& misuse);

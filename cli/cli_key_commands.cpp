@@ -11,6 +11,7 @@
 #include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
 #include "sdk/key_tree.h"
+#include "sdk/key_upkeep.h"
 #include "sdk/sdk_session.h"
 
 namespace {
@@ -61,6 +62,7 @@ int generateCommand(const CliOptions& o)
     if (fingerprint.empty())
         return exitCodeFromFailure();
     std::printf("%s\n", fingerprint.c_str());
+    std::fprintf(stderr, "tolv-cli: the revocation certificate is in %s\n", sdk::revocationPath(fingerprint).c_str());
     return Ok;
 }
 
@@ -72,7 +74,8 @@ int importCommand(const std::vector<std::string>& files)
     const sdk::ImportTotals totals = sdk::importKeyFiles(files);
     for (const std::string& line : totals.counts.leftOut)
         std::printf("left out: %s\n", line.c_str());
-    std::printf("%s\n", sdk::importSummary(totals.counts).c_str());
+    if (totals.anyRead)  // counts only for what could be read
+        std::printf("%s\n", sdk::importSummary(totals.counts).c_str());
     return totals.anyFailed ? exitCodeFromFailure() : Ok;
 }
 

@@ -6,7 +6,9 @@
 
 #include "core/app_config.h"
 #include "core/frontend.h"
+#include "sdk/key_commit.h"
 #include "sdk/key_lookup.h"
+#include "sdk/key_upkeep.h"
 #include "sdk/run_steps.h"
 #include "sdk/sdk_holders.h"
 #include "sdk/sdk_messages.h"
@@ -23,40 +25,8 @@ bool failed(const char* caption, const char* label, PGPError e)
     return false;
 }
 
-// Names the rings a writer could not lock, and says that nothing changed.
-void reportLockedRings(const char* caption, PGPError e)
-{
-    const auto config = AppConfig::instance().snapshot();
-    frontend::notify({caption,
-                      "PGPCommitKeyRingChanges " + QString::number(e) + "|" + QString::fromStdString(PGP_ErrorText(e)) +
-                          ringsBusy(config.PubRing, config.SecRing, true),
-                      frontend::Icon::Stop, frontend::Failure::Sdk, e});
-}
-
-// Writes the change to the ring files; a failed write undoes the change.
-// When the files cannot be read again (or another program keeps them
-// locked, so that reading them would wait as long again), the rings are
-// closed instead, so that the change that was not written can never be
-// written later by mistake; they open again when next needed.
-bool commit(SdkUse& use, const char* caption)
-{
-    if (PGPError e = call::PGPCommitKeyRingChanges(use.keySet())) {
-        if (e == kPGPError_KeyRingLocked || call::PGPRevertKeyRingChanges(use.keySet()) != kPGPError_NoErr)
-            PGP_UnloadKeys();
-        if (e == kPGPError_KeyRingLocked)
-            return reportLockedRings(caption, e), false;
-        return failed(caption, "PGPCommitKeyRingChanges ", e);
-    }
-    frontend::current().keysChanged();
-    return true;
-}
-
-// A change that failed halfway is undone in memory.
-bool undo(SdkUse& use, const char* caption, const char* label, PGPError e)
-{
-    call::PGPRevertKeyRingChanges(use.keySet());
-    return failed(caption, label, e);
-}
+bool commit(SdkUse& use, const char* caption) { return commitKeyChange(use, caption); }
+bool undo(SdkUse& use, const char* caption, const char* label, PGPError e) { return undoKeyChange(use, caption, label, e); }
 
 struct AlgorithmChoice {
     PGPInt32 primary, subkey;
@@ -152,7 +122,14 @@ std::string generateKey(const NewKey& key)
     if (e)
         return undo(use, caption, "PGPGenerateSubKey ", e), std::string();
     const std::string fingerprint = fingerprintHex(made);
-    return commit(use, caption) ? fingerprint : std::string();
+    if (!commit(use, caption))
+        return {};
+    // Made now, while the passphrase is at hand; a key that cannot be kept
+    // is told, and the key stays.
+    const std::string certificate = revocationCertificate(fingerprint, key.passphrase);
+    if (!certificate.empty())
+        keepRevocationCertificate(fingerprint, certificate);
+    return fingerprint;
 }
 
 std::optional<ImportCounts> importKeyFile(const std::string& path)
@@ -194,7 +171,7 @@ bool changeKeyPassphrase(const std::string& text, const SecretText& old, const S
     });
 }
 
-bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase)
+bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase, bool exportable)
 {
     const char* caption = "Certify";
     SdkUse use;
@@ -222,7 +199,8 @@ bool certifyKey(const std::string& text, const std::string& certifier, const Sec
         PGPUserIDRef current = nullptr;
         for (std::size_t k = 0; k <= i; ++k)
             call::PGPKeyIterNextUserID(again.iter(), &current);
-        const PGPError e = call::PGPSignUserID(current, onlyKey(signer.get()), passOption(c, passphrase), last(c));
+        const PGPError e = call::PGPSignUserID(current, onlyKey(signer.get()), passOption(c, passphrase),
+                                               call::PGPOExportable(c, static_cast<PGPBoolean>(exportable)), last(c));
         if (e)
             return undo(use, caption, "PGPSignUserID ", e);
     }

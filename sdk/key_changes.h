@@ -72,8 +72,10 @@ bool deleteKey(const std::string& text, bool pair);
 bool changeKeyPassphrase(const std::string& text, const SecretText& old, const SecretText& fresh);
 
 // Certifies every user ID of the key text selects with the key pair
-// certifier selects, unlocked with passphrase.
-bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase);
+// certifier selects, unlocked with passphrase; a local certification (not
+// exportable) when exportable is false.
+bool certifyKey(const std::string& text, const std::string& certifier, const SecretText& passphrase,
+                bool exportable = true);
 
 // Revokes the key pair text selects, unlocked with passphrase.
 bool revokeKey(const std::string& text, const SecretText& passphrase);

@@ -1,4 +1,5 @@
 #include "sdk/sdk_session.h"
+#include "sdk/sdk_extensions.h"
 
 #include <QString>
 #include <QStringList>
@@ -185,6 +186,7 @@ std::int32_t Load_PGP()
     syncKeyRingEntry = reinterpret_cast<SyncKeyRingFn>(platform::resolveSymbol(handle, "tolvSyncKeyRing"));
     leftOutEntry = reinterpret_cast<LeftOutFn>(platform::resolveSymbol(handle, "tolvGetImportLeftOut"));
     stopFlagEntry = reinterpret_cast<StopFlagFn>(platform::resolveSymbol(handle, "tolvOStopFlag"));
+    ExtensionTable::resolve(handle);
     lease = std::make_shared<LibraryLease>(handle, reinterpret_cast<PGPError (*)(void*)>(SdkEntryTable::address(Entry::PGPFreeData)));
     announceLibrary(true);
     return 0;
@@ -221,6 +223,7 @@ std::int32_t UnLoad_PGP()
     syncKeyRingEntry = nullptr;
     leftOutEntry = nullptr;
     stopFlagEntry = nullptr;
+    ExtensionTable::clear();
     announceLibrary(false);
     return 0;
 }
