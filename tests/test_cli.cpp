@@ -1,6 +1,9 @@
 // tolv-cli: round trips, exit codes and the decode report.
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <sstream>
+
 #include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +39,16 @@ struct Cli : ::testing::Test {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string f(const std::string& name) { return "'" + dir.file(name) + "'"; }
+    // Rings of the test's own, which the commands change.
+    void useOwnRings()
+    {
+        const std::string fx = sourceDir() + "/tests/fixtures/";
+        writeWholeFile(dir.file("pub.pgp"), readWholeFile(fx + "pubring.pgp"));
+        writeWholeFile(dir.file("sec.pgp"), readWholeFile(fx + "secring.pgp"));
+        writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("pub.pgp") + "\nSecRing=" +
+                                dir.file("sec.pgp") + "\n");
+        writeWholeFile(dir.file("nina.pass"), "nina pass\n");
+    }
     ScratchDir dir;
     std::string ini;
 };
@@ -332,13 +345,8 @@ TEST_F(Cli, FingerprintAndExportOfOneKey)
 
 TEST_F(Cli, KeyCommandsWithGnuPGAsThePeer)
 {
-    // Rings of the test's own, which the commands change.
+    useOwnRings();
     const std::string fx = sourceDir() + "/tests/fixtures/";
-    writeWholeFile(dir.file("pub.pgp"), readWholeFile(fx + "pubring.pgp"));
-    writeWholeFile(dir.file("sec.pgp"), readWholeFile(fx + "secring.pgp"));
-    writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("pub.pgp") + "\nSecRing=" + dir.file("sec.pgp") +
-                            "\n");
-    writeWholeFile(dir.file("nina.pass"), "nina pass\n");
     writeWholeFile(dir.file("new.pass"), "new nina\n");
     std::string out, err, keysBefore, keysAfter;
     ASSERT_EQ(cli("keys", &keysBefore), 0);
@@ -391,6 +399,7 @@ TEST_F(Cli, KeyCommandsWithGnuPGAsThePeer)
     const std::string before = readWholeFile(dir.file("pub.pgp"));
     EXPECT_EQ(cli("import " + f("note"), &out, &err), 5);
     EXPECT_NE(err.find("No OpenPGP key could be read"), std::string::npos) << err;
+    EXPECT_EQ(out, "") << "no counts for a file that was not read";
     EXPECT_EQ(cli("delete nina@"), 2);
     EXPECT_EQ(cli("delete --yes nina@"), 4);
     EXPECT_TRUE(readWholeFile(dir.file("pub.pgp")) == before);
@@ -452,4 +461,72 @@ TEST_F(Cli, SignatureModesSeveralRecipientsAndVerify)
     EXPECT_EQ(cli("encode --signer alice@ --recipient bob@ --detached" + pass + f("tarball") + " " + f("x"), nullptr, &err), 2);
     EXPECT_NE(err.find("--recipient does not go with"), std::string::npos) << err;
     EXPECT_EQ(cli("encode --clear-sign" + pass + f("tarball") + " " + f("x")), 2);
+}
+
+// A key pair looked after from the shell: each edit as gpg reads it, a
+// wrong passphrase changing nothing, the local certification of a checked
+// key, and the revocation certificate made at generation.
+TEST_F(Cli, KeyPairUpkeep)
+{
+    useOwnRings();
+    std::string out, err;
+    ASSERT_EQ(cli("generate --name Nina --email nina@example.org --passphrase-file " + f("nina.pass"), &out, &err), 0);
+    const std::string fingerprint = out.substr(0, 40), rev = dir.file("revocations/" + fingerprint + ".rev");
+    EXPECT_NE(err.find("the revocation certificate is in " + rev), std::string::npos) << err;
+    struct stat st {};
+    ASSERT_EQ(::stat(rev.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const std::string pass = " --passphrase-file " + f("nina.pass");
+    const std::string before = readWholeFile(dir.file("sec.pgp"));
+    EXPECT_EQ(cli("adduid nina@ 'Nina W <nina@work.example>' --passphrase-file " + f("wrong.pass")), 3);
+    EXPECT_EQ(readWholeFile(dir.file("sec.pgp")), before);
+    ASSERT_EQ(cli("expire nina@ 400" + pass), 0);
+    ASSERT_EQ(cli("adduid nina@ 'Nina W <nina@work.example>'" + pass), 0);
+    ASSERT_EQ(cli("primary nina@ 'Nina W <nina@work.example>'" + pass), 0);
+    ASSERT_EQ(cli("revuid nina@work 'Nina <nina@example.org>' --reason moved" + pass), 0);
+    EXPECT_EQ(cli("primary nina@work 'Nobody <no@example.org>'" + pass), 4);
+    ASSERT_EQ(cli("addkey nina@work --usage sign --expires 30" + pass, &out, &err), 0) << err;
+    // Nina's key as gpg lists it, and a field of one of its lines.
+    auto ninaListed = [&] {
+        std::string listed;
+        runShell("gpg --with-colons --show-keys '" + dir.file("pub.pgp") + "' 2>/dev/null", &listed);
+        std::string key = listed.substr(listed.rfind("pub:", listed.find(fingerprint)));
+        return key.substr(0, key.find("\npub:"));
+    };
+    auto field = [](const std::string& text, const std::string& linePrefix, int n) {
+        std::stringstream line(text.substr(text.find(linePrefix)));
+        std::string f;
+        for (int i = 0; i <= n; ++i)
+            std::getline(line, f, ':');
+        return f;
+    };
+    const std::string ecdh = field(ninaListed(), "sub:-:255:18:", 4);  // the encryption subkey's key ID
+    ASSERT_EQ(cli("revkey nina@work " + ecdh + " --reason superseded" + pass, &out, &err), 0) << err;
+    const std::string key = ninaListed();
+    ASSERT_FALSE(field(key, "pub:", 6).empty()) << key;
+    EXPECT_NEAR(std::stod(field(key, "pub:", 6)) - static_cast<double>(std::time(nullptr)), 400.0 * 86400, 120.0) << key;
+    EXPECT_LT(key.find("Nina W <nina@work.example>"), key.find("Nina <nina@example.org>")) << key;  // primary first
+    EXPECT_NE(key.find("\nuid:r:"), std::string::npos) << key;
+    EXPECT_NE(key.find("\nsub:r:255:18:"), std::string::npos) << key;
+    EXPECT_NE(key.find(":s:::::ed25519:"), std::string::npos) << key;  // the signing subkey
+
+    // Carol checked: her key counts as verified, and stays so only here.
+    EXPECT_EQ(cli("verify-key carol@ --signer alice@ --passphrase-file " + f("alice.pass"), &out), 2);
+    EXPECT_EQ(out.rfind("fingerprint\t", 0), 0u);
+    ASSERT_EQ(cli("verify-key carol@ --signer alice@ --yes --passphrase-file " + f("alice.pass")), 0);
+    ASSERT_EQ(cli("export carol@ " + f("carol.pgp")), 0);
+    std::string packets;
+    runShell("gpg --list-packets '" + dir.file("carol.pgp") + "' 2>/dev/null", &packets);
+    EXPECT_EQ(packets.find("sigclass 0x10"), std::string::npos) << packets;
+
+    // The certificate made at generation revokes the key, in gpg and here.
+    GpgHome gnupg(dir.file("gnupg"), false);
+    ASSERT_EQ(gnupg.gpg("--import '" + dir.file("pub.pgp") + "' '" + rev + "'"), 0);
+    std::string listed;
+    gnupg.gpg("--with-colons --list-keys " + fingerprint, &listed);
+    EXPECT_NE(listed.find("\npub:r:"), std::string::npos) << listed;
+    ASSERT_EQ(cli("import '" + rev + "'", &out), 0);
+    EXPECT_EQ(out, "imported: 0 new, 1 updated, 0 unchanged\n");
+    ASSERT_EQ(cli("keys", &out), 0);
+    EXPECT_NE(out.find("Revoked ECC key pair\t0x" + fingerprint.substr(24)), std::string::npos) << out;
 }

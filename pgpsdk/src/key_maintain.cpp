@@ -84,10 +84,13 @@ PGPError PGPAddUserID(PGPKeyRef key, char const* name, PGPOptionListRef firstOpt
         if (!name || !*name)
             return kPGPError_BadParams;
         const std::uint8_t flags = static_cast<std::uint8_t>((k.usage.certify ? 0x01 : 0) | (k.usage.sign ? 0x02 : 0));
+        // The new user ID's self-signature keeps the key's expiry: should it
+        // become the primary one, the key must not lose its date.
+        const std::uint32_t expiry = k.expiration > k.creation ? static_cast<std::uint32_t>(k.expiration - k.creation) : 0;
         rnp_key_handle_t handle = k.handle;
         return ownKeyChange(k, store, o, false, [&] {
-            return rnp_key_add_uid(handle, name, "SHA256", 0, flags, false) == RNP_SUCCESS ? kPGPError_NoErr
-                                                                                          : kPGPError_BadParams;
+            return rnp_key_add_uid(handle, name, "SHA256", expiry, flags, false) == RNP_SUCCESS ? kPGPError_NoErr
+                                                                                               : kPGPError_BadParams;
         });
     });
     va_end(args);
