@@ -510,6 +510,14 @@ TEST_F(Cli, KeyPairUpkeep)
     EXPECT_NE(key.find("\nsub:r:255:18:"), std::string::npos) << key;
     EXPECT_NE(key.find(":s:::::ed25519:"), std::string::npos) << key;  // the signing subkey
 
+    // sq reads the same: the expiry, and why the old user ID went.
+    std::string inspected;
+    runShell("sq inspect '" + dir.file("pub.pgp") + "' 2>/dev/null", &inspected);
+    const std::string byNina = inspected.substr(inspected.find(fingerprint));
+    EXPECT_NE(byNina.find("(creation time + P400D"), std::string::npos) << byNina;
+    EXPECT_NE(byNina.find("User ID information is no longer valid"), std::string::npos) << byNina;
+    EXPECT_NE(byNina.find("Message: \"moved\""), std::string::npos) << byNina;
+
     // Carol checked: her key counts as verified, and stays so only here.
     EXPECT_EQ(cli("verify-key carol@ --signer alice@ --passphrase-file " + f("alice.pass"), &out), 2);
     EXPECT_EQ(out.rfind("fingerprint\t", 0), 0u);
