@@ -22,6 +22,9 @@
 
 #include "tests/fake_sdk_fixture.h"
 #include "tests/real_sdk.h"
+#include <QDate>
+#include <QMenu>
+
 #include "tests/frame_toggle.h"
 #include "windows/key_list_window.h"
 #include "sdk/key_tree.h"
@@ -507,4 +510,68 @@ TEST_F(KeyList, ChangesKeepTheViewAndSayWhatHappened)
     EXPECT_EQ(again.fields[1].initial, "nina@example.org");
     EXPECT_EQ(again.fields[3].initial, "in 1 year");
     EXPECT_EQ(again.fields[4].initial, "");
+}
+
+// The key pair's edits from the list's "Edit key pair" menu: each through
+// the prompt seam, a wrong passphrase bringing the form back as typed, each
+// result shown at once in the list and its details pane. Verify… checks
+// Carol's key with Alice's key pair.
+TEST_F(KeyList, KeyPairEditsAndVerifyFromTheList)
+{
+    KeyListWindow* w = openOnWritableRings();
+    ASSERT_NE(w, nullptr);
+    KeyTreeModel* m = w->model();
+    auto act = [&](const char* name, const QString& key) {
+        w->tree()->setCurrentIndex(topRow(m, key));
+        w->findChild<QAction*>(name)->trigger();
+        return waitFor([&] { return !w->busy(); });
+    };
+    auto details = [&](const QString& key) {
+        w->tree()->setCurrentIndex(topRow(m, "Bob"));
+        w->tree()->setCurrentIndex(topRow(m, key));
+        waitFor([&] { return w->detailsPane()->toPlainText().contains(key); });
+        return w->detailsPane()->toPlainText();
+    };
+    w->tree()->setCurrentIndex(topRow(m, "Carol"));
+    EXPECT_FALSE(w->findChild<QMenu*>("editKeyPairMenu")->isEnabled());  // no key pair of ours
+
+    std::map<QString, QString> uid {{"name", "Alice W"}, {"email", "alice@work.example"}, {"passphrase", "wrong"}};
+    Prompts::queueFormAnswer(uid);
+    uid["passphrase"] = "alice";
+    Prompts::queueFormAnswer(uid);
+    ASSERT_TRUE(act("addUserId", "Alice"));
+    ASSERT_TRUE(waitFor([&] { return !w->busy() && Prompts::unansweredPrompts() == 0 && m->rowCount(topRow(m, "Alice")) == 2; }));
+    EXPECT_TRUE(hasMessage("PGPAddUserID " + QString::number(kPGPError_BadPassphrase)));
+
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"userId", "Alice W <alice@work.example>"}, {"passphrase", "alice"}});
+    ASSERT_TRUE(act("makePrimary", "Alice"));
+    ASSERT_TRUE(waitFor([&] { return topRow(m, "Alice W <alice@work.example>").isValid(); }));  // named by it now
+
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"part", "the primary key"}, {"expiry", "in 2 years"}, {"passphrase", "alice"}});
+    ASSERT_TRUE(act("changeExpiry", "Alice W"));
+    const QString inTwoYears = QDate::currentDate().addDays(730).toString("dd.MM.yyyy");  // years of 365 days, as Generate counts
+    ASSERT_TRUE(waitFor([&] { return m->index(topRow(m, "Alice W").row(), KeyTreeModel::Expiration).data().toString() == inTwoYears; }))
+        << m->index(topRow(m, "Alice W").row(), KeyTreeModel::Expiration).data().toString().toStdString();
+
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"use", "Signing"}, {"algorithm", "Ed25519"}, {"expiry", "never"}, {"passphrase", "alice"}});
+    ASSERT_TRUE(act("addSubkey", "Alice W"));
+    ASSERT_TRUE(waitFor([&] { return details("Alice W").count("Subkey") == 2; })) << details("Alice W").toStdString();
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"subkey", "the first"}, {"reason", "superseded"}, {"passphrase", "alice"}});
+    ASSERT_TRUE(act("revokeSubkey", "Alice W"));
+    ASSERT_TRUE(waitFor([&] { return details("Alice W").contains("revoked"); })) << details("Alice W").toStdString();
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"userId", "Alice Example <alice@example.org>"}, {"reason", "left"}, {"passphrase", "alice"}});
+    ASSERT_TRUE(act("revokeUserId", "Alice W"));
+    std::string listed;
+    ASSERT_TRUE(waitFor([&] {
+        runShell("gpg --with-colons --show-keys '" + dir.file("pub.pgp") + "' 2>/dev/null", &listed);
+        return listed.find("uid:r::::::") != std::string::npos;
+    })) << listed;
+
+    // Carol's key, verified with Alice's key pair, is valid from then on.
+    const auto validity = [&] { return m->index(topRow(m, "Carol").row(), KeyTreeModel::Validity).data(Qt::ToolTipRole).toString(); };
+    const QString unverified = validity();
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"certifier", "Alice W"}, {"passphrase", "alice"}});
+    ASSERT_TRUE(act("verifyKey", "Carol"));
+    ASSERT_TRUE(waitFor([&] { return validity() != unverified; })) << unverified.toStdString();
+    saveScreenshot(w, "key-list-edits");
 }

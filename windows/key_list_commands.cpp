@@ -15,45 +15,16 @@
 #include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
 #include "sdk/key_details.h"
+#include "windows/key_forms.h"
 #include "windows/window_controls.h"
 #include "core/app_config.h"
 #include "sdk/key_search.h"
 #include "windows/key_list_window.h"
 #include "windows/lookup_dialog.h"
 
+using namespace keyforms;
+
 namespace {
-
-using Field = Prompts::FormField;
-using Prefill = KeyListCommands::Prefill;
-
-QString keyName(const KeyTreeRow& key)
-{
-    return QString::fromStdString(key.Name) + " (" + QString::fromStdString(key.KeyIDText) + ")";
-}
-
-std::string text(const Prompts::FormAnswer& answer, const QString& name)
-{
-    auto it = answer.find(name);
-    return it == answer.end() ? std::string() : it->second.str();
-}
-
-// What was typed into the fields that are not masked, to show again when
-// the form comes back; passphrases are never kept.
-Prefill typedInto(const Prompts::FormRequest& request, const Prompts::FormAnswer& answer)
-{
-    Prefill kept;
-    for (const Field& f : request.fields)
-        if (f.kind != Field::Kind::Masked)
-            kept[f.name] = QString::fromStdString(text(answer, f.name));
-    return kept;
-}
-
-void fillIn(Prompts::FormRequest& request, const Prefill& prefill)
-{
-    for (Field& f : request.fields)
-        if (auto it = prefill.find(f.name); it != prefill.end())
-            f.initial = it->second;
-}
 
 // Asks for a new passphrase twice until both agree; an empty one only
 // when the user confirms it. Nothing when cancelled. What was typed but

@@ -40,17 +40,18 @@ public:
     void refreshFromNetwork();
     void publish();
 
-private:
     // Runs job on the window's worker: its success is confirmed in the
     // status bar, its failure (told by the binding) runs onFailure.
     void runConfirmed(std::function<bool()> job, const QString& confirmation, std::function<void()> onFailure = {});
-    void generateKeyWith(const Prefill& prefill);
-    void askCertify(const std::string& id, const std::string& fingerprint, const Prefill& prefill);
-    void askRevocation(const std::string& id, const QString& name);
     // The selected key's row; told and null when none is selected.
     const KeyTreeRow* selectedKey(const QString& caption);
     // The same, for actions that need the secret key: told and null without.
     const KeyTreeRow* selectedKeyPair(const QString& caption);
+
+private:
+    void generateKeyWith(const Prefill& prefill);
+    void askCertify(const std::string& id, const std::string& fingerprint, const Prefill& prefill);
+    void askRevocation(const std::string& id, const QString& name);
 
     KeyListWindow& window_;
 };

@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QMimeData>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -69,6 +70,7 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     // Only in the context menu: the Part's "Refresh" button refills the list.
     for (QAction* network : networkActions())
         tree_->addAction(network);
+    tree_->addAction(editMenu_->menuAction());
     auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
     pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
     // The Delete key deletes, after the same questions as the button.
@@ -115,6 +117,13 @@ QHBoxLayout* KeyListWindow::actionButtons()
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
         actionRow->addWidget(button);
     }
+    editMenu_ = keyPairEdits();
+    auto* edit = new QToolButton;
+    edit->setObjectName("editKeyPairButton");
+    edit->setText(editMenu_->title());
+    edit->setMenu(editMenu_);
+    edit->setPopupMode(QToolButton::InstantPopup);
+    actionRow->addWidget(edit);
     actionRow->addStretch();
     return actionRow;
 }
@@ -189,6 +198,7 @@ void KeyListWindow::offerKeyPairActions()
     const bool pair = controlsEnabled_ && (!key || key->IsSecret);  // with none chosen, the action says why
     changePassphrase_->setEnabled(pair);
     revoke_->setEnabled(pair);
+    editMenu_->setEnabled(pair);
     if (publish_)
         publish_->setEnabled(pair);
 }
@@ -311,11 +321,42 @@ void KeyListWindow::buildActions()
     addKeyAction("Import…", "import", &KeyListCommands::importKeys);
     addKeyAction("Export…", "export", &KeyListCommands::exportKey);
     addKeyAction("Delete", "delete", &KeyListCommands::deleteKey);
+    // These two live in the "Edit key pair" menu, not the row of buttons.
     changePassphrase_ = addKeyAction("Change passphrase…", "changePassphrase", &KeyListCommands::changePassphrase);
+    keyActions_.pop_back();
     addKeyAction("Certify…", "certify", &KeyListCommands::certifyKey);
+    auto* verify = new QAction("Verify…", this);
+    verify->setObjectName("verifyKey");
+    verify->setToolTip("Compare the key's fingerprint with its owner, and mark the key as checked here");
+    connect(verify, &QAction::triggered, this, [this] { pairCommands_.verifyKey(); });
+    keyActions_.push_back(verify);
     revoke_ = addKeyAction("Revoke…", "revoke", &KeyListCommands::revokeKey);
+    keyActions_.pop_back();
     addKeyAction("Copy public key", "copyPublicKey", &KeyListCommands::copyPublicKey);
     addKeyAction("Look up…", "lookUp", &KeyListCommands::lookUp);
+}
+
+// The edits of one of the user's key pairs, in a menu of their own (a
+// button beside the others, and the context menu).
+QMenu* KeyListWindow::keyPairEdits()
+{
+    auto* menu = new QMenu("Edit key pair", this);
+    menu->setObjectName("editKeyPairMenu");
+    menu->addAction(changePassphrase_);
+    menu->addAction(revoke_);
+    menu->addSeparator();
+    const std::pair<const char*, const char*> items[] = {
+        {"Change expiry…", "changeExpiry"}, {"Add user ID…", "addUserId"},     {"Make user ID primary…", "makePrimary"},
+        {"Revoke user ID…", "revokeUserId"}, {"Add subkey…", "addSubkey"},      {"Revoke subkey…", "revokeSubkey"}};
+    void (KeyPairCommands::*runs[])() = {&KeyPairCommands::changeExpiry, &KeyPairCommands::addUserId,
+                                         &KeyPairCommands::makePrimaryUserId, &KeyPairCommands::revokeUserId,
+                                         &KeyPairCommands::addSubkey, &KeyPairCommands::revokeSubkey};
+    for (std::size_t i = 0; i < std::size(items); ++i) {
+        QAction* action = menu->addAction(items[i].first);
+        action->setObjectName(items[i].second);
+        connect(action, &QAction::triggered, this, [this, run = runs[i]] { (pairCommands_.*run)(); });
+    }
+    return menu;
 }
 
 void KeyListWindow::runKeyJob(std::function<void()> job, std::function<void()> done)

@@ -1,6 +1,7 @@
 #pragma once
 #include "windows/child_window.h"
 #include "windows/key_list_commands.h"
+#include "windows/key_pair_commands.h"
 #include "windows/key_tree_model.h"
 
 #include <deque>
@@ -10,6 +11,7 @@
 #include <vector>
 
 class QAction;
+class QMenu;
 class QHBoxLayout;
 class QPushButton;
 class QTextBrowser;
@@ -52,6 +54,7 @@ private:
     QAction* addKeyAction(const QString& text, const char* name, void (KeyListCommands::*run)());
     void buildActions();
     QList<QAction*> networkActions();
+    QMenu* keyPairEdits();
     void sizeColumns();
     QHBoxLayout* actionButtons();
     void connectSignals();
@@ -65,6 +68,8 @@ private:
     void startNext();
 
     KeyListCommands commands_ {*this};
+    KeyPairCommands pairCommands_ {*this, commands_};
+    QMenu* editMenu_ = nullptr;  // the key pair's edits
     KeyTreeModel* model_;
     QTreeView* tree_;
     QTextBrowser* details_;

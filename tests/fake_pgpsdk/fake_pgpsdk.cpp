@@ -534,6 +534,14 @@ FAKE_KEY_CHANGE(PGPGetSubKeyNumber, PGPSubKeyRef, PGPInt32, PGPInt32*)
 FAKE_KEY_CHANGE(PGPGetSubKeyTime, PGPSubKeyRef, PGPInt32, PGPTime*)
 FAKE_KEY_CHANGE(PGPGetSubKeyBoolean, PGPSubKeyRef, PGPInt32, PGPBoolean*)
 FAKE_KEY_CHANGE(PGPGetKeyIDFromSubKey, PGPSubKeyRef, PGPKeyID*)
+FAKE_KEY_CHANGE(PGPAddUserID, PGPKeyRef, char const*, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPSetPrimaryUserID, PGPUserIDRef, PGPOptionListRef, ...)
+FAKE_KEY_CHANGE(PGPRevokeSubKey, PGPSubKeyRef, PGPOptionListRef, ...)
+PGPOptionListRef PGPOExportable(PGPContextRef, PGPBoolean)
+{
+    enter("PGPOExportable");
+    return nullptr;  // the fake's key changes take no options
+}
 PGPError PGPFreeData(void* data)
 {
     enter("PGPFreeData");
