@@ -114,6 +114,7 @@ const std::vector<CliCommand>& cliCommands()
         {"revkey", "  tolv-cli [--ini FILE] revkey TEXT KEYID [--reason TEXT] PASS\n", "--reason" + kPass, runRevKey},
         {"verify-key", "  tolv-cli [--ini FILE] verify-key TEXT --signer TEXT [--yes] PASS\n", "--signer --yes" + kPass,
          runVerifyKey},
+        {"group", "  tolv-cli [--ini FILE] group list | add NAME TEXT... | remove NAME [TEXT...]\n", "", runGroup},
         {"lookup", "  tolv-cli [--ini FILE] lookup [--import] ADDRESS|FINGERPRINT|KEYID|NAME\n", "--import", runLookup},
         {"refresh", "  tolv-cli [--ini FILE] refresh [TEXT]...\n", "", runRefresh},
         {"publish", "  tolv-cli [--ini FILE] publish --yes TEXT\n", "--yes", runPublish},

@@ -42,3 +42,4 @@ int runPrimary(const CliOptions& o, std::string& misuse);
 int runAddKey(const CliOptions& o, std::string& misuse);
 int runRevKey(const CliOptions& o, std::string& misuse);
 int runVerifyKey(const CliOptions& o, std::string& misuse);
+int runGroup(const CliOptions& o, std::string& misuse);  // cli_group_command.cpp

@@ -1,5 +1,8 @@
 #include "sdk/encode_modes.h"
 
+#include "core/app_config.h"
+#include "core/recipient_groups.h"
+
 #include <cstring>
 #include <functional>
 
@@ -23,9 +26,13 @@ bool operationEncryptsToKeys(EncodeOperation op)
 
 namespace {
 
+// A fingerprint text, as a group's members are named.
+bool namesFingerprint(const std::string& text) { return text.size() == 42 && text.rfind("0x", 0) == 0; }
+
 bool isPlainEncode(const EncodeRequest& r)
 {
-    return r.operation == EncodeOperation::SignAndEncrypt && r.recipients.size() == 1 && !r.encryptToSelf;
+    return r.operation == EncodeOperation::SignAndEncrypt && r.recipients.size() == 1 && !r.encryptToSelf &&
+           !namesFingerprint(r.recipients[0]);
 }
 
 // The key sets found for the request: they keep the keys the options name.
@@ -48,11 +55,18 @@ bool findKeys(SdkUse& use, const EncodeRequest& r, const char* caption, FoundKey
         found.sets.push_back(std::move(set));
         return onlyKey(found.sets.back().get());
     };
+    auto findByFingerprint = [&](const std::string& text) -> PGPKeyRef {
+        KeySetHolder set;
+        if (!FindKeyForCommand(use.context(), use.keySet(), text, recipientSteps, caption, set))
+            return nullptr;
+        found.sets.push_back(std::move(set));
+        return onlyKey(found.sets.back().get());
+    };
     if (operationSigns(r.operation) && !(found.signer = find(r.signer, signerSteps)))
         return false;
     if (operationEncryptsToKeys(r.operation))
         for (const std::string& text : r.recipients) {
-            PGPKeyRef key = find(text, recipientSteps);
+            PGPKeyRef key = namesFingerprint(text) ? findByFingerprint(text) : find(text, recipientSteps);
             if (!key)
                 return false;
             found.recipients.push_back(key);
@@ -125,9 +139,27 @@ bool modeAskingAgain(JobIo& io, const char* caption, const EncodeRequest& r, Pas
 
 }  // namespace
 
-bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& request,
+EncodeRequest withGroupsExpanded(const EncodeRequest& request)
+{
+    EncodeRequest r = request;
+    r.recipients.clear();
+    const std::string ini = AppConfig::instance().snapshot().IniPath;
+    for (const std::string& text : request.recipients) {
+        const auto group = findGroup(ini, text);
+        if (!group) {
+            r.recipients.push_back(text);
+            continue;
+        }
+        for (const std::string& fingerprint : group->members)
+            r.recipients.push_back("0x" + fingerprint);
+    }
+    return r;
+}
+
+bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, const EncodeRequest& given,
                       PassphraseBuffer& passphrase, JobEvents* events, PGPError* outcome)
 {
+    const EncodeRequest request = withGroupsExpanded(given);
     if (isPlainEncode(request))
         return Encode_PGPBuff(input, inputSize, output, request.armour, passphrase, request.recipients[0],
                               request.signer, events, outcome);
@@ -140,9 +172,10 @@ bool encodeBuffer(const char* input, std::uint64_t inputSize, SdkBlock& output, 
     return true;
 }
 
-bool encodeFile(const std::string& input, const std::string& output, const EncodeRequest& request,
+bool encodeFile(const std::string& input, const std::string& output, const EncodeRequest& given,
                       PassphraseBuffer& passphrase, JobEvents* events, PGPError* outcome)
 {
+    const EncodeRequest request = withGroupsExpanded(given);
     if (isPlainEncode(request))
         return encodeFileForOne(input, output, request.armour, passphrase, request.recipients[0], request.signer, events,
                               outcome);

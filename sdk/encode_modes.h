@@ -23,6 +23,11 @@ struct EncodeRequest {
     bool armour = true;
 };
 
+// The request with each recipient text that names a recipient group (see
+// core/recipient_groups.h) replaced by its members' fingerprints ("0x" and
+// 40 hex digits); the others as they were.
+EncodeRequest withGroupsExpanded(const EncodeRequest& request);
+
 // Whether the operation signs, or encrypts to keys.
 bool operationSigns(EncodeOperation op);
 bool operationEncryptsToKeys(EncodeOperation op);

@@ -538,3 +538,42 @@ TEST_F(Cli, KeyPairUpkeep)
     ASSERT_EQ(cli("keys", &out), 0);
     EXPECT_NE(out.find("Revoked ECC key pair\t0x" + fingerprint.substr(24)), std::string::npos) << out;
 }
+
+// A recipient group from the shell: --recipient NAME encrypts to each
+// member, as gpg sees; members come and go; a bad name is a usage error.
+TEST_F(Cli, RecipientGroups)
+{
+    useOwnRings();
+    std::string out, err;
+    ASSERT_EQ(cli("group add Team alice@ bob@", &out, &err), 0) << err;
+    EXPECT_EQ(cli("group add 'a;b' alice@"), 2);
+    EXPECT_EQ(cli("group add Team nobody@"), 4);
+    ASSERT_EQ(cli("group list", &out), 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\t'), 2) << out;
+    writeWholeFile(dir.file("note"), "for the team\n");
+    ASSERT_EQ(cli("encode --signer alice@ --recipient team --passphrase-file " + f("alice.pass") + " " + f("note") + " " +
+                  f("note.pgp"), &out, &err), 0) << err;
+    // One session key for each member's encryption subkey, and gpg reads it.
+    std::string packets;
+    runShell("gpg --list-packets '" + dir.file("note.pgp") + "' 2>/dev/null", &packets);
+    GpgHome gnupg(dir.file("gnupg"));
+    for (const char* member : {"alice@example.org", "bob@example.org"}) {
+        std::string listed;
+        gnupg.gpg(std::string("--with-colons --list-keys ") + member, &listed);
+        const auto sub = listed.find("\nsub:");
+        ASSERT_NE(sub, std::string::npos) << listed;
+        std::stringstream line(listed.substr(sub + 1));
+        std::string field;
+        for (int i = 0; i <= 4; ++i)
+            std::getline(line, field, ':');
+        EXPECT_NE(packets.find("keyid " + field), std::string::npos) << member << "\n" << packets;
+    }
+    ASSERT_EQ(gnupg.gpg("-d '" + dir.file("note.pgp") + "'", &out), 0);
+    EXPECT_EQ(out, "for the team\n");
+    ASSERT_EQ(cli("group remove Team alice@"), 0);
+    ASSERT_EQ(cli("group list", &out), 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\t'), 1) << out;
+    ASSERT_EQ(cli("group remove Team"), 0);
+    ASSERT_EQ(cli("group list", &out), 0);
+    EXPECT_EQ(out, "");
+}

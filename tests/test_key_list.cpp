@@ -25,6 +25,9 @@
 #include <QDate>
 #include <QMenu>
 
+
+#include "core/app_config.h"
+#include "core/recipient_groups.h"
 #include "tests/frame_toggle.h"
 #include "windows/key_list_window.h"
 #include "sdk/key_tree.h"
@@ -574,4 +577,36 @@ TEST_F(KeyList, KeyPairEditsAndVerifyFromTheList)
     ASSERT_TRUE(act("verifyKey", "Carol"));
     ASSERT_TRUE(waitFor([&] { return validity() != unverified; })) << unverified.toStdString();
     saveScreenshot(w, "key-list-edits");
+}
+
+// Keys join and leave a recipient group from the list; the encode window
+// then offers the group's name as a recipient.
+TEST_F(KeyList, KeysJoinAndLeaveRecipientGroups)
+{
+    KeyListWindow* w = openOnWritableRings();
+    ASSERT_NE(w, nullptr);
+    KeyTreeModel* m = w->model();
+    auto act = [&](const char* name, const QString& key) {
+        w->tree()->setCurrentIndex(topRow(m, key));
+        w->findChild<QAction*>(name)->trigger();
+        return waitFor([&] { return !w->busy(); });
+    };
+    const std::string ini = AppConfig::instance().snapshot().IniPath;
+    for (const char* who : {"Carol", "Bob"}) {
+        Prompts::queueFormAnswer(std::map<QString, QString> {{"group", "Team"}});
+        ASSERT_TRUE(act("addToGroup", who));
+    }
+    ASSERT_TRUE(waitFor([&] { return findGroup(ini, "Team") && findGroup(ini, "Team")->members.size() == 2; }));
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"group", "Team"}});
+    ASSERT_TRUE(act("removeFromGroup", "Carol"));
+    ASSERT_TRUE(waitFor([&] { return findGroup(ini, "Team")->members.size() == 1; }));
+    EXPECT_EQ(frame->statusBar()->currentMessage().left(16), "Removed from Tea");
+    Prompts::queueFormAnswer(std::map<QString, QString> {{"group", "Team"}});
+    ASSERT_TRUE(act("removeFromGroup", "Carol"));
+    EXPECT_TRUE(hasMessage("is in no group"));
+
+    frame->findChild<QAction*>("actionEncodePGP")->trigger();
+    ASSERT_TRUE(waitFor([&] { return frame->mdiArea()->subWindowList().size() == 2; }));
+    auto* recipients = frame->mdiArea()->subWindowList().back()->widget()->findChild<QComboBox*>("recipient");
+    ASSERT_TRUE(waitFor([&] { return recipients->findText("Team") >= 0; }));
 }

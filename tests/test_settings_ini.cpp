@@ -8,6 +8,7 @@
 #include "platform/code_page.h"
 #include "platform/file_access.h"
 #include "platform/profile.h"
+#include "core/recipient_groups.h"
 #include "tests/test_support.h"
 
 using platform::readProfileString;
@@ -229,4 +230,30 @@ TEST(Settings, UnwritableIniFailsQuietly)
     v.IniPath = dir.file("plain") + "/tolv.ini";
     writeSettingsFile(v);
     EXPECT_EQ(readWholeFile(dir.file("plain")), "x");
+}
+
+// Recipient groups live in the [Tolv] section beside the [PGP] keys, which
+// stay as they were; names match without case; an emptied group goes.
+TEST(Settings, RecipientGroupsAreKeptBesideThePgpSection)
+{
+    ScratchDir dir;
+    const std::string ini = dir.file("tolv.ini");
+    writeWholeFile(ini, "[PGP]\nPubRing=p.pgp\n[Tolv]\nKeyserver=hkps://k.example\n");
+    const std::string a(40, 'A'), b(40, 'B');
+    ASSERT_TRUE(writeGroup(ini, {"Team", {a, b}}));
+    ASSERT_TRUE(writeGroup(ini, {"Family", {b}}));
+    ASSERT_EQ(readGroups(ini).size(), 2u);
+    EXPECT_EQ(findGroup(ini, "team")->members, (std::vector<std::string> {a, b}));
+    ASSERT_TRUE(writeGroup(ini, {"TEAM", {a}}));  // replaces, under its new spelling
+    EXPECT_EQ(findGroup(ini, "Team")->name, "TEAM");
+    EXPECT_EQ(findGroup(ini, "Team")->members, std::vector<std::string> {a});
+    ASSERT_TRUE(writeGroup(ini, {"Family", {}}));
+    EXPECT_FALSE(findGroup(ini, "Family"));
+    EXPECT_EQ(readGroups(ini).size(), 1u);
+    for (const char* bad : {"", " Team", "a;b", "x=y", "[x]", "a,b"})
+        EXPECT_FALSE(writeGroup(ini, {bad, {a}})) << bad;
+    EXPECT_FALSE(writeGroup(ini, {"Crowd", std::vector<std::string>(kMaxGroupMembers + 1, a)}));
+    const std::string text = readWholeFile(ini);
+    EXPECT_NE(text.find("[PGP]\nPubRing=p.pgp\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Keyserver=hkps://k.example"), std::string::npos) << text;
 }

@@ -1,5 +1,8 @@
 #include "windows/encode_window.h"
 
+#include "core/app_config.h"
+#include "core/recipient_groups.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -227,6 +230,11 @@ void EncodeWindow::showLists(const KeyChoiceList& lists)
     for (const auto& r : lists.recipients) {
         recipient_->addItem(QString::fromStdString(r));
         moreChoice_->addItem(QString::fromStdString(r));
+    }
+    // The recipient groups, after the keys: a group's name encrypts to each member.
+    for (const RecipientGroup& g : readGroups(AppConfig::instance().snapshot().IniPath)) {
+        recipient_->addItem(QString::fromStdString(g.name));
+        moreChoice_->addItem(QString::fromStdString(g.name));
     }
     // The first entry of each list is chosen; an empty list leaves the field empty.
     signer_->setCurrentIndex(lists.signers.empty() ? -1 : 0);

@@ -71,6 +71,15 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     for (QAction* network : networkActions())
         tree_->addAction(network);
     tree_->addAction(editMenu_->menuAction());
+    // Recipient groups, for any key.
+    for (auto [label, name, run] : {std::tuple {"Add to group…", "addToGroup", &GroupCommands::addToGroup},
+                                    std::tuple {"Remove from group…", "removeFromGroup", &GroupCommands::removeFromGroup}}) {
+        auto* action = new QAction(label, this);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, run = run] { (groupCommands_.*run)(); });
+        keyActions_.push_back(action);  // enabled with the others
+        tree_->addAction(action);
+    }
     auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
     pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
     // The Delete key deletes, after the same questions as the button.

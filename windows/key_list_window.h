@@ -1,6 +1,7 @@
 #pragma once
 #include "windows/child_window.h"
 #include "windows/key_list_commands.h"
+#include "windows/group_commands.h"
 #include "windows/key_pair_commands.h"
 #include "windows/key_tree_model.h"
 
@@ -69,6 +70,7 @@ private:
 
     KeyListCommands commands_ {*this};
     KeyPairCommands pairCommands_ {*this, commands_};
+    GroupCommands groupCommands_ {*this, commands_};
     QMenu* editMenu_ = nullptr;  // the key pair's edits
     KeyTreeModel* model_;
     QTreeView* tree_;
