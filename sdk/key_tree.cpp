@@ -1,5 +1,7 @@
 #include "sdk/key_tree.h"
 
+#include "sdk/key_lookup.h"
+
 #include <chrono>
 #include <cstdio>
 
@@ -68,6 +70,7 @@ void fillKeyFields(PGPKeyRef key, KeyTreeRow& row)
     while (!idText.empty() && idText.back() == ' ')
         idText.pop_back();
     row.KeyIDText = idText.substr(0, 31);
+    row.Fingerprint = fingerprintHex(key);  // for the list's filter
     row.Description = keyDescription(row.AlgorithmID, row.IsSecret, row.IsRevoked, row.IsExpired, row.IsDisabled);
 }
 

@@ -38,6 +38,7 @@ struct KeyTreeRow {
     std::string Algorithm;
     std::int32_t AlgorithmID = 0;
     std::size_t NameLength = 0;
+    std::string Fingerprint;  // key rows: upper-case hex; empty for the others
 };
 
 using KeyTreeList = std::vector<KeyTreeRow>;

@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QHeaderView>
@@ -609,4 +610,39 @@ TEST_F(KeyList, KeysJoinAndLeaveRecipientGroups)
     ASSERT_TRUE(waitFor([&] { return frame->mdiArea()->subWindowList().size() == 2; }));
     auto* recipients = frame->mdiArea()->subWindowList().back()->widget()->findChild<QComboBox*>("recipient");
     ASSERT_TRUE(waitFor([&] { return recipients->findText("Team") >= 0; }));
+}
+
+// The search field narrows the list as one types: a name, an address, a
+// key ID, a fingerprint in groups, several words at once; emptied, all
+// keys are back, and a refill keeps the filter.
+TEST_F(KeyList, SearchNarrowsTheListAsOneTypes)
+{
+    KeyListWindow* w = open();
+    ASSERT_NE(w, nullptr);
+    KeyTreeModel* m = w->model();
+    auto* filter = w->findChild<QLineEdit*>("keyFilter");
+    auto shown = [&] {
+        QStringList names;
+        for (int r = 0; r < m->rowCount(); ++r)
+            if (!w->tree()->isRowHidden(r, {}))
+                names << m->index(r, 0).data().toString().section(' ', 0, 0);
+        return names;
+    };
+    const int all = m->rowCount();
+    const QString carolId = rowAt(m, topRow(m, "Carol")).keyId;
+    for (const QString& typed : {QString("carol"), QString("CAROL@example"), carolId.toLower(), QString("E885 5119 5875"),
+                                 QString("public carol")}) {
+        filter->setText(typed);
+        EXPECT_EQ(shown(), QStringList {"Carol"}) << typed.toStdString();
+    }
+    filter->setText("alice bob");
+    EXPECT_TRUE(shown().isEmpty());
+    filter->setText("example.org");
+    EXPECT_GT(shown().size(), 3);
+    filter->setText("carol");
+    w->refresh();
+    ASSERT_TRUE(waitFor([&] { return !w->busy(); }));
+    EXPECT_EQ(shown(), QStringList {"Carol"});
+    filter->clear();
+    EXPECT_EQ(shown().size(), all);
 }

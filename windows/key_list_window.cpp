@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -42,6 +43,10 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     tree_->setUniformRowHeights(true);
     tree_->setExpandsOnDoubleClick(false);
     sizeColumns();
+    filter_ = new QLineEdit(this);
+    filter_->setObjectName("keyFilter");
+    filter_->setPlaceholderText("Search: name, e-mail, key ID or fingerprint");
+    filter_->setClearButtonEnabled(true);
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
     tabs->addTab(tree_, "Public Ring");
@@ -63,6 +68,7 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     layout->addLayout(buttons);
     layout->addLayout(actionRow);
     layout->addWidget(busyIndicator());
+    layout->addWidget(filter_);
     layout->addWidget(split, 1);
     setAcceptDrops(true);
     tree_->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -154,6 +160,7 @@ void KeyListWindow::connectSignals()
     });
 
     connect(refreshButton_, &QPushButton::clicked, this, &KeyListWindow::refresh);
+    connect(filter_, &QLineEdit::textChanged, this, &KeyListWindow::applyFilter);
     connect(tree_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             resortByColumn(index.column());
@@ -248,7 +255,18 @@ void KeyListWindow::setRowsKeepingView(KeyTreeList rows)
         tree_->setCurrentIndex(chosen);
     else
         details_->clear();
+    applyFilter();
     offerKeyPairActions();
+}
+
+void KeyListWindow::applyFilter()
+{
+    const QStringList words = filter_->text().toLower().split(' ', Qt::SkipEmptyParts);
+    const int keys = model_->rowCount();
+    tree_->setUpdatesEnabled(false);
+    for (int r = 0; r < keys; ++r)
+        tree_->setRowHidden(r, {}, !words.isEmpty() && !model_->keyMatches(r, words));
+    tree_->setUpdatesEnabled(true);
 }
 
 void KeyListWindow::resortByColumn(int column)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QLineEdit;
 class QMenu;
 class QHBoxLayout;
 class QPushButton;
@@ -65,6 +66,8 @@ private:
     void expandedPaths(const QModelIndex& parent, QList<QStringList>& out) const;
     // Revoke and Change passphrase are offered on key pairs only.
     void offerKeyPairActions();
+    // Shows only the keys that match what the filter field holds.
+    void applyFilter();
     // After a job: the next action asked for, else a refresh the keys need.
     void startNext();
 
@@ -72,6 +75,7 @@ private:
     KeyPairCommands pairCommands_ {*this, commands_};
     GroupCommands groupCommands_ {*this, commands_};
     QMenu* editMenu_ = nullptr;  // the key pair's edits
+    QLineEdit* filter_ = nullptr;
     KeyTreeModel* model_;
     QTreeView* tree_;
     QTextBrowser* details_;

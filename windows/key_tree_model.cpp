@@ -1,5 +1,7 @@
 #include "windows/key_tree_model.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPixmap>
 
@@ -104,7 +106,32 @@ void KeyTreeModel::setRows(KeyTreeList rows)
             add(r, lastUserId);
         }
     }
+    buildSearchTexts();
     endResetModel();
+}
+
+// What a filter is matched against, made once per fill: each key's user
+// IDs, key ID and fingerprint (with and without "0x"), in lower case.
+void KeyTreeModel::buildSearchTexts()
+{
+    const std::vector<int>& keys = nodes_[0].children;
+    searchTexts_.assign(keys.size(), QString());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const Node& key = nodes_[static_cast<std::size_t>(keys[k])];
+        const KeyTreeRow& row = rows_[static_cast<std::size_t>(key.row)];
+        QString text = QString::fromStdString(row.Name + "\n" + row.KeyIDText + "\n" + row.Fingerprint);
+        for (int child : key.children)
+            text += "\n" + QString::fromStdString(rows_[static_cast<std::size_t>(nodes_[static_cast<std::size_t>(child)].row)].Name);
+        searchTexts_[k] = text.toLower();
+    }
+}
+
+bool KeyTreeModel::keyMatches(int topRow, const QStringList& words) const
+{
+    if (topRow < 0 || static_cast<std::size_t>(topRow) >= searchTexts_.size())
+        return false;
+    const QString& text = searchTexts_[static_cast<std::size_t>(topRow)];
+    return std::all_of(words.begin(), words.end(), [&](const QString& w) { return text.contains(w); });
 }
 
 QModelIndex KeyTreeModel::index(int row, int column, const QModelIndex& parent) const

@@ -26,6 +26,9 @@ public:
     // The key row with this key ID; null for none.
     const KeyTreeRow* keyRowWithId(const std::string& keyId) const;
     QModelIndex indexOfPath(const QStringList& path) const;
+    // Whether the key at this top-level row matches every word of the
+    // filter: its user IDs, key ID and fingerprint, without regard to case.
+    bool keyMatches(int topRow, const QStringList& words) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -39,6 +42,7 @@ public:
     static QString validityText(KeyTreeIcon dot);
 
 private:
+    void buildSearchTexts();
     struct Node {
         int row = -1;     // index into rows_, -1 for the root
         int parent = -1;  // node index
@@ -47,4 +51,5 @@ private:
     };
     KeyTreeList rows_;
     std::vector<Node> nodes_;  // nodes_[0] is the root
+    std::vector<QString> searchTexts_;  // per top-level row, in lower case
 };
