@@ -380,6 +380,7 @@ TEST_F(KeyList, KeyActionsThroughThePromptSeamAndOtherWindowsFollow)
     EXPECT_TRUE(hasMessage("The two passphrases differ."));
     ASSERT_TRUE(waitFor([&] { return topRow(m, "Nina").isValid(); }));
     ASSERT_TRUE(waitFor([&] { return recipients->findText("Nina <nina@example.org>") >= 0; }));
+    EXPECT_TRUE(hasMessage("Its revocation certificate is in|    " + QString::fromStdString(dir.file(""))));
 
     // Details: the fingerprint in fours and the encryption subkey.
     select("Nina");

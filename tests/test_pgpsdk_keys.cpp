@@ -84,6 +84,9 @@ TEST(PgpSdkLibrary, ExportsExactlyTheEntryPointTable)
     expected.insert("tolvSyncKeyRing");
     expected.insert("tolvGetImportLeftOut");
     expected.insert("tolvOStopFlag");
+    for (const char* edit : {"tolvRevokeUserID", "tolvSetKeyExpiration", "tolvExportRevocation", "tolvORevocationReason",
+                             "tolvOKeyUsage"})
+        expected.insert(edit);
     EXPECT_EQ(exported, expected);
 }
 

@@ -15,6 +15,7 @@
 #include "sdk/key_changes.h"
 #include "sdk/key_commands.h"
 #include "sdk/key_details.h"
+#include "sdk/key_upkeep.h"
 #include "windows/key_forms.h"
 #include "windows/window_controls.h"
 #include "core/app_config.h"
@@ -145,8 +146,19 @@ void KeyListCommands::generateKeyWith(const Prefill& prefill)
     key->expiryDays = expiry == "never" ? 0 : 365 * static_cast<std::uint32_t>(std::max(1, std::atoi(expiry.c_str() + 3)));
     key->passphrase = (*answer)["passphrase"];
     const QString who = QString::fromStdString(key->email.empty() ? key->name : key->name + " <" + key->email + ">");
-    runConfirmed([key] { return !sdk::generateKey(*key).empty(); }, "Generated: " + who,
-                 [this, kept = typedInto(request, *answer)] { generateKeyWith(kept); });
+    auto fingerprint = std::make_shared<std::string>();
+    window_.runKeyJob([key, fingerprint] { *fingerprint = sdk::generateKey(*key); },
+                      [this, who, fingerprint, kept = typedInto(request, *answer)] {
+                          if (fingerprint->empty())
+                              return generateKeyWith(kept);  // the binding told why; the form comes back
+                          showStatusNote(&window_, "Generated: " + who);
+                          Prompts::message("Generate",
+                                           "Generated: " + who + "|Its revocation certificate is in|    " +
+                                               QString::fromStdString(sdk::revocationPath(*fingerprint)) +
+                                               "|Keep a copy where only you can reach it: it revokes the key "
+                                               "should you lose it or its passphrase.",
+                                           Prompts::Icon::Information);
+                      });
 }
 
 void KeyListCommands::importKeys()
