@@ -518,6 +518,18 @@ TEST_F(Cli, KeyPairUpkeep)
     EXPECT_NE(byNina.find("User ID information is no longer valid"), std::string::npos) << byNina;
     EXPECT_NE(byNina.find("Message: \"moved\""), std::string::npos) << byNina;
 
+    // Olga's signature reads as good without "not certified" once Alice
+    // verified her key.
+    GpgHome signer(dir.file("gnupg-olga"));  // holds Olga's secret key
+    writeWholeFile(dir.file("olga.txt"), "from olga\n");
+    ASSERT_EQ(signer.gpg("-u olga@example.org -s -o '" + dir.file("olga.sig") + "' '" + dir.file("olga.txt") + "'"), 0);
+    ASSERT_EQ(cli("import '" + sourceDir() + "/tests/fixtures/olga-public.asc'"), 0);
+    ASSERT_EQ(cli("decode " + f("olga.sig") + " " + f("olga.out"), &out), 0);
+    EXPECT_NE(out.find("but the key is not certified"), std::string::npos) << out;
+    ASSERT_EQ(cli("verify-key olga@ --signer alice@ --yes --passphrase-file " + f("alice.pass")), 0);
+    ASSERT_EQ(cli("decode " + f("olga.sig") + " " + f("olga.out"), &out), 0);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "Verdict: Good signature from Olga Outsider <olga@example.org>") << out;
+
     // Carol checked: her key counts as verified, and stays so only here.
     EXPECT_EQ(cli("verify-key carol@ --signer alice@ --passphrase-file " + f("alice.pass"), &out), 2);
     EXPECT_EQ(out.rfind("fingerprint\t", 0), 0u);
