@@ -63,7 +63,13 @@ line per matching key (fingerprint, creation, expiry, where it was found)
 and a "uid" line per user ID; keys that do not match are left out. refresh
 looks the keys TEXT selects (all without TEXT) up again and imports what
 is new; publish sends a public key to the keyserver. Nothing else reaches
-the network. Every change is written
+the network. expire, adduid, primary, revuid, addkey and revkey change one
+of your key pairs (its passphrase as PASS); verify-key prints a key's
+fingerprint and, with --yes, certifies it locally with --signer's key
+pair. generate keeps the new key's revocation certificate in
+revocations/FINGERPRINT.rev beside the settings file. group keeps
+recipient groups in the settings file; --recipient NAME encrypts to each
+of the group's keys. Every change is written
 to the key ring files at once; the old files are kept as FILE.bak.
 
 Messages go to standard error with their caption. Exit codes:
