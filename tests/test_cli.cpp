@@ -468,6 +468,9 @@ TEST_F(Cli, SignatureModesSeveralRecipientsAndVerify)
 // key, and the revocation certificate made at generation.
 TEST_F(Cli, KeyPairUpkeep)
 {
+#ifndef TOLV_TEST_PATCHED_LIBRNP
+    GTEST_SKIP() << "the system's librnp cannot edit user IDs, certify locally or state Features";
+#endif
     useOwnRings();
     std::string out, err;
     ASSERT_EQ(cli("generate --name Nina --email nina@example.org --passphrase-file " + f("nina.pass"), &out, &err), 0);

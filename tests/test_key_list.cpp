@@ -523,6 +523,9 @@ TEST_F(KeyList, ChangesKeepTheViewAndSayWhatHappened)
 // Carol's key with Alice's key pair.
 TEST_F(KeyList, KeyPairEditsAndVerifyFromTheList)
 {
+#ifndef TOLV_TEST_PATCHED_LIBRNP
+    GTEST_SKIP() << "the system's librnp cannot edit user IDs, certify locally or state Features";
+#endif
     KeyListWindow* w = openOnWritableRings();
     ASSERT_NE(w, nullptr);
     KeyTreeModel* m = w->model();

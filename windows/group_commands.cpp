@@ -1,13 +1,12 @@
 #include "windows/group_commands.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "core/app_config.h"
 #include "core/recipient_groups.h"
 #include "sdk/key_details.h"
 #include "windows/key_forms.h"
-#include "windows/key_list_commands.h"
+#include "windows/key_pair_commands.h"
 #include "windows/key_list_window.h"
 #include "windows/window_controls.h"
 
@@ -33,25 +32,10 @@ bool holds(const RecipientGroup& g, const std::string& fingerprint)
 
 }  // namespace
 
-void GroupCommands::withFingerprint(const QString& caption,
-                                    std::function<void(const std::string&, const QString&)> use)
-{
-    const KeyTreeRow* key = commands_.selectedKey(caption);
-    if (!key)
-        return;
-    const std::string id = key->KeyIDText;
-    const QString name = keyName(*key);
-    auto details = std::make_shared<std::optional<sdk::KeyDetails>>();
-    window_.runKeyJob([id, details] { *details = sdk::keyDetails(id); },
-                      [details, name, use = std::move(use)] {
-                          if (*details)
-                              use((*details)->fingerprint, name);
-                      });
-}
-
 void GroupCommands::addToGroup()
 {
-    withFingerprint("Add to group", [this](const std::string& fingerprint, const QString& name) {
+    keys_.withDetails("Add to group", false, [this](const std::string&, const QString& name, const sdk::KeyDetails& d) {
+        const std::string& fingerprint = d.fingerprint;
         const QStringList existing = groupNames([](const RecipientGroup&) { return true; });
         Prompts::FormRequest request {"Add to group",
                                       "Add " + name + " to a recipient group. A message to the group's name is "
@@ -78,7 +62,8 @@ void GroupCommands::addToGroup()
 
 void GroupCommands::removeFromGroup()
 {
-    withFingerprint("Remove from group", [this](const std::string& fingerprint, const QString& name) {
+    keys_.withDetails("Remove from group", false, [this](const std::string&, const QString& name, const sdk::KeyDetails& d) {
+        const std::string& fingerprint = d.fingerprint;
         const QStringList in = groupNames([&](const RecipientGroup& g) { return holds(g, fingerprint); });
         if (in.isEmpty())
             return Prompts::message("Remove from group", name + " is in no group.", Prompts::Icon::Information);

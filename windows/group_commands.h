@@ -4,23 +4,18 @@
 // then take the group's name for its members.
 #include <QString>
 
-#include <functional>
-#include <string>
 
 class KeyListWindow;
-class KeyListCommands;
+class KeyPairCommands;
 
 class GroupCommands {
 public:
-    GroupCommands(KeyListWindow& window, KeyListCommands& commands) : window_(window), commands_(commands) {}
+    GroupCommands(KeyListWindow& window, KeyPairCommands& keys) : window_(window), keys_(keys) {}
 
     void addToGroup();
     void removeFromGroup();
 
 private:
-    // The selected key's fingerprint, read on the worker, then use().
-    void withFingerprint(const QString& caption, std::function<void(const std::string& fingerprint, const QString& name)> use);
-
     KeyListWindow& window_;
-    KeyListCommands& commands_;
+    KeyPairCommands& keys_;
 };

@@ -2,7 +2,9 @@
 // What the key list's forms share: a key's name as the forms show it, a
 // field's answer, and the typed fields a form shows again when it comes
 // back (never a passphrase).
+#include <cstdlib>
 #include <map>
+#include <vector>
 #include <string>
 
 #include "app/prompts.h"
@@ -40,6 +42,22 @@ inline void fillIn(Prompts::FormRequest& request, const Prefill& prefill)
     for (Field& f : request.fields)
         if (auto it = prefill.find(f.name); it != prefill.end())
             f.initial = it->second;
+}
+
+// The user's key pairs that can certify the key of id: their names as the
+// forms list them, and their key IDs in the same order.
+struct Certifiers {
+    QStringList names;
+    std::vector<std::string> ids;
+};
+
+inline Certifiers certifiersFor(const KeyTreeList& rows, const std::string& id)
+{
+    Certifiers c;
+    for (const KeyTreeRow& row : rows)
+        if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != id)
+            c.names << keyName(row), c.ids.push_back(row.KeyIDText);
+    return c;
 }
 
 }  // namespace keyforms

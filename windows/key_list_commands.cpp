@@ -277,11 +277,7 @@ void KeyListCommands::askCertify(const std::string& id, const std::string& finge
     const KeyTreeRow* key = window_.model()->keyRowWithId(id);
     if (!key)
         return;
-    QStringList names;
-    std::vector<std::string> ids;
-    for (const KeyTreeRow& row : window_.model()->rows())
-        if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != id)
-            names << keyName(row), ids.push_back(row.KeyIDText);
+    const auto [names, ids] = certifiersFor(window_.model()->rows(), id);
     if (ids.empty())
         return Prompts::message(caption, "None of your key pairs can certify " + keyName(*key) + ".",
                                 Prompts::Icon::Information);

@@ -71,21 +71,7 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     layout->addWidget(filter_);
     layout->addWidget(split, 1);
     setAcceptDrops(true);
-    tree_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    tree_->addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
-    // Only in the context menu: the Part's "Refresh" button refills the list.
-    for (QAction* network : networkActions())
-        tree_->addAction(network);
-    tree_->addAction(editMenu_->menuAction());
-    // Recipient groups, for any key.
-    for (auto [label, name, run] : {std::tuple {"Add to group…", "addToGroup", &GroupCommands::addToGroup},
-                                    std::tuple {"Remove from group…", "removeFromGroup", &GroupCommands::removeFromGroup}}) {
-        auto* action = new QAction(label, this);
-        action->setObjectName(name);
-        connect(action, &QAction::triggered, this, [this, run = run] { (groupCommands_.*run)(); });
-        keyActions_.push_back(action);  // enabled with the others
-        tree_->addAction(action);
-    }
+    buildContextMenu();
     auto* pasteShortcut = new QShortcut(QKeySequence::Paste, this, this, &KeyListWindow::paste);
     pasteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
     // The Delete key deletes, after the same questions as the button.
@@ -96,6 +82,26 @@ KeyListWindow::KeyListWindow(QWidget* parent) : ChildWindow(parent)
     deleteShortcut->setContext(Qt::WidgetShortcut);
     connect(closeButton, &QPushButton::clicked, this, [this] { closeChildWindow(this); });
     connectSignals();
+}
+
+// The tree's context menu: the key actions, then the network ones, the
+// key pair's edits and the recipient groups.
+void KeyListWindow::buildContextMenu()
+{
+    tree_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    tree_->addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
+    // Only in the context menu: the Part's "Refresh" button refills the list.
+    for (QAction* network : networkActions())
+        tree_->addAction(network);
+    tree_->addAction(editMenu_->menuAction());
+    for (auto [label, name, run] : {std::tuple {"Add to group…", "addToGroup", &GroupCommands::addToGroup},
+                                    std::tuple {"Remove from group…", "removeFromGroup", &GroupCommands::removeFromGroup}}) {
+        auto* action = new QAction(label, this);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, run = run] { (groupCommands_.*run)(); });
+        keyActions_.push_back(action);  // enabled with the others
+        tree_->addAction(action);
+    }
 }
 
 // The old columns' widths, with room for 16-digit key IDs and the longer

@@ -57,6 +57,7 @@ private:
     void buildActions();
     QList<QAction*> networkActions();
     QMenu* keyPairEdits();
+    void buildContextMenu();
     void sizeColumns();
     QHBoxLayout* actionButtons();
     void connectSignals();
@@ -73,7 +74,7 @@ private:
 
     KeyListCommands commands_ {*this};
     KeyPairCommands pairCommands_ {*this, commands_};
-    GroupCommands groupCommands_ {*this, commands_};
+    GroupCommands groupCommands_ {*this, pairCommands_};
     QMenu* editMenu_ = nullptr;  // the key pair's edits
     QLineEdit* filter_ = nullptr;
     KeyTreeModel* model_;

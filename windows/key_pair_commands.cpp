@@ -182,11 +182,7 @@ void KeyPairCommands::revokeSubkey()
 void KeyPairCommands::verifyKey()
 {
     withDetails("Verify", false, [this](const std::string& id, const QString& name, const sdk::KeyDetails& d) {
-        QStringList names;
-        std::vector<std::string> ids;
-        for (const KeyTreeRow& row : window_.model()->rows())
-            if (std::abs(row.Level) == 1 && row.IsSecret && !row.IsRevoked && !row.IsExpired && row.KeyIDText != id)
-                names << keyName(row), ids.push_back(row.KeyIDText);
+        const auto [names, ids] = certifiersFor(window_.model()->rows(), id);
         if (ids.empty())
             return Prompts::message("Verify", "None of your key pairs can verify " + name + ".", Prompts::Icon::Information);
         Prompts::FormRequest request {

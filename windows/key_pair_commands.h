@@ -25,10 +25,12 @@ public:
     void revokeSubkey();
     void verifyKey();
 
-private:
-    // Reads the selected key pair's parts on the worker, then asks.
+    // Reads the selected key's (or, with pairOnly, key pair's) details on
+    // the worker, then asks.
     void withDetails(const QString& caption, bool pairOnly,
                      std::function<void(const std::string& id, const QString& name, const sdk::KeyDetails&)> ask);
+
+private:
     // The user IDs the list shows under the key.
     QStringList userIdsOf(const std::string& id) const;
     // Asks with a passphrase field added; runs change with the answer.

@@ -14,7 +14,30 @@
 #include "options.h"
 #include "ring_edit.h"
 
+#ifndef TOLV_RNP_UID_EDITS
+// The system's librnp lacks the bundled one's user-ID calls: they answer as
+// calls that are not there.
+inline rnp_result_t rnp_uid_certify(rnp_uid_handle_t, rnp_key_handle_t, const char*) { return RNP_ERROR_NOT_IMPLEMENTED; }
+inline rnp_result_t rnp_uid_certify_local(rnp_uid_handle_t, rnp_key_handle_t, const char*)
+{
+    return RNP_ERROR_NOT_IMPLEMENTED;
+}
+inline rnp_result_t rnp_uid_set_primary(rnp_uid_handle_t) { return RNP_ERROR_NOT_IMPLEMENTED; }
+inline rnp_result_t rnp_uid_revoke(rnp_uid_handle_t, const char*, const char*, const char*)
+{
+    return RNP_ERROR_NOT_IMPLEMENTED;
+}
+#endif
+
 namespace pgpsdk {
+
+// A new signature made, or why not.
+inline PGPError signedOrFailed(rnp_result_t r)
+{
+    if (r == RNP_ERROR_NOT_IMPLEMENTED)
+        return kPGPError_FeatureNotAvailable;
+    return r == RNP_SUCCESS ? kPGPError_NoErr : kPGPError_SigningFailed;
+}
 
 struct EditOptions {
     OptionList holder;  // owns the options

@@ -29,14 +29,8 @@ PGPError certify(const UserID& userId, const Key& certifier, bool exportable)
     UidHandle uid;
     if (PGPError e = uidHandleOf(userId, uid))
         return e;
-#ifdef TOLV_RNP_UID_EDITS
     const auto make = exportable ? rnp_uid_certify : rnp_uid_certify_local;
-    return make(uid.get(), certifier.handle, "SHA256") == RNP_SUCCESS ? kPGPError_NoErr : kPGPError_SigningFailed;
-#else
-    (void)certifier;
-    (void)exportable;
-    return kPGPError_FeatureNotAvailable;  // the system's librnp cannot certify
-#endif
+    return signedOrFailed(make(uid.get(), certifier.handle, "SHA256"));
 }
 
 }  // namespace

@@ -31,11 +31,6 @@ PGPError ownKeyChange(Key& k, const StoreRef& store, const EditOptions& o, bool 
     return changeKeys(store, k.core, {k.fingerprint}, false, change);
 }
 
-PGPError signedOrFailed(rnp_result_t r)
-{
-    return r == RNP_SUCCESS ? kPGPError_NoErr : kPGPError_SigningFailed;
-}
-
 // librnp's handle of a subkey of the key; empty for none.
 KeyHandle subkeyHandle(const StoreRef& store, const SubKey& sub)
 {
@@ -102,12 +97,7 @@ PGPError PGPSetPrimaryUserID(PGPUserIDRef userID, PGPOptionListRef firstOption, 
     va_list args;
     va_start(args, firstOption);
     const PGPError result = userIdCall(userID, firstOption, args, [](rnp_uid_handle_t uid, const EditOptions&) -> PGPError {
-#ifdef TOLV_RNP_UID_EDITS
         return signedOrFailed(rnp_uid_set_primary(uid));
-#else
-        (void)uid;
-        return kPGPError_FeatureNotAvailable;  // the system's librnp has no such call
-#endif
     });
     va_end(args);
     return result;
@@ -122,12 +112,7 @@ PGPError tolvRevokeUserID(PGPUserIDRef userID, PGPOptionListRef firstOption, ...
         if (!why.code || (o.reason && o.reason->code != kTolvRevocation_NoReason &&
                           o.reason->code != kTolvRevocation_UserIDInvalid))
             return kPGPError_BadParams;
-#ifdef TOLV_RNP_UID_EDITS
         return signedOrFailed(rnp_uid_revoke(uid, "SHA256", why.code, why.text));
-#else
-        (void)uid;
-        return kPGPError_FeatureNotAvailable;  // the system's librnp has no such call
-#endif
     });
     va_end(args);
     return result;
