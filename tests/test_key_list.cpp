@@ -81,6 +81,8 @@ protected:
         session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
         return open();
     }
+    // Selects the key whose name starts so, runs the action, and waits.
+    bool actOn(KeyListWindow* w, const char* action, const QString& key);
     QStringList topNames(KeyTreeModel* m)
     {
         QStringList l;
@@ -517,6 +519,13 @@ TEST_F(KeyList, ChangesKeepTheViewAndSayWhatHappened)
     EXPECT_EQ(again.fields[4].initial, "");
 }
 
+bool KeyList::actOn(KeyListWindow* w, const char* action, const QString& key)
+{
+    w->tree()->setCurrentIndex(topRow(w->model(), key));
+    w->findChild<QAction*>(action)->trigger();
+    return waitFor([&] { return !w->busy(); });
+}
+
 // The key pair's edits from the list's "Edit key pair" menu: each through
 // the prompt seam, a wrong passphrase bringing the form back as typed, each
 // result shown at once in the list and its details pane. Verify… checks
@@ -529,11 +538,7 @@ TEST_F(KeyList, KeyPairEditsAndVerifyFromTheList)
     KeyListWindow* w = openOnWritableRings();
     ASSERT_NE(w, nullptr);
     KeyTreeModel* m = w->model();
-    auto act = [&](const char* name, const QString& key) {
-        w->tree()->setCurrentIndex(topRow(m, key));
-        w->findChild<QAction*>(name)->trigger();
-        return waitFor([&] { return !w->busy(); });
-    };
+    auto act = [&](const char* name, const QString& key) { return actOn(w, name, key); };
     auto details = [&](const QString& key) {
         w->tree()->setCurrentIndex(topRow(m, "Bob"));
         w->tree()->setCurrentIndex(topRow(m, key));
@@ -591,11 +596,7 @@ TEST_F(KeyList, KeysJoinAndLeaveRecipientGroups)
     KeyListWindow* w = openOnWritableRings();
     ASSERT_NE(w, nullptr);
     KeyTreeModel* m = w->model();
-    auto act = [&](const char* name, const QString& key) {
-        w->tree()->setCurrentIndex(topRow(m, key));
-        w->findChild<QAction*>(name)->trigger();
-        return waitFor([&] { return !w->busy(); });
-    };
+    auto act = [&](const char* name, const QString& key) { return actOn(w, name, key); };
     const std::string ini = AppConfig::instance().snapshot().IniPath;
     for (const char* who : {"Carol", "Bob"}) {
         Prompts::queueFormAnswer(std::map<QString, QString> {{"group", "Team"}});
