@@ -153,8 +153,8 @@ TEST_F(KeyList, ShowsTheRingsAsATree)
     auto cell = [&](const char* who, int column, int role) {
         return m->index(topRow(m, who).row(), column).data(role);
     };
-    const std::pair<const char*, const char*> states[] = {{"Alice", "Valid and certified"},
-                                                          {"Carol", "Valid, but not certified"},
+    const std::pair<const char*, const char*> states[] = {{"Alice", "Valid: yours, or certified or verified by you"},
+                                                          {"Carol", "Valid, but not certified or verified"},
                                                           {"Eve", "Expired"},
                                                           {"Rex", "Revoked"}};
     QSet<QRgb> colours;
@@ -582,10 +582,11 @@ TEST_F(KeyList, KeyPairEditsAndVerifyFromTheList)
 
     // Carol's key, verified with Alice's key pair, is valid from then on.
     const auto validity = [&] { return m->index(topRow(m, "Carol").row(), KeyTreeModel::Validity).data(Qt::ToolTipRole).toString(); };
-    const QString unverified = validity();
+    EXPECT_EQ(validity(), "Valid, but not certified or verified");
     Prompts::queueFormAnswer(std::map<QString, QString> {{"certifier", "Alice W"}, {"passphrase", "alice"}});
     ASSERT_TRUE(act("verifyKey", "Carol"));
-    ASSERT_TRUE(waitFor([&] { return validity() != unverified; })) << unverified.toStdString();
+    ASSERT_TRUE(waitFor([&] { return validity() == "Valid: yours, or certified or verified by you"; }))
+        << validity().toStdString();
     saveScreenshot(w, "key-list-edits");
 }
 

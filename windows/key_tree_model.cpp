@@ -216,8 +216,8 @@ int KeyTreeModel::columnCount(const QModelIndex&) const { return ColumnCount; }
 QString KeyTreeModel::validityText(KeyTreeIcon dot)
 {
     switch (dot) {
-    case KeyTreeIcon::ValidityDot: return "Valid and certified";
-    case KeyTreeIcon::UncertifiedDot: return "Valid, but not certified";
+    case KeyTreeIcon::ValidityDot: return "Valid: yours, or certified or verified by you";
+    case KeyTreeIcon::UncertifiedDot: return "Valid, but not certified or verified";
     case KeyTreeIcon::ExpiredDot: return "Expired";
     case KeyTreeIcon::RevokedDot: return "Revoked";
     default: return {};
