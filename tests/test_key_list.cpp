@@ -596,7 +596,6 @@ TEST_F(KeyList, KeysJoinAndLeaveRecipientGroups)
 {
     KeyListWindow* w = openOnWritableRings();
     ASSERT_NE(w, nullptr);
-    KeyTreeModel* m = w->model();
     auto act = [&](const char* name, const QString& key) { return actOn(w, name, key); };
     const std::string ini = AppConfig::instance().snapshot().IniPath;
     for (const char* who : {"Carol", "Bob"}) {

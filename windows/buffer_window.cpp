@@ -112,6 +112,13 @@ void BufferWindow::load()
     QString name = fileName_;
     if (!FileNameDialog("File to load", name, FileDialogMode::Open))
         return;
+    loadFile(name);
+}
+
+void BufferWindow::loadFile(const QString& name, std::function<void()> then)
+{
+    if (busy())
+        return;
     fileName_ = name;
     input_.release();
     bindInput();
@@ -127,12 +134,14 @@ void BufferWindow::load()
             // The block ends with an extra zero byte: the content is one byte shorter.
             *loaded = prepareLoaded(WindowBuffer::fromFile(std::move(block), size - 1), oem);
         },
-        [this, loaded, name] {
+        [this, loaded, name, then = std::move(then)] {
             input_ = std::move(*loaded);
             bindInput();
             if (!input_.isNull()) {
                 setTitleWithFile(this, title_, name);
                 inputReplaced(name);
+                if (then)
+                    then();
             }
         });
 }

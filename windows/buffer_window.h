@@ -4,6 +4,8 @@
 // OemToChar box, the tabs, and loading and saving on the window's worker.
 #include <QString>
 
+#include <functional>
+
 #include <atomic>
 #include <memory>
 
@@ -28,6 +30,8 @@ public:
     // Asks for a file and loads it into the input on the worker; a cancelled
     // choice changes nothing.
     void load();
+    // Loads the file without asking; then() runs once it is loaded.
+    void loadFile(const QString& name, std::function<void()> then = {});
     // The file the input was loaded from; empty when it was typed or changed.
     const QString& inputFile() const { return inputFile_; }
 

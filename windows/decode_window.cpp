@@ -1,5 +1,7 @@
 #include "windows/decode_window.h"
 
+#include <QTimer>
+
 #include "sdk/encode_modes.h"
 #include "sdk/verify_detached.h"
 
@@ -183,6 +185,15 @@ void DecodeWindow::open(MainFrame& frame)
 {
     auto* window = new DecodeWindow;
     window->openIn(frame, nullptr, nullptr);
+}
+
+void DecodeWindow::openWithFile(MainFrame& frame, const QString& path)
+{
+    auto* window = new DecodeWindow;
+    window->openIn(frame, nullptr, [window, path] {
+        // After the opening job has let go of the worker.
+        QTimer::singleShot(0, window, [window, path] { window->loadFile(path, [window] { window->decode(); }); });
+    });
 }
 
 void DecodeWindow::setControlsEnabled(bool enabled)

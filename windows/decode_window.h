@@ -36,6 +36,10 @@ public:
     ~DecodeWindow() override;
 
     static void open(MainFrame& frame);
+    // Opens a window on the file and decodes it at once (asking for the
+    // passphrase if need be); a detached signature is checked against the
+    // file beside it.
+    static void openWithFile(MainFrame& frame, const QString& path);
 
     const sdk::PGPData& report() const { return report_; }
     const std::vector<sdk::KeyIdRecord>& encryptedToIDs() const { return ids_; }

@@ -1,5 +1,7 @@
 #include "windows/encode_window.h"
 
+#include <QTimer>
+
 #include "core/app_config.h"
 #include "core/recipient_groups.h"
 
@@ -207,7 +209,9 @@ sdk::EncodeRequest EncodeWindow::encodeRequest() const
     return r;
 }
 
-void EncodeWindow::open(MainFrame& frame)
+void EncodeWindow::open(MainFrame& frame) { openWithFile(frame, {}); }
+
+void EncodeWindow::openWithFile(MainFrame& frame, const QString& path)
 {
     auto* window = new EncodeWindow;
     auto lists = std::make_shared<KeyChoiceList>();
@@ -217,7 +221,11 @@ void EncodeWindow::open(MainFrame& frame)
             *lists = fillKeyChoices();
             return true;
         },
-        [window, lists] { window->showLists(*lists); });
+        [window, lists, path] {
+            window->showLists(*lists);
+            if (!path.isEmpty())  // after the opening job has let go of the worker
+                QTimer::singleShot(0, window, [window, path] { window->loadFile(path); });
+        });
 }
 
 void EncodeWindow::showLists(const KeyChoiceList& lists)

@@ -27,6 +27,8 @@ public:
 
     // Opens a new encode window in the frame once the key rings are open.
     static void open(MainFrame& frame);
+    // Opens a window with the file loaded, ready to encode.
+    static void openWithFile(MainFrame& frame, const QString& path);
 
     void alloc();
     void encode();

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -23,6 +24,7 @@
 
 #include "app/dialog_units.h"
 #include "app/main_frame.h"
+#include "app/prompts.h"
 #include "core/key_ring_events.h"
 #include "sdk/key_details.h"
 #include "sdk/sdk_session.h"
@@ -173,7 +175,9 @@ void KeyListWindow::connectSignals()
     });
 }
 
-void KeyListWindow::open(MainFrame& frame)
+void KeyListWindow::open(MainFrame& frame) { openOfferingImport(frame, {}); }
+
+void KeyListWindow::openOfferingImport(MainFrame& frame, const QString& path)
 {
     auto* window = new KeyListWindow;
     auto rows = std::make_shared<KeyTreeList>();
@@ -187,7 +191,15 @@ void KeyListWindow::open(MainFrame& frame)
                 *rows = fillKeyTree(kPGPUserIDOrdering);
             return *hasKeys;
         },
-        [window, rows] { window->model_->setRows(std::move(*rows)); });
+        [window, rows, path] {
+            window->model_->setRows(std::move(*rows));
+            if (path.isEmpty())
+                return;
+            QTimer::singleShot(0, window, [window, path] {
+                if (Prompts::question("Import", "Import the keys of " + path + "?"))
+                    window->commands_.importFiles({path.toStdString()});
+            });
+        });
 }
 
 void KeyListWindow::startNext()

@@ -27,6 +27,8 @@ public:
     explicit KeyListWindow(QWidget* parent = nullptr);
 
     static void open(MainFrame& frame);
+    // Opens the list and offers to import the keys of the file.
+    static void openOfferingImport(MainFrame& frame, const QString& path);
 
     KeyTreeModel* model() const { return model_; }
     QTreeView* tree() const { return tree_; }
