@@ -9,9 +9,13 @@
 #include "app/main_frame.h"
 #include "app/prompts.h"
 #include "app/scan_ini.h"
+#include "app/single_instance.h"
+#include "core/app_config.h"
+#include "platform/profile.h"
 #include "platform/stderr_filter.h"
 #include "windows/frame_commands.h"
 #include "windows/job_runner.h"
+#include "windows/open_files.h"
 #include "windows/passphrase_dialog.h"
 #include "tolv_version.h"
 
@@ -49,12 +53,31 @@ int main(int argc, char** argv)
     // Lets the desktop match the windows to the installed desktop entry.
     QGuiApplication::setDesktopFileName("org.tolv.Tolv");
 
+    // The first argument names the settings (as ever); the words after it
+    // are files to open. A Tolv already running on the same settings takes
+    // them, and this start ends.
+    QStringList files;
+    for (int i = 2; i < argc; ++i)
+        files << QString::fromLocal8Bit(argv[i]);
+    SingleInstance instance(QString::fromStdString(platform::resolveProfilePath(chooseIniPath(argc > 1 ? argv[1] : ""))));
+    if (instance.handOver(files))
+        return 0;
+
     installPassphraseDialog();
     Prompts::installAsFrontend();
     MainFrame frame;
     wireFrameCommands(frame);
     frame.show();
     SCAN_INI(ScanIniMode::Read, argc > 1 ? argv[1] : "");
+    instance.listen();
+    QObject::connect(&instance, &SingleInstance::filesArrived, &frame, [&frame](const QStringList& more) {
+        frame.showNormal();
+        frame.raise();
+        frame.activateWindow();
+        openFiles(frame, more);
+    });
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &frame, [&frame, files] { openFiles(frame, files); });
     // For the start-up benchmark: leave as soon as the frame is up.
     if (qEnvironmentVariableIsSet("TOLV_EXIT_WHEN_SHOWN"))
         QTimer::singleShot(0, &app, &QCoreApplication::quit);

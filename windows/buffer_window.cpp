@@ -1,5 +1,7 @@
 #include "windows/buffer_window.h"
 
+#include <QTimer>
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -140,8 +142,8 @@ void BufferWindow::loadFile(const QString& name, std::function<void()> then)
             if (!input_.isNull()) {
                 setTitleWithFile(this, title_, name);
                 inputReplaced(name);
-                if (then)
-                    then();
+                if (then)  // once this job has let go of the worker
+                    QTimer::singleShot(0, this, then);
             }
         });
 }
