@@ -39,6 +39,21 @@ for page in tolv tolv-cli; do
   [ -z "$warnings" ] || fail "manual page $page: $warnings"
 done
 
+# The desktop opens OpenPGP files with Tolv: with the scratch prefix's
+# applications and shared MIME database (made as the package's triggers
+# make them), xdg-mime names Tolv for each type its entry declares.
+share=$scratch/share
+cp -r "$dest/usr/share" "$share"
+mkdir -p "$share/mime/packages"
+cp /usr/share/mime/packages/freedesktop.org.xml "$share/mime/packages/"
+update-mime-database "$share/mime" >/dev/null 2>&1
+update-desktop-database "$share/applications"
+for type in application/pgp-encrypted application/pgp-signature application/pgp-keys; do
+  default=$(env -i HOME="$scratch" XDG_DATA_HOME="$share" XDG_DATA_DIRS="$share" XDG_CONFIG_HOME="$scratch/config" \
+            PATH=/usr/bin:/bin xdg-mime query default "$type")
+  [ "$default" = org.tolv.Tolv.desktop ] || fail "$type does not open with Tolv (xdg-mime says '$default')"
+done
+
 # The installed programs, with nothing of the build folder on any path.
 home=$scratch/home
 mkdir -p "$home"
