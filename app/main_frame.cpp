@@ -1,5 +1,9 @@
 #include "app/main_frame.h"
 
+#include <QMimeData>
+
+#include <QDropEvent>
+
 #include "app/help_menu.h"
 
 #include <QAction>
@@ -62,6 +66,9 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent)
     // event and pass each one on unchanged.
     installEventFilter(this);
     mdi_->installEventFilter(this);
+    // Files dropped on the frame's empty area are opened where they belong.
+    mdi_->viewport()->setAcceptDrops(true);
+    mdi_->viewport()->installEventFilter(this);
     menuBar()->installEventFilter(this);
 
     FrameWindow::setTarget(this);
@@ -110,6 +117,11 @@ void MainFrame::buildMenus()
     edit->addAction("&Cut", this, [this] { sendEditCommand("cut"); })->setObjectName("actionCut");
     edit->addAction("&Copy", this, [this] { sendEditCommand("copy"); })->setObjectName("actionCopy");
     edit->addAction("&Paste", this, [this] { sendEditCommand("paste"); })->setObjectName("actionPaste");
+    edit->addSeparator();
+    edit->addAction("Encrypt clipboard…", this, [this] { runCommand(Command::EncryptClipboard); })
+        ->setObjectName("actionEncryptClipboard");
+    edit->addAction("Decrypt/verify clipboard", this, [this] { runCommand(Command::DecryptClipboard); })
+        ->setObjectName("actionDecryptClipboard");
 
     windowMenu_ = menuBar()->addMenu("&Windows");
     windowMenu_->setObjectName("menuWindows");
@@ -363,8 +375,35 @@ bool MainFrame::AppFrameCallBack(QEvent* event)
     return false;
 }
 
+// The local files of a drag, if it brings any.
+static QStringList droppedFiles(const QMimeData* mime)
+{
+    QStringList files;
+    for (const QUrl& url : mime ? mime->urls() : QList<QUrl>())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+
 bool MainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == mdi_->viewport() && dropHandler_) {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto* e = static_cast<QDragMoveEvent*>(event);
+            if (!droppedFiles(e->mimeData()).isEmpty())
+                e->acceptProposedAction();
+            return true;
+        }
+        if (event->type() == QEvent::Drop) {
+            auto* e = static_cast<QDropEvent*>(event);
+            const QStringList files = droppedFiles(e->mimeData());
+            if (!files.isEmpty()) {
+                e->acceptProposedAction();
+                dropHandler_(files);
+            }
+            return true;
+        }
+    }
     if (watched == this)
         return AppFrameCallBackClient(event);
     if (watched == mdi_)

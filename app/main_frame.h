@@ -35,12 +35,14 @@ void closeChildWindow(QWidget* content);
 class MainFrame : public QMainWindow, public FrameWindow::Target {
     Q_OBJECT
 public:
-    enum class Command { DecodePGP, EncodePGP, LoadKeys, LoadPGP, KeyList };
+    enum class Command { DecodePGP, EncodePGP, LoadKeys, LoadPGP, KeyList, EncryptClipboard, DecryptClipboard };
 
     explicit MainFrame(QWidget* parent = nullptr);
     ~MainFrame() override;
 
     void setCommandHandler(Command command, std::function<void()> handler);
+    // What is done with files dropped on the frame (opened where they belong).
+    void setDropHandler(std::function<void(const QStringList&)> handler) { dropHandler_ = std::move(handler); }
     // Shows a child window as an MDI sub-window; it is deleted when closed.
     QMdiSubWindow* addChildWindow(QWidget* content);
 
@@ -75,6 +77,7 @@ private:
     bool AppFrameCallBack(QEvent* event);
 
     QMdiArea* mdi_ = nullptr;
+    std::function<void(const QStringList&)> dropHandler_;
     QMenu* windowMenu_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     QAction* libraryItem_ = nullptr;

@@ -7,6 +7,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 
 #include <thread>
@@ -137,4 +142,61 @@ TEST(SingleInstance, ASecondStartHandsItsFilesToTheFirst)
     EXPECT_EQ(files, (QStringList {QDir::current().absoluteFilePath("a b.gpg"), "/tmp/x/ü.asc"}));
     SingleInstance again(QString::fromStdString(dir.file("tolv.ini")));
     EXPECT_FALSE(again.listen());  // the first still answers
+}
+
+namespace {
+
+// A drop of the file as a file manager makes it, as the target (or the
+// watcher of its events, when one is given) gets it: an offscreen test has
+// no drag under way, which Qt's own delivery of drops wants.
+void dropFile(QObject* target, const std::string& path, QObject* watcher = nullptr)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    if (watcher)
+        watcher->eventFilter(target, &drop);
+    else
+        target->event(&drop);
+}
+
+QString inputText(QWidget* w) { return w->findChild<QPlainTextEdit*>("inputView")->toPlainText(); }
+
+}  // namespace
+
+// Files dropped on the frame open where they belong; dropped on a window,
+// they are loaded into it. The clipboard goes through an encode window and
+// back through a decode window.
+TEST_F(OpenFiles, DropsAndTheClipboard)
+{
+    writeWholeFile(dir.file("one.txt"), "one\n");
+    writeWholeFile(dir.file("two.txt"), "two\n");
+    dropFile(frame.mdiArea()->viewport(), dir.file("one.txt"), &frame);
+    auto* encode = window<EncodeWindow>(0);
+    ASSERT_NE(encode, nullptr);
+    ASSERT_TRUE(waitFor([&] { return inputText(encode) == "one\n"; }));
+    dropFile(encode, dir.file("two.txt"));
+    ASSERT_TRUE(waitFor([&] { return inputText(encode) == "two\n"; }));
+    EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 1);
+
+    QGuiApplication::clipboard()->setText("hello clipboard\n");
+    SharedPassphrase::instance().set("alice");
+    frame.findChild<QAction*>("actionEncryptClipboard")->trigger();
+    auto* fromClipboard = window<EncodeWindow>(1);
+    ASSERT_NE(fromClipboard, nullptr);
+    ASSERT_TRUE(waitFor([&] { return inputText(fromClipboard) == "hello clipboard\n"; }));
+    for (const char* box : {"signer", "recipient"})
+        fromClipboard->findChild<QComboBox*>(box)->setCurrentText("Alice Example <alice@example.org>");
+    fromClipboard->findChild<QPushButton*>("encodeButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !fromClipboard->busy() && !fromClipboard->output().isNull(); }, 20000));
+    fromClipboard->findChild<QPushButton*>("toClipboardButton")->click();
+    ASSERT_TRUE(QGuiApplication::clipboard()->text().startsWith("-----BEGIN PGP MESSAGE-----"));
+
+    frame.findChild<QAction*>("actionDecryptClipboard")->trigger();
+    auto* decode = window<DecodeWindow>(2);
+    ASSERT_NE(decode, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !decode->busy() && !decode->output().isNull(); }, 20000));
+    const QByteArray out(decode->output().data(), static_cast<qsizetype>(decode->output().contentLength()));
+    EXPECT_EQ(out, "hello clipboard\n");
+    EXPECT_TRUE(decode->verdicts()->texts().value(0).contains("Good signature from Alice"));
 }

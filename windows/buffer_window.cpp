@@ -1,6 +1,14 @@
 #include "windows/buffer_window.h"
 
+#include "app/prompts.h"
+
 #include <QTimer>
+#include <cstring>
+#include <QMimeData>
+#include <QGuiApplication>
+#include <QDropEvent>
+#include <QDragEnterEvent>
+#include <QClipboard>
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -69,6 +77,11 @@ BufferWindow::~BufferWindow()
 
 void BufferWindow::finishLayout(QHBoxLayout* row)
 {
+    auto* toClipboard = makeButton(this, QStyle::SP_DialogSaveButton, "To clipboard", "toClipboardButton");
+    toClipboard->setToolTip("Put the output on the clipboard");
+    connect(toClipboard, &QPushButton::clicked, this, &BufferWindow::copyOutputToClipboard);
+    row->addWidget(toClipboard);
+    setAcceptDrops(true);
     row->addLayout(makeSizeDisplays(inputSize_, outputSize_));
     row->addStretch();
     auto* layout = new QVBoxLayout(this);
@@ -186,4 +199,49 @@ void BufferWindow::saveOutput(const QString& proposedName)
     const char* outputData = output_.data();
     const std::int64_t size = output_.size();
     jobs()->start([name, outputData, size] { SaveOnDiskFile(*name, outputData, size); }, nullptr);
+}
+
+void BufferWindow::setInputText(const QByteArray& text)
+{
+    if (busy())
+        return;
+    WindowBuffer typed;
+    if (!typed.reserveContent(text.size()))
+        return;
+    std::memcpy(typed.data(), text.constData(), static_cast<std::size_t>(text.size()));
+    typed.setContentLength(text.size());
+    input_.release();
+    input_ = std::move(typed);
+    fileName_.clear();
+    bindInput();
+    inputReplaced();
+}
+
+void BufferWindow::copyOutputToClipboard()
+{
+    const std::int64_t n = output_.isNull() ? 0 : output_.contentLength();
+    const QByteArray bytes(output_.data(), static_cast<qsizetype>(n));
+    if (n == 0 || bytes.contains('\0') || QString::fromUtf8(bytes).toUtf8() != bytes) {
+        Prompts::message("To clipboard", n ? "The output is not text: choose armoured output to copy it, or save it."
+                                           : "There is no output yet.",
+                         Prompts::Icon::Information);
+        return;
+    }
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(bytes));
+    showStatusNote(this, "The output is on the clipboard");
+}
+
+void BufferWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() && !busy())
+        event->acceptProposedAction();
+}
+
+void BufferWindow::dropEvent(QDropEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return loadFile(url.toLocalFile());  // the first file; a window holds one input
+        }
 }

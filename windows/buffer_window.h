@@ -32,11 +32,18 @@ public:
     void load();
     // Loads the file without asking; then() runs once it is loaded.
     void loadFile(const QString& name, std::function<void()> then = {});
+    // Puts the text in as the input, as if it had been typed.
+    void setInputText(const QByteArray& text);
+    // Puts the output on the clipboard, when it is text.
+    void copyOutputToClipboard();
     // The file the input was loaded from; empty when it was typed or changed.
     const QString& inputFile() const { return inputFile_; }
 
 protected:
     BufferWindow(const QString& objectName, const QString& title, QWidget* parent);
+    // A file dropped on the window is loaded into it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Lays the window out: the input, the row of controls (which the window
     // made with its own buttons among the common ones), the busy bar, the tabs.
     void finishLayout(QHBoxLayout* row);

@@ -187,6 +187,17 @@ void DecodeWindow::open(MainFrame& frame)
     window->openIn(frame, nullptr, nullptr);
 }
 
+void DecodeWindow::openWithText(MainFrame& frame, const QByteArray& text)
+{
+    auto* window = new DecodeWindow;
+    window->openIn(frame, nullptr, [window, text] {
+        QTimer::singleShot(0, window, [window, text] {
+            window->setInputText(text);
+            window->decode();
+        });
+    });
+}
+
 void DecodeWindow::openWithFile(MainFrame& frame, const QString& path)
 {
     auto* window = new DecodeWindow;

@@ -40,6 +40,8 @@ public:
     // passphrase if need be); a detached signature is checked against the
     // file beside it.
     static void openWithFile(MainFrame& frame, const QString& path);
+    // Opens a window with the text as its input (the clipboard's), decoded at once.
+    static void openWithText(MainFrame& frame, const QByteArray& text);
 
     const sdk::PGPData& report() const { return report_; }
     const std::vector<sdk::KeyIdRecord>& encryptedToIDs() const { return ids_; }

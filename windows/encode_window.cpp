@@ -211,6 +211,22 @@ sdk::EncodeRequest EncodeWindow::encodeRequest() const
 
 void EncodeWindow::open(MainFrame& frame) { openWithFile(frame, {}); }
 
+void EncodeWindow::openWithText(MainFrame& frame, const QByteArray& text)
+{
+    auto* window = new EncodeWindow;
+    auto lists = std::make_shared<KeyChoiceList>();
+    window->openIn(
+        frame,
+        [lists] {
+            *lists = fillKeyChoices();
+            return true;
+        },
+        [window, lists, text] {
+            window->showLists(*lists);
+            window->setInputText(text);
+        });
+}
+
 void EncodeWindow::openWithFile(MainFrame& frame, const QString& path)
 {
     auto* window = new EncodeWindow;

@@ -29,6 +29,8 @@ public:
     static void open(MainFrame& frame);
     // Opens a window with the file loaded, ready to encode.
     static void openWithFile(MainFrame& frame, const QString& path);
+    // Opens a window with the text as its input (the clipboard's).
+    static void openWithText(MainFrame& frame, const QByteArray& text);
 
     void alloc();
     void encode();

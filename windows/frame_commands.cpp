@@ -1,6 +1,8 @@
 #include "windows/frame_commands.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QStatusBar>
 
 #include "app/main_frame.h"
@@ -10,6 +12,7 @@
 #include "windows/encode_window.h"
 #include "windows/job_runner.h"
 #include "windows/key_list_window.h"
+#include "windows/open_files.h"
 
 namespace {
 
@@ -50,6 +53,13 @@ void wireFrameCommands(MainFrame& frame)
     frame.setCommandHandler(MainFrame::Command::EncodePGP, [&frame] { EncodeWindow::open(frame); });
     frame.setCommandHandler(MainFrame::Command::DecodePGP, [&frame] { DecodeWindow::open(frame); });
     frame.setCommandHandler(MainFrame::Command::KeyList, [&frame] { KeyListWindow::open(frame); });
+    frame.setCommandHandler(MainFrame::Command::EncryptClipboard, [&frame] {
+        EncodeWindow::openWithText(frame, QGuiApplication::clipboard()->text().toUtf8());
+    });
+    frame.setCommandHandler(MainFrame::Command::DecryptClipboard, [&frame] {
+        DecodeWindow::openWithText(frame, QGuiApplication::clipboard()->text().toUtf8());
+    });
+    frame.setDropHandler([&frame](const QStringList& files) { openFiles(frame, files); });
     frame.setCommandHandler(MainFrame::Command::LoadPGP, [&frame, jobs] {
         if (sdk::sessionSnapshot().LibraryLoaded)
             runToggle(frame, jobs, "Unloading the SDK library...", [] { sdk::UnLoad_PGP(); });
