@@ -12,7 +12,7 @@ packages=(
   libgtest-dev
   gnupg dirmngr sq zlib1g-dev openssl ca-certificates lighttpd lighttpd-mod-openssl
   clang libclang-rt-14-dev time
-  desktop-file-utils appstream bash-completion groff-base xdg-utils shared-mime-info
+  desktop-file-utils appstream bash-completion groff-base xdg-utils shared-mime-info libarchive-dev
 )
 
 missing=()

@@ -61,6 +61,10 @@ class OpenFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Copies of the rings: an import must not change the fixtures.
+        writeWholeFile(dir.file("pub.pgp"), readWholeFile(fixtureRing("pubring.pgp")));
+        writeWholeFile(dir.file("sec.pgp"), readWholeFile(fixtureRing("secring.pgp")));
+        session.useRings(dir.file("pub.pgp"), dir.file("sec.pgp"));
         wireFrameCommands(frame);
         frame.show();
     }
