@@ -71,7 +71,9 @@ TEST_F(Frame, MenusTextsAndStatusTexts)
     EXPECT_EQ(texts(menu("menuFile")), (QStringList{"Settings", "&PrintSetup", "-", "&Exit"}));
     EXPECT_EQ(texts(menu("menuPGP")),
               (QStringList{"Decode PGP", "Encode PGP", "-", "Load Keys", "Load PGP", "-", "Key list"}));
-    EXPECT_EQ(texts(menu("menuEdit")), (QStringList{"&Cut", "&Copy", "&Paste"}));
+    // The Part's three, then the clipboard's encryption beside them.
+    EXPECT_EQ(texts(menu("menuEdit")),
+              (QStringList{"&Cut", "&Copy", "&Paste", "-", "Encrypt clipboard…", "Decrypt/verify clipboard"}));
     EXPECT_EQ(texts(menu("menuWindows")).mid(0, 3), (QStringList{"&Tile", "&Cascade", "&Arrange"}));
 
     EXPECT_EQ(action("actionSettings")->statusTip(), "Настройки приложения");
