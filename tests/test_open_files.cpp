@@ -14,12 +14,15 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include <filesystem>
 #include <thread>
 
 #include "app/main_frame.h"
 #include "app/single_instance.h"
 #include "core/shared_passphrase.h"
+#include "sdk/batch_items.h"
 #include "sdk/content_kind.h"
+#include "sdk/sdk_session.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
 #include "windows/decode_window.h"
@@ -203,4 +206,61 @@ TEST_F(OpenFiles, DropsAndTheClipboard)
     const QByteArray out(decode->output().data(), static_cast<qsizetype>(decode->output().contentLength()));
     EXPECT_EQ(out, "hello clipboard\n");
     EXPECT_TRUE(decode->verdicts()->texts().value(0).contains("Good signature from Alice"));
+}
+
+// Batch items: ten files and a folder with awkward names encoded beside
+// themselves, read back by gpg (and tar) byte for byte and by Tolv; an
+// existing output is never replaced unasked; a stopped item leaves nothing.
+TEST_F(OpenFiles, BatchItemsAsGpgAndTarReadThem)
+{
+    const std::string folder = dir.file("Fold er");
+    ASSERT_EQ(runShell("mkdir -p '" + folder + "/sub dir' '" + dir.file("enc") + "' '" + dir.file("untar") + "'"), 0);
+    writeWholeFile(folder + "/sub dir/\xc3\xbc file.txt", "umlaut\n");
+    writeWholeFile(folder + "/empty.txt", "");
+    writeWholeFile(folder + "/a.bin", randomBytes(70000, 3));
+    std::vector<std::string> files;
+    for (int i = 0; i < 10; ++i)
+        files.push_back(dir.file("f" + std::to_string(i) + (i % 2 ? ".txt" : " x.bin"))),
+            writeWholeFile(files.back(), randomBytes(1000 * i, i));
+    sdk::EncodeRequest request;
+    request.signer = "alice@";
+    request.recipients = {"alice@"};
+    request.armour = false;
+    SharedPassphrase::instance().set("alice");
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);  // as a window opening does
+    GpgHome gnupg(dir.file("gnupg"));
+    for (const std::string& f : files) {
+        const sdk::ItemOutcome o = sdk::encodeItem(f, request, SharedPassphrase::instance(), false);
+        ASSERT_EQ(o.state, sdk::ItemState::Done) << f << ": " << o.note;
+        EXPECT_EQ(o.output, f + ".gpg");
+        std::string plain;
+        ASSERT_EQ(gnupg.gpg("-d '" + o.output + "'", &plain), 0) << f;
+        EXPECT_TRUE(plain == readWholeFile(f)) << f;
+        ASSERT_EQ(runShell("mv '" + o.output + "' '" + dir.file("enc/") + "'"), 0);
+    }
+    const sdk::ItemOutcome tar = sdk::encodeItem(folder, request, SharedPassphrase::instance(), false);
+    ASSERT_EQ(tar.state, sdk::ItemState::Done) << tar.note;
+    EXPECT_EQ(tar.output, folder + ".tar.gpg");
+    EXPECT_FALSE(std::filesystem::exists(tar.output + ".tar-part"));
+    ASSERT_EQ(gnupg.gpg("-d '" + tar.output + "' | tar -x -C '" + dir.file("untar") + "'"), 0);
+    EXPECT_EQ(runShell("diff -r '" + folder + "' '" + dir.file("untar/Fold er") + "'"), 0);
+
+    // Asked again, the output stays as it is; replaced only when told.
+    const std::string before = readWholeFile(tar.output);
+    EXPECT_EQ(sdk::encodeItem(folder, request, SharedPassphrase::instance(), false).state, sdk::ItemState::Exists);
+    EXPECT_TRUE(readWholeFile(tar.output) == before);
+    // Decoded back beside the encoded files.
+    for (const std::string& f : files) {
+        const std::string encoded = dir.file("enc/") + std::filesystem::path(f).filename().string() + ".gpg";
+        const sdk::ItemOutcome o = sdk::decodeItem(encoded, SharedPassphrase::instance(), false);
+        ASSERT_EQ(o.state, sdk::ItemState::Done) << encoded << ": " << o.note;
+        EXPECT_TRUE(readWholeFile(o.output) == readWholeFile(f)) << f;
+        EXPECT_EQ(o.note.rfind("Good signature from Alice", 0), 0u) << o.note;
+    }
+    // A stopped item leaves no output.
+    const PGPUInt32 stop = 1;
+    std::filesystem::remove(files[9] + ".gpg");
+    const sdk::ItemOutcome stopped = sdk::encodeItem(files[9], request, SharedPassphrase::instance(), false, {nullptr, &stop});
+    EXPECT_EQ(stopped.state, sdk::ItemState::Cancelled) << stopped.note;
+    EXPECT_FALSE(std::filesystem::exists(files[9] + ".gpg"));
 }
