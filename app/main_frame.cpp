@@ -91,6 +91,11 @@ void MainFrame::buildMenus()
     printSetup->setObjectName("actionPrintSetup");
     printSetup->setStatusTip("Установки принтера");
     file->addSeparator();
+    file->addAction("Encrypt files…", this, [this] { runCommand(Command::EncryptFiles); })
+        ->setObjectName("actionEncryptFiles");
+    file->addAction("Decrypt files…", this, [this] { runCommand(Command::DecryptFiles); })
+        ->setObjectName("actionDecryptFiles");
+    file->addSeparator();
     QAction* exitItem = file->addAction("&Exit", this, &QWidget::close);
     exitItem->setObjectName("actionExit");
     exitItem->setStatusTip("Завершение приложения");

@@ -35,7 +35,8 @@ void closeChildWindow(QWidget* content);
 class MainFrame : public QMainWindow, public FrameWindow::Target {
     Q_OBJECT
 public:
-    enum class Command { DecodePGP, EncodePGP, LoadKeys, LoadPGP, KeyList, EncryptClipboard, DecryptClipboard };
+    enum class Command { DecodePGP, EncodePGP, LoadKeys, LoadPGP, KeyList, EncryptClipboard, DecryptClipboard, EncryptFiles,
+                         DecryptFiles };
 
     explicit MainFrame(QWidget* parent = nullptr);
     ~MainFrame() override;

@@ -129,16 +129,18 @@ std::optional<QString> chooseFile(const FileRequest& request)
     std::optional<QString> result;
     runOnGuiThread([&] {
         QFileDialog dialog(parentWidget(), request.title, request.directory);
-        dialog.setAcceptMode(request.mode == FileMode::Open ? QFileDialog::AcceptOpen
-                                                            : QFileDialog::AcceptSave);
-        dialog.setFileMode(request.mode == FileMode::Open ? QFileDialog::ExistingFile
-                                                          : QFileDialog::AnyFile);
+        dialog.setAcceptMode(request.mode == FileMode::Save ? QFileDialog::AcceptSave
+                                                            : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.mode == FileMode::Open       ? QFileDialog::ExistingFile
+                           : request.mode == FileMode::OpenMany ? QFileDialog::ExistingFiles
+                           : request.mode == FileMode::Folder   ? QFileDialog::Directory
+                                                                : QFileDialog::AnyFile);
         dialog.setNameFilters(request.filters);
         if (!request.filters.isEmpty())
             dialog.selectNameFilter(request.filters.first());
         dialog.selectFile(request.fileName);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            result = dialog.selectedFiles().first();
+            result = dialog.selectedFiles().join('\n');  // one unless OpenMany
     });
     return result;
 }

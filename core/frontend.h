@@ -31,7 +31,7 @@ struct Notice {
     int sdkCode = 0;  // with Failure::Sdk
 };
 
-enum class FileMode { Open, Save };
+enum class FileMode { Open, Save, OpenMany, Folder };  // OpenMany: names one per line
 
 struct FileRequest {
     QString title;

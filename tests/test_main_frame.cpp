@@ -68,7 +68,9 @@ TEST_F(Frame, MenusTextsAndStatusTexts)
             l << (a->isSeparator() ? QString("-") : a->text());
         return l;
     };
-    EXPECT_EQ(texts(menu("menuFile")), (QStringList{"Settings", "&PrintSetup", "-", "&Exit"}));
+    // The Part's entries, with the batches of files between them.
+    EXPECT_EQ(texts(menu("menuFile")),
+              (QStringList{"Settings", "&PrintSetup", "-", "Encrypt files…", "Decrypt files…", "-", "&Exit"}));
     EXPECT_EQ(texts(menu("menuPGP")),
               (QStringList{"Decode PGP", "Encode PGP", "-", "Load Keys", "Load PGP", "-", "Key list"}));
     // The Part's three, then the clipboard's encryption beside them.

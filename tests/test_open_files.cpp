@@ -12,7 +12,10 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPushButton>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
+#include <QTreeWidget>
 
 #include <filesystem>
 #include <thread>
@@ -25,6 +28,7 @@
 #include "sdk/sdk_session.h"
 #include "tests/real_sdk.h"
 #include "tests/test_support.h"
+#include "windows/batch_window.h"
 #include "windows/decode_window.h"
 #include "windows/encode_window.h"
 #include "windows/frame_commands.h"
@@ -263,4 +267,53 @@ TEST_F(OpenFiles, BatchItemsAsGpgAndTarReadThem)
     const sdk::ItemOutcome stopped = sdk::encodeItem(files[9], request, SharedPassphrase::instance(), false, {nullptr, &stop});
     EXPECT_EQ(stopped.state, sdk::ItemState::Cancelled) << stopped.note;
     EXPECT_FALSE(std::filesystem::exists(files[9] + ".gpg"));
+}
+
+// The batch window: File > Encrypt files… takes files and a folder with
+// one choice of recipients; run again, it asks before replacing and skips
+// on "no"; File > Decrypt files… reads an output back.
+TEST_F(OpenFiles, BatchWindowEncryptsAndDecrypts)
+{
+    ASSERT_EQ(runShell("mkdir -p '" + dir.file("box/inner") + "' '" + dir.file("back") + "'"), 0);
+    writeWholeFile(dir.file("box/inner/n.txt"), "nested\n");
+    writeWholeFile(dir.file("one.txt"), "one\n");
+    writeWholeFile(dir.file("two.txt"), "two\n");
+    frame.findChild<QAction*>("actionEncryptFiles")->trigger();
+    auto* batch = window<BatchWindow>(0);
+    ASSERT_NE(batch, nullptr);
+    Prompts::queueFileAnswer(QString::fromStdString(dir.file("one.txt") + "\n" + dir.file("two.txt")));
+    batch->findChild<QPushButton*>("addFilesButton")->click();
+    batch->addPaths({QString::fromStdString(dir.file("box"))});
+    batch->findChild<QComboBox*>("operation")->setCurrentText("Encrypt only");
+    batch->findChild<QLineEdit*>("recipients")->setText("alice@, bob@");
+    auto* list = batch->findChild<QTreeWidget*>("batchItems");
+    auto states = [&] {
+        QStringList s;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            s << list->topLevelItem(i)->text(1);
+        return s;
+    };
+    batch->start();
+    ASSERT_TRUE(waitFor([&] { return states() == QStringList {"Done", "Done", "Done"}; }, 30000)) << states().join(",").toStdString();
+    EXPECT_EQ(batch->findChild<QProgressBar*>("batchProgress")->value(), 3);
+    for (const char* out : {"one.txt.gpg", "two.txt.gpg", "box.tar.gpg"})
+        EXPECT_TRUE(std::filesystem::exists(dir.file(out))) << out;
+    Prompts::queueQuestionAnswer(false);  // keep one.txt.gpg
+    Prompts::queueQuestionAnswer(true);   // replace two.txt.gpg
+    Prompts::queueQuestionAnswer(false);
+    batch->start();
+    ASSERT_TRUE(waitFor([&] { return !batch->busy() && states().value(2) != "Done" && !states().contains("Working…"); }, 30000));
+    EXPECT_EQ(states(), (QStringList {"Skipped: the output exists", "Done", "Skipped: the output exists"}));
+
+    ASSERT_EQ(runShell("mv '" + dir.file("one.txt.gpg") + "' '" + dir.file("back/") + "'"), 0);
+    frame.findChild<QAction*>("actionDecryptFiles")->trigger();
+    auto* decrypt = window<BatchWindow>(1);
+    ASSERT_NE(decrypt, nullptr);
+    SharedPassphrase::instance().set("alice");
+    decrypt->addPaths({QString::fromStdString(dir.file("back/one.txt.gpg"))});
+    decrypt->start();
+    auto* back = decrypt->findChild<QTreeWidget*>("batchItems");
+    ASSERT_TRUE(waitFor([&] { return back->topLevelItem(0)->text(1) == "Done"; }, 30000)) << back->topLevelItem(0)->text(1).toStdString();
+    EXPECT_EQ(readWholeFile(dir.file("back/one.txt")), "one\n");
+    saveScreenshot(batch, "batch-window");
 }

@@ -8,6 +8,7 @@
 #include "app/main_frame.h"
 #include "sdk/ring_watcher.h"
 #include "sdk/sdk_session.h"
+#include "windows/batch_window.h"
 #include "windows/decode_window.h"
 #include "windows/encode_window.h"
 #include "windows/job_runner.h"
@@ -59,6 +60,10 @@ void wireFrameCommands(MainFrame& frame)
     frame.setCommandHandler(MainFrame::Command::DecryptClipboard, [&frame] {
         DecodeWindow::openWithText(frame, QGuiApplication::clipboard()->text().toUtf8());
     });
+    frame.setCommandHandler(MainFrame::Command::EncryptFiles,
+                            [&frame] { BatchWindow::open(frame, BatchWindow::Mode::Encrypt); });
+    frame.setCommandHandler(MainFrame::Command::DecryptFiles,
+                            [&frame] { BatchWindow::open(frame, BatchWindow::Mode::Decrypt); });
     frame.setDropHandler([&frame](const QStringList& files) { openFiles(frame, files); });
     frame.setCommandHandler(MainFrame::Command::LoadPGP, [&frame, jobs] {
         if (sdk::sessionSnapshot().LibraryLoaded)
