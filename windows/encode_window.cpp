@@ -209,26 +209,23 @@ sdk::EncodeRequest EncodeWindow::encodeRequest() const
     return r;
 }
 
-void EncodeWindow::open(MainFrame& frame) { openWithFile(frame, {}); }
+void EncodeWindow::open(MainFrame& frame) { openWith(frame, nullptr); }
 
 void EncodeWindow::openWithText(MainFrame& frame, const QByteArray& text)
 {
-    auto* window = new EncodeWindow;
-    auto lists = std::make_shared<KeyChoiceList>();
-    window->openIn(
-        frame,
-        [lists] {
-            *lists = fillKeyChoices();
-            return true;
-        },
-        [window, lists, text] {
-            window->showLists(*lists);
-            window->setInputText(text);
-        });
+    openWith(frame, [text](EncodeWindow* window) { window->setInputText(text); });
 }
 
 void EncodeWindow::openWithFile(MainFrame& frame, const QString& path)
 {
+    openWith(frame, [path](EncodeWindow* window) {
+        // After the opening job has let go of the worker.
+        QTimer::singleShot(0, window, [window, path] { window->loadFile(path); });
+    });
+}
+
+void EncodeWindow::openWith(MainFrame& frame, std::function<void(EncodeWindow*)> input)
+{
     auto* window = new EncodeWindow;
     auto lists = std::make_shared<KeyChoiceList>();
     window->openIn(
@@ -237,10 +234,10 @@ void EncodeWindow::openWithFile(MainFrame& frame, const QString& path)
             *lists = fillKeyChoices();
             return true;
         },
-        [window, lists, path] {
+        [window, lists, input] {
             window->showLists(*lists);
-            if (!path.isEmpty())  // after the opening job has let go of the worker
-                QTimer::singleShot(0, window, [window, path] { window->loadFile(path); });
+            if (input)
+                input(window);
         });
 }
 

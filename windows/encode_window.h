@@ -32,6 +32,12 @@ public:
     // Opens a window with the text as its input (the clipboard's).
     static void openWithText(MainFrame& frame, const QByteArray& text);
 
+private:
+    // Opens a window with the key lists filled, then gives it its input.
+    static void openWith(MainFrame& frame, std::function<void(EncodeWindow*)> input);
+
+public:
+
     void alloc();
     void encode();
     void save();
