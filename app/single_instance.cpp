@@ -27,6 +27,11 @@ SingleInstance::SingleInstance(const QString& settingsPath, QObject* parent) : Q
     const QByteArray settings = QFileInfo(settingsPath).absoluteFilePath().toUtf8();
     name_ = "tolv-" + QString::number(::getuid()) + "-" +
             QString::fromLatin1(QCryptographicHash::hash(settings, QCryptographicHash::Sha256).toHex().left(16));
+    // In the user's runtime folder where there is one (it goes at logout),
+    // else in the temporary folder, where Qt puts a bare name.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(QString::fromLocal8Bit(runtime)).isDir())
+        name_ = QString::fromLocal8Bit(runtime) + "/" + name_;
 }
 
 bool SingleInstance::handOver(const QStringList& files)

@@ -317,3 +317,26 @@ TEST_F(OpenFiles, BatchWindowEncryptsAndDecrypts)
     EXPECT_EQ(readWholeFile(dir.file("back/one.txt")), "one\n");
     saveScreenshot(batch, "batch-window");
 }
+
+// The programs themselves: a second tolv on the same settings hands its
+// file to the first and ends at once; the first runs on.
+TEST(SingleInstance, ASecondTolvEndsOnceTheFirstTookItsFile)
+{
+    ScratchDir dir;
+    const std::string ini = dir.file("tolv.ini"), tolv = "'" + binDir() + "/tolv' '" + ini + "'";
+    writeWholeFile(ini, "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + fixtureRing("pubring.pgp") + "\nSecRing=" +
+                            fixtureRing("secring.pgp") + "\n");
+    writeWholeFile(dir.file("note.txt"), "note\n");
+    // The sockets live in the scratch folder, which goes with the test.
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    ASSERT_EQ(runShell("(QT_QPA_PLATFORM=offscreen timeout -s KILL 60 " + tolv + " >/dev/null 2>&1 & echo $! > '" +
+                       dir.file("first.pid") + "')"),
+              0);
+    SingleInstance probe(QString::fromStdString(ini));
+    ASSERT_TRUE(waitFor([&] { return probe.handOver({}); }, 20000)) << "the first tolv never listened";
+    EXPECT_EQ(runShell("QT_QPA_PLATFORM=offscreen timeout -s KILL 20 " + tolv + " '" + dir.file("note.txt") + "' >/dev/null 2>&1"),
+              0);
+    EXPECT_EQ(runShell("kill -0 $(cat '" + dir.file("first.pid") + "')"), 0) << "the first tolv ended";
+    runShell("kill $(cat '" + dir.file("first.pid") + "') 2>/dev/null");
+    unsetenv("XDG_RUNTIME_DIR");
+}
