@@ -65,6 +65,12 @@ bool SingleInstance::listen()
     return true;
 }
 
+void SingleInstance::stop()
+{
+    if (server_)
+        server_->close();
+}
+
 void SingleInstance::receive()
 {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {

@@ -16,6 +16,9 @@ public:
     bool handOver(const QStringList& files);
     // Listens for later starts; false when another Tolv listens already.
     bool listen();
+    // Stops listening and removes the socket (as the destructor does), for
+    // an exit that runs no destructors.
+    void stop();
 
 signals:
     void filesArrived(const QStringList& files);

@@ -90,6 +90,7 @@ int main(int argc, char** argv)
     if (!JobRunner::finishAll(kExitWaitMs)) {
         // A job is still inside the SDK (a ring load cannot be interrupted):
         // end here, rather than tear down state or unmap the library under it.
+        instance.stop();
         std::fflush(nullptr);
 #ifndef TOLV_UNFILTERED_STDERR
         quietLibrary.reset();
