@@ -23,7 +23,9 @@ struct Exit : ::testing::Test {
     {
         writeWholeFile(dir.file("tolv.ini"), "[PGP]\nDLLName=pgpsdk.dll\nPubRing=" + dir.file("slow.pgp") +
                                                  "\nSecRing=" + secRing + "\n");
-        const std::string cmd = "QT_QPA_PLATFORM=offscreen TOLV_AUTOMATE='" + actions + "' timeout -s KILL 60 '" +
+        // XDG_RUNTIME_DIR: its socket goes with the scratch folder, even when killed.
+        const std::string cmd = "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR='" + dir.path() + "' TOLV_AUTOMATE='" + actions +
+                                "' timeout -s KILL 60 '" +
                                 binDir() + "/tolv' '" + dir.file("tolv.ini") + "' >/dev/null 2>&1";
         const int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
