@@ -285,6 +285,7 @@ TEST_F(OpenFiles, BatchWindowEncryptsAndDecrypts)
     batch->findChild<QPushButton*>("addFilesButton")->click();
     batch->addPaths({QString::fromStdString(dir.file("box"))});
     batch->findChild<QComboBox*>("operation")->setCurrentText("Encrypt only");
+    EXPECT_FALSE(batch->findChild<QComboBox*>("signer")->isEnabled());
     batch->findChild<QLineEdit*>("recipients")->setText("alice@, bob@");
     auto* list = batch->findChild<QTreeWidget*>("batchItems");
     auto states = [&] {

@@ -97,6 +97,11 @@ void BatchWindow::buildEncodeChoices(QFormLayout* form)
     recipients_->setPlaceholderText("user IDs or group names, separated by commas");
     armour_ = new QCheckBox("ASCII armour (.asc)", this);
     armour_->setObjectName("armour");
+    // Fields an operation does not use are disabled, as in the encode window.
+    connect(operation_, &QComboBox::currentIndexChanged, this, [this](int op) {
+        signer_->setEnabled(op != 1);      // encrypt only: no signer
+        recipients_->setEnabled(op != 2);  // detached signatures: no recipients
+    });
     form->addRow("Operation :", operation_);
     form->addRow("Sign as :", signer_);
     form->addRow("Encrypt for :", recipients_);
