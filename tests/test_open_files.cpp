@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -305,6 +306,18 @@ TEST_F(OpenFiles, BatchWindowEncryptsAndDecrypts)
     batch->start();
     ASSERT_TRUE(waitFor([&] { return !batch->busy() && states().value(2) != "Done" && !states().contains("Working…"); }, 30000));
     EXPECT_EQ(states(), (QStringList {"Skipped: the output exists", "Done", "Skipped: the output exists"}));
+
+    // Signed too, with no passphrase at hand: asked once for the whole batch.
+    SharedPassphrase::instance().clear();
+    const int asked = Prompts::passphraseRequests();
+    Prompts::queuePassphraseAnswer(true, "alice");
+    batch->findChild<QComboBox*>("operation")->setCurrentText("Sign and encrypt");
+    batch->findChild<QCheckBox*>("armour")->setChecked(true);  // new outputs: .asc
+    batch->start();
+    ASSERT_TRUE(waitFor([&] { return !batch->busy() && states() == QStringList {"Done", "Done", "Done"}; }, 30000))
+        << states().join(",").toStdString();
+    EXPECT_EQ(Prompts::passphraseRequests(), asked + 1);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("box.tar.asc")));
 
     ASSERT_EQ(runShell("mv '" + dir.file("one.txt.gpg") + "' '" + dir.file("back/") + "'"), 0);
     frame.findChild<QAction*>("actionDecryptFiles")->trigger();
