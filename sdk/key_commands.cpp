@@ -1,5 +1,7 @@
 #include "sdk/key_commands.h"
 
+#include <functional>
+
 #include "sdk/key_lookup.h"
 #include "sdk/run_steps.h"
 #include "sdk/sdk_messages.h"
@@ -38,9 +40,9 @@ bool exportKeyToFile(const std::string& text, const std::string& path, bool armo
     return e == kPGPError_NoErr;
 }
 
-std::string armouredPublicKey(const std::string& text)
+std::string exportedText(const char* caption, const char* label, const std::string& text,
+                         const std::function<PGPError(PGPContextRef, PGPKeySetRef, PGPOptionListRef)>& exportTo)
 {
-    const char* caption = "Copy public key";
     SdkUse use;
     KeySetHolder found = selectCommandKey(use, text, caption);
     if (!found)
@@ -48,14 +50,21 @@ std::string armouredPublicKey(const std::string& text)
     const PGPContextRef c = use.context();
     void* data = nullptr;
     PGPSize size = 0;
-    const PGPError e = call::PGPExportKeySet(found.get(),
-                                             call::PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
-                                             call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)), last(c));
+    const PGPError e = exportTo(c, found.get(), call::PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size));
     std::string out = data ? std::string(static_cast<const char*>(data), size) : std::string();
     call::PGPFreeData(data);
     if (e)
-        return reportSdkFailure(caption, "PGPExportKeySet ", e), std::string();
+        return reportSdkFailure(caption, label, e), std::string();
     return out;
+}
+
+std::string armouredPublicKey(const std::string& text)
+{
+    return exportedText("Copy public key", "PGPExportKeySet ", text,
+                        [](PGPContextRef c, PGPKeySetRef set, PGPOptionListRef output) {
+                            return call::PGPExportKeySet(set, output, call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)),
+                                                         last(c));
+                        });
 }
 
 }  // namespace sdk

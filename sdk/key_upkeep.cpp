@@ -9,6 +9,7 @@
 #include "core/app_config.h"
 #include "core/frontend.h"
 #include "platform/file_access.h"
+#include "sdk/key_commands.h"
 #include "sdk/key_commit.h"
 #include "sdk/key_lookup.h"
 #include "sdk/sdk_extensions.h"
@@ -56,7 +57,7 @@ bool sameKeyId(const std::string& full, std::string asked)
 }
 
 // The key text selects, and in it the user ID or subkey that matches; the
-// change gets them (the part null when none was asked for). Not found is told.
+// change gets them (the part null when none is named). Not found is told.
 template <typename Part, typename Change>
 bool changePart(const char* caption, const char* label, const std::string& text, const std::string& partName,
                 bool (*matches)(Part, const std::string&), PGPError (*next)(PGPKeyIterRef, Part*), Change change)
@@ -79,6 +80,14 @@ bool changePart(const char* caption, const char* label, const std::string& text,
         }
     }
     return commitChange(use, caption, label, change(use.context(), onlyKey(found.get()), part));
+}
+
+// The key text selects, changed as a whole.
+template <typename Change>
+bool changeKey(const char* caption, const char* label, const std::string& text, Change change)
+{
+    return changePart<PGPUserIDRef>(caption, label, text, "", nullptr, nullptr,
+                                    [&](PGPContextRef c, PGPKeyRef key, PGPUserIDRef) { return change(c, key); });
 }
 
 bool userIdMatches(PGPUserIDRef uid, const std::string& text) { return userIdText(uid) == text; }
@@ -105,10 +114,9 @@ bool setKeyExpiry(const std::string& text, const std::string& subkeyId, std::int
 
 bool addUserId(const std::string& text, const std::string& userId, const SecretText& passphrase)
 {
-    return changePart<PGPUserIDRef>("Add user ID", "PGPAddUserID ", text, "", userIdMatches, nextUserId,
-                                    [&](PGPContextRef c, PGPKeyRef key, PGPUserIDRef) {
-                                        return call::PGPAddUserID(key, userId.c_str(), passOption(c, passphrase), last(c));
-                                    });
+    return changeKey("Add user ID", "PGPAddUserID ", text, [&](PGPContextRef c, PGPKeyRef key) {
+        return call::PGPAddUserID(key, userId.c_str(), passOption(c, passphrase), last(c));
+    });
 }
 
 bool makePrimaryUserId(const std::string& text, const std::string& userId, const SecretText& passphrase)
@@ -137,16 +145,13 @@ bool addSubkey(const std::string& text, SubkeyUse use, KeyAlgorithm algorithm, s
     const PGPInt32 alg = rsa ? kPGPPublicKeyAlgorithm_RSA
                              : (use == SubkeyUse::Sign ? kPGPPublicKeyAlgorithm_EdDSA : kPGPPublicKeyAlgorithm_ECDH);
     const PGPUInt32 bits = algorithm == KeyAlgorithm::Rsa4096 ? 4096 : rsa ? 3072 : 0;
-    return changePart<PGPUserIDRef>("Add subkey", "PGPGenerateSubKey ", text, "", userIdMatches, nextUserId,
-                                    [&](PGPContextRef c, PGPKeyRef key, PGPUserIDRef) {
-                                        PGPKeyRef grown = nullptr;
-                                        return call::PGPGenerateSubKey(
-                                            c, &grown, call::PGPOKeyGenMasterKey(c, key), passOption(c, passphrase),
-                                            call::PGPOKeyGenParams(c, alg, bits), call::PGPOExpiration(c, expiryDays),
-                                            ext::tolvOKeyUsage(c, use == SubkeyUse::Sign ? kTolvKeyUsage_Sign
-                                                                                         : kTolvKeyUsage_Encrypt),
-                                            last(c));
-                                    });
+    const PGPUInt32 usage = use == SubkeyUse::Sign ? kTolvKeyUsage_Sign : kTolvKeyUsage_Encrypt;
+    return changeKey("Add subkey", "PGPGenerateSubKey ", text, [&](PGPContextRef c, PGPKeyRef key) {
+        PGPKeyRef grown = nullptr;
+        return call::PGPGenerateSubKey(c, &grown, call::PGPOKeyGenMasterKey(c, key), passOption(c, passphrase),
+                                       call::PGPOKeyGenParams(c, alg, bits), call::PGPOExpiration(c, expiryDays),
+                                       ext::tolvOKeyUsage(c, usage), last(c));
+    });
 }
 
 bool revokeSubkey(const std::string& text, const std::string& subkeyId, const std::string& reason,
@@ -164,23 +169,12 @@ bool revokeSubkey(const std::string& text, const std::string& subkeyId, const st
 
 std::string revocationCertificate(const std::string& text, const SecretText& passphrase)
 {
-    const char* caption = "Revocation certificate";
-    SdkUse use;
-    KeySetHolder found = selectCommandKey(use, text, caption);
-    if (!found)
-        return {};
-    const PGPContextRef c = use.context();
-    void* data = nullptr;
-    PGPSize size = 0;
-    const PGPError e = ext::tolvExportRevocation(onlyKey(found.get()), passOption(c, passphrase),
-                                                 call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)),
-                                                 call::PGPOAllocatedOutputBuffer(c, &data, static_cast<PGPSize>(-1), &size),
-                                                 last(c));
-    std::string certificate = data ? std::string(static_cast<const char*>(data), size) : std::string();
-    call::PGPFreeData(data);
-    if (e)
-        reportSdkFailure(caption, "tolvExportRevocation ", e);
-    return e ? std::string() : certificate;
+    return exportedText("Revocation certificate", "tolvExportRevocation ", text,
+                        [&](PGPContextRef c, PGPKeySetRef set, PGPOptionListRef output) {
+                            return ext::tolvExportRevocation(onlyKey(set), passOption(c, passphrase),
+                                                             call::PGPOArmorOutput(c, static_cast<PGPBoolean>(1)), output,
+                                                             last(c));
+                        });
 }
 
 std::string revocationPath(const std::string& fingerprint)

@@ -179,7 +179,7 @@ void BatchWindow::runItem(int index, bool replace)
     const sdk::EncodeRequest r = encrypt ? request() : sdk::EncodeRequest {};
     const sdk::JobWatch watch {nullptr, stop_.get()};
     jobs()->start(
-        [=, stop = stop_] {
+        [=, stop = stop_] {  // stop keeps the flag the watch points to alive
             *outcome = encrypt ? sdk::encodeItem(path, r, SharedPassphrase::instance(), replace, watch)
                                : sdk::decodeItem(path, SharedPassphrase::instance(), replace, watch);
         },

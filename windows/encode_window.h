@@ -32,12 +32,6 @@ public:
     // Opens a window with the text as its input (the clipboard's).
     static void openWithText(MainFrame& frame, const QByteArray& text);
 
-private:
-    // Opens a window with the key lists filled, then gives it its input.
-    static void openWith(MainFrame& frame, std::function<void(EncodeWindow*)> input);
-
-public:
-
     void alloc();
     void encode();
     void save();
@@ -47,6 +41,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Opens a window with the key lists filled, then gives it its input.
+    static void openWith(MainFrame& frame, std::function<void(EncodeWindow*)> input);
     WindowBuffer prepareLoaded(WindowBuffer file, bool oemToChar) const override;
     QWidget* makeOptionsTab();
     void showLists(const KeyChoiceList& lists);
