@@ -31,7 +31,12 @@ library named in the settings file (default: tolv.ini in the current folder).
   --algorithm A          ed25519 (default: Ed25519 signing key with a Curve25519
                          encryption subkey), rsa3072 or rsa4096
   --expires DAYS|never   the new key's lifetime (default 1095 days)
-  --yes                  confirms delete and publish
+  --yes                  confirms delete and publish; encode and decode
+                         with --output-dir replace outputs that exist
+  --output-dir DIR       encode or decode each FILE into DIR: FILE.gpg (.asc
+                         with --armor, .sig with --detached), a folder as one
+                         tar archive FOLDER.tar.gpg; decoded, the name the
+                         message carries, else FILE without .gpg/.pgp/.asc
   --import               lookup imports the keys it found
   --new-passphrase-file F  the new passphrase for passwd (first line)
   --passphrase-fd N      read the passphrase from file descriptor N (first
@@ -81,6 +86,10 @@ Messages go to standard error with their caption. Exit codes:
   9 a look-up found nothing because a server failed (no such host,
     refused, time-out, certificate, too large, not OpenPGP data)
   130 interrupted by Ctrl-C while encoding or decoding: nothing written
+      (with --output-dir: the files done before are kept)
+With --output-dir, one line "FILE -> OUTPUT: done|failed|skipped|interrupted"
+per file (decode adds its "Verdict" lines), and the exit code is the worst
+of the files': 130, 7, 5, 4, 3, 6, 1, 8, 0 in that order.
 
 On a terminal, the progress of a long job is shown on standard error.
 )";
@@ -93,11 +102,16 @@ const std::vector<CliCommand>& cliCommands()
         {"encode",
          "  tolv-cli [--ini FILE] encode --signer TEXT --recipient TEXT [--armor] [PASS] IN OUT\n"
          "  tolv-cli [--ini FILE] encode [--signer TEXT] [--recipient TEXT]... [--encrypt-to-self]\n"
-         "                               [--sign-only|--clear-sign|--detached|--symmetric] [--armor] [PASS] IN OUT\n",
-         "--signer --recipient --encrypt-to-self --sign-only --clear-sign --detached --symmetric --armor" + kPass,
+         "                               [--sign-only|--clear-sign|--detached|--symmetric] [--armor] [PASS] IN OUT\n"
+         "  tolv-cli [--ini FILE] encode ... [--yes] --output-dir DIR FILE...\n",
+         "--signer --recipient --encrypt-to-self --sign-only --clear-sign --detached --symmetric --armor --yes --output-dir" +
+             kPass,
          runEncode},
         {"verify", "  tolv-cli [--ini FILE] verify SIGNATURE DATA\n", "", runVerify},
-        {"decode", "  tolv-cli [--ini FILE] decode [PASS] IN OUT\n", kPass.substr(1), runDecode},
+        {"decode",
+         "  tolv-cli [--ini FILE] decode [PASS] IN OUT\n"
+         "  tolv-cli [--ini FILE] decode [PASS] [--yes] --output-dir DIR FILE...\n",
+         "--yes --output-dir" + kPass, runDecode},
         {"keys", "  tolv-cli [--ini FILE] keys [--order N]\n", "--order", runKeys},
         {"fingerprint", "  tolv-cli [--ini FILE] fingerprint TEXT\n", "", runFingerprint},
         {"export", "  tolv-cli [--ini FILE] export [--armor] [--secret] TEXT OUT\n", "--armor --secret", runExport},

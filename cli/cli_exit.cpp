@@ -46,3 +46,13 @@ int exitCodeOf(const sdk::DecodeResult& result, bool signatureRequired)
         return BadSignature;
     return Ok;
 }
+
+int worseExit(int a, int b)
+{
+    static const int kWorstFirst[] = {Interrupted, BadSignature, BadInput,  MissingKey,         BadPassphrase,
+                                      IoFailure,   Failure,      Usage,     UncheckedSignature, Ok};
+    for (int code : kWorstFirst)
+        if (a == code || b == code)
+            return code;
+    return a != Ok ? a : b;
+}

@@ -24,3 +24,8 @@ int exitCodeFromFailure();
 // so that a script never takes a bad signature for a good one; so does an
 // unsigned one where a signature is required.
 int exitCodeOf(const sdk::DecodeResult& result, bool signatureRequired);
+
+// Of two results of a batch, the one that says more is wrong: an
+// interruption, then a bad signature, bad input, a missing key or
+// passphrase, I/O, any other failure, an unchecked signature, success.
+int worseExit(int a, int b);

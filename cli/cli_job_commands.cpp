@@ -1,6 +1,7 @@
 // tolv-cli's jobs on messages: encode, decode and verify.
 #include <cstdio>
 
+#include "cli/cli_batch.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_exit.h"
 #include "cli/cli_files.h"
@@ -136,9 +137,12 @@ int verifyCommand(const std::string& signature, const std::string& data)
 int runEncode(const CliOptions& o, std::string& misuse)
 {
     sdk::EncodeRequest request;
-    if (o.positional.size() != 2 || !encodeRequestOf(o, request, misuse))
-        return misuse = misuse.empty() ? "encode needs --signer, --recipient, IN and OUT" : misuse, Usage;
-    return encodeCommand(request, o.positional[0], o.positional[1]);
+    const bool batch = !o.outputDir.empty();
+    const bool filesFit = batch ? !o.positional.empty() : o.positional.size() == 2;
+    if (!filesFit || !encodeRequestOf(o, request, misuse))
+        return misuse = misuse.empty() ? "encode needs --signer, --recipient, IN and OUT (or --output-dir DIR FILE...)" : misuse,
+               Usage;
+    return batch ? encodeBatch(o, request) : encodeCommand(request, o.positional[0], o.positional[1]);
 }
 
 int runVerify(const CliOptions& o, std::string& misuse)
@@ -150,7 +154,9 @@ int runVerify(const CliOptions& o, std::string& misuse)
 
 int runDecode(const CliOptions& o, std::string& misuse)
 {
+    if (!o.outputDir.empty())
+        return o.positional.empty() ? (misuse = "decode --output-dir DIR needs FILE...", Usage) : decodeBatch(o);
     if (o.positional.size() != 2)
-        return misuse = "decode needs IN and OUT", Usage;
+        return misuse = "decode needs IN and OUT (or --output-dir DIR FILE...)", Usage;
     return decodeCommand(o.positional[0], o.positional[1]);
 }

@@ -70,6 +70,8 @@ const Valued kValued[] = {
     {"--subkey", "--subkey needs a key ID", [](const std::string& v, CliOptions& o) { return o.subkey = v, !v.empty(); }},
     {"--usage", "--usage needs sign or encrypt",
      [](const std::string& v, CliOptions& o) { return o.usage = v, v == "sign" || v == "encrypt"; }},
+    {"--output-dir", "--output-dir needs a folder",
+     [](const std::string& v, CliOptions& o) { return o.outputDir = v, !v.empty(); }},
     {"--reason", "--reason needs a text", [](const std::string& v, CliOptions& o) { return o.reason = v, true; }},
     {"--order", "--order needs one of 1, 2, 4, 6, 8, 10, 12, 14, 16",
      [](const std::string& v, CliOptions& o) { return parseNumber(v, o.order) && validOrder(o.order); }},

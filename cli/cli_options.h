@@ -14,6 +14,7 @@ struct CliOptions {
     int order = 2;  // by user ID
     bool armor = false, secret = false, passphraseGiven = false, help = false, version = false, yes = false;
     bool importFound = false;  // lookup --import
+    std::string outputDir;  // encode/decode FILE...: the outputs go there
     std::string subkey, usage, reason;  // expire --subkey, addkey --usage, revuid/revkey --reason
     bool completion = false;  // --bash-completion: print the completion script (for the build)
     std::vector<std::string> positional;

@@ -4,7 +4,6 @@
 #include <archive_entry.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -60,7 +59,7 @@ bool writeEntry(archive* out, archive* disk, const fs::path& path, const std::st
 
 }  // namespace
 
-bool archiveFolder(const std::string& folder, const std::string& tarPath, std::string& error, const std::atomic<bool>* stop)
+bool archiveFolder(const std::string& folder, int fd, std::string& error, const std::atomic<bool>* stop)
 {
     const fs::path root = fs::path(folder).lexically_normal();
     const fs::path base = root.has_filename() ? root : root.parent_path();
@@ -69,13 +68,13 @@ bool archiveFolder(const std::string& folder, const std::string& tarPath, std::s
     archive_read_disk_set_symlink_physical(disk.get());
     archive_read_disk_set_standard_lookup(disk.get());
     archive_write_set_format_pax_restricted(out.get());
-    bool ok = archive_write_open_filename(out.get(), tarPath.c_str()) == ARCHIVE_OK;
+    bool ok = archive_write_open_fd(out.get(), fd) == ARCHIVE_OK;
     if (!ok)
         error = archive_error_string(out.get());
     try {
         for (const fs::path& p : ok ? entriesOf(base) : std::vector<fs::path> {}) {
             if (stop && stop->load())
-                return out.reset(), std::remove(tarPath.c_str()), error = "Cancelled", false;
+                return error = "Cancelled", false;
             const std::string name = (base.filename() / p.lexically_relative(base)).lexically_normal().generic_string();
             if (!(ok = writeEntry(out.get(), disk.get(), p, name, error)))
                 break;
@@ -84,9 +83,5 @@ bool archiveFolder(const std::string& folder, const std::string& tarPath, std::s
         ok = false;
         error = e.what();
     }
-    ok = archive_write_close(out.get()) == ARCHIVE_OK && ok;
-    out.reset();
-    if (!ok)
-        std::remove(tarPath.c_str());
-    return ok;
+    return archive_write_close(out.get()) == ARCHIVE_OK && ok;
 }

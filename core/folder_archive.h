@@ -4,9 +4,9 @@
 #include <atomic>
 #include <string>
 
-// Writes folder and everything under it into tarPath, named from the
-// folder's own name down (as "tar -C PARENT -c NAME" does): files, folders
-// and symbolic links (kept as links), in name order. On failure (told in
-// error) or when *stop becomes true, no tarPath is left behind.
-bool archiveFolder(const std::string& folder, const std::string& tarPath, std::string& error,
-                   const std::atomic<bool>* stop = nullptr);
+// Writes folder and everything under it as a tar archive into the open file
+// fd (which stays open), named from the folder's own name down (as "tar -C
+// PARENT -c NAME" does): files, folders and symbolic links (kept as links),
+// in name order. False, with the reason in error, on failure or when *stop
+// becomes true.
+bool archiveFolder(const std::string& folder, int fd, std::string& error, const std::atomic<bool>* stop = nullptr);

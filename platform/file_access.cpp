@@ -291,6 +291,19 @@ bool pathExists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+int openUnnamedPrivateFile(const std::string& folder)
+{
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    // A file system without unnamed files: a private name, taken away at once.
+    std::string name = folder + "/.tolv-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0)
+        ::unlink(name.c_str());
+    return fd;
+}
+
 bool createEmptyPrivateFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -25,6 +25,10 @@ bool pathExists(const std::string& path);
 // Creates an empty file that only its owner may read and write. False when
 // something is already at path, or on failure (the last error set).
 bool createEmptyPrivateFile(const std::string& path);
+// A new file with no name in folder, that only its owner may read and
+// write, and that is gone once its descriptor is closed, whatever ends the
+// process. Returns a descriptor open for reading and writing, or -1.
+int openUnnamedPrivateFile(const std::string& folder);
 // Whether the system would refuse path as too long: the whole path, or one
 // of its names (ENAMETOOLONG).
 bool pathTooLong(const std::string& path);

@@ -38,12 +38,19 @@ struct DecodeRecords {
 // all); answering false stops the job. Called on the job's thread.
 using JobProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
-// How the caller follows and stops a running job; both may be null.
+// Told, once a decode to a file is done and before its output is handed
+// over, the file name the message carries (empty for none): answers false
+// to stop the job, or true with placeAt set to the path (in the output's
+// folder) to hand it over under, or left empty to keep the output's name.
+using OutputPlacer = std::function<bool(const std::string& carriedName, std::string& placeAt)>;
+
+// How the caller follows, stops and steers a running job; all may be null.
 struct JobWatch {
     const JobProgress* progress = nullptr;
     // Set (atomically, from any thread or a signal handler) to stop the job
     // at its next read of input.
     const PGPUInt32* stopFlag = nullptr;
+    const OutputPlacer* placeOutput = nullptr;
 };
 
 // The event handler's user value for one run.

@@ -68,9 +68,27 @@ void onSignature(const PGPEventSignatureData& s, DecodeRecords& records)
     records.signatures.push_back({s, primaryName(s.signingKey), keyIdText(s.signingKeyID, kPGPKeyIDString_Full)});
 }
 
+// Moves the output where the placer says; stops the job when it says so or
+// when the move is refused.
+PGPError onOutput(PGPContextRef context, const PGPEvent& event, const OutputPlacer& place)
+{
+    const char* carried = event.data.outputData.suggestedName;
+    std::string at;
+    if (!place(carried ? carried : "", at))
+        return kPGPError_UserAbort;
+    if (at.empty())
+        return kPGPError_NoErr;
+    PGPFileSpecRef spec = nullptr;
+    if (PGPError e = call::PGPNewFileSpecFromFullPath(context, at.c_str(), &spec))
+        return e;
+    const PGPError e = call::PGPAddJobOptions(event.job, call::PGPOOutputFile(context, spec), call::PGPOLastOption(context));
+    call::PGPFreeFileSpec(spec);
+    return e;
+}
+
 }  // namespace
 
-PGPError PGPEventHandler(PGPContextRef, PGPEvent* event, void* userValue)
+PGPError PGPEventHandler(PGPContextRef context, PGPEvent* event, void* userValue)
 {
     auto* events = static_cast<JobEvents*>(userValue);
     if (!event || !events)
@@ -80,6 +98,8 @@ PGPError PGPEventHandler(PGPContextRef, PGPEvent* event, void* userValue)
         onRecipients(event->data.recipientsData, events->records);
     else if (event->type == kPGPEvent_SignatureEvent)
         onSignature(event->data.signatureData, events->records);
+    else if (event->type == kPGPEvent_OutputEvent && events->watch.placeOutput)
+        return onOutput(context, *event, *events->watch.placeOutput);
     else if (event->type == kPGPEvent_NullEvent && progress &&
              !(*progress)(event->data.nullData.bytesWritten, event->data.nullData.bytesTotal))
         return kPGPError_UserAbort;

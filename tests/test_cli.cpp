@@ -592,3 +592,41 @@ TEST_F(Cli, RecipientGroups)
     ASSERT_EQ(cli("group list", &out), 0);
     EXPECT_EQ(out, "");
 }
+
+// Several files at once into an output folder: a folder as one archive, an
+// existing output kept unless --yes, decoded under the name the message
+// carries, and one exit code for the worst file.
+TEST_F(Cli, BatchIntoAnOutputFolder)
+{
+    ASSERT_EQ(runShell("mkdir -p " + f("box/in") + " " + f("out") + " " + f("back")), 0);
+    writeWholeFile(dir.file("one.txt"), "one\n");
+    writeWholeFile(dir.file("box/in/two.txt"), "two\n");
+    const std::string encode = "encode --recipient alice@ --output-dir " + f("out") + " ";
+    std::string out;
+    ASSERT_EQ(cli(encode + f("one.txt") + " " + f("box"), &out), 0);
+    EXPECT_NE(out.find(dir.file("one.txt") + " -> " + dir.file("out/one.txt.gpg") + ": done\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" -> " + dir.file("out/box.tar.gpg") + ": done\n"), std::string::npos) << out;
+    const std::string before = readWholeFile(dir.file("out/one.txt.gpg"));
+    EXPECT_EQ(cli(encode + f("one.txt"), &out), 6);
+    EXPECT_NE(out.find("skipped"), std::string::npos);
+    EXPECT_TRUE(readWholeFile(dir.file("out/one.txt.gpg")) == before);
+    EXPECT_EQ(cli(encode + "--yes " + f("one.txt")), 0);
+    EXPECT_FALSE(readWholeFile(dir.file("out/one.txt.gpg")) == before);
+
+    // gpg keeps the input's name in the message; Tolv decodes into it.
+    GpgHome gnupg(dir.file("gnupg"));
+    ASSERT_EQ(gnupg.gpg("-e -r alice -o " + f("out/mail.gpg") + " " + f("one.txt")), 0);
+    writeWholeFile(dir.file("out/junk.gpg"), "not a message");
+    const std::string decode = "decode --passphrase-file " + f("alice.pass") + " --output-dir " + f("back") + " ";
+    ASSERT_EQ(cli(decode + f("out/one.txt.gpg") + " " + f("out/box.tar.gpg") + " " + f("out/mail.gpg"), &out), 6) << out;
+    EXPECT_EQ(readWholeFile(dir.file("back/one.txt")), "one\n");
+    EXPECT_EQ(runShell("tar -xf " + f("back/box.tar") + " -C " + f("back") + " && cmp " + f("back/box/in/two.txt") + " " +
+                       f("box/in/two.txt")),
+              0);
+    EXPECT_NE(out.find(dir.file("out/mail.gpg") + " -> " + dir.file("back/one.txt") + ": skipped"), std::string::npos) << out;
+    ASSERT_EQ(cli(decode + "--yes " + f("out/mail.gpg") + " " + f("out/junk.gpg") + " " + f("out/one.txt.gpg"), &out), 5);
+    EXPECT_NE(out.find("junk.gpg -> " + dir.file("back/junk") + ": failed\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Verdict: Not signed"), std::string::npos) << out;
+    EXPECT_EQ(cli("decode --output-dir " + f("missing") + " " + f("out/mail.gpg")), 6);
+    EXPECT_EQ(cli("decode --output-dir " + f("back")), 2);
+}

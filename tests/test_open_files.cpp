@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "app/main_frame.h"
@@ -235,7 +236,7 @@ TEST_F(OpenFiles, BatchItemsAsGpgAndTarReadThem)
     ASSERT_EQ(sdk::PGP_LoadRings(), 0);  // as a window opening does
     GpgHome gnupg(dir.file("gnupg"));
     for (const std::string& f : files) {
-        const sdk::ItemOutcome o = sdk::encodeItem(f, request, SharedPassphrase::instance(), false);
+        const sdk::ItemOutcome o = sdk::encodeItem(f, request, SharedPassphrase::instance(), {});
         ASSERT_EQ(o.state, sdk::ItemState::Done) << f << ": " << o.note;
         EXPECT_EQ(o.output, f + ".gpg");
         std::string plain;
@@ -243,21 +244,29 @@ TEST_F(OpenFiles, BatchItemsAsGpgAndTarReadThem)
         EXPECT_TRUE(plain == readWholeFile(f)) << f;
         ASSERT_EQ(runShell("mv '" + o.output + "' '" + dir.file("enc/") + "'"), 0);
     }
-    const sdk::ItemOutcome tar = sdk::encodeItem(folder, request, SharedPassphrase::instance(), false);
+    const auto entries = [&] {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            names.insert(e.path().filename().string());
+        return names;
+    };
+    std::set<std::string> expected = entries();
+    const sdk::ItemOutcome tar = sdk::encodeItem(folder, request, SharedPassphrase::instance(), {});
     ASSERT_EQ(tar.state, sdk::ItemState::Done) << tar.note;
     EXPECT_EQ(tar.output, folder + ".tar.gpg");
-    EXPECT_FALSE(std::filesystem::exists(tar.output + ".tar-part"));
+    expected.insert("Fold er.tar.gpg");
+    EXPECT_EQ(entries(), expected);  // the archive itself never had a name
     ASSERT_EQ(gnupg.gpg("-d '" + tar.output + "' | tar -x -C '" + dir.file("untar") + "'"), 0);
     EXPECT_EQ(runShell("diff -r '" + folder + "' '" + dir.file("untar/Fold er") + "'"), 0);
 
     // Asked again, the output stays as it is; replaced only when told.
     const std::string before = readWholeFile(tar.output);
-    EXPECT_EQ(sdk::encodeItem(folder, request, SharedPassphrase::instance(), false).state, sdk::ItemState::Exists);
+    EXPECT_EQ(sdk::encodeItem(folder, request, SharedPassphrase::instance(), {}).state, sdk::ItemState::Exists);
     EXPECT_TRUE(readWholeFile(tar.output) == before);
     // Decoded back beside the encoded files.
     for (const std::string& f : files) {
         const std::string encoded = dir.file("enc/") + std::filesystem::path(f).filename().string() + ".gpg";
-        const sdk::ItemOutcome o = sdk::decodeItem(encoded, SharedPassphrase::instance(), false);
+        const sdk::ItemOutcome o = sdk::decodeItem(encoded, SharedPassphrase::instance(), {});
         ASSERT_EQ(o.state, sdk::ItemState::Done) << encoded << ": " << o.note;
         EXPECT_TRUE(readWholeFile(o.output) == readWholeFile(f)) << f;
         EXPECT_EQ(o.note.rfind("Good signature from Alice", 0), 0u) << o.note;
@@ -265,9 +274,81 @@ TEST_F(OpenFiles, BatchItemsAsGpgAndTarReadThem)
     // A stopped item leaves no output.
     const PGPUInt32 stop = 1;
     std::filesystem::remove(files[9] + ".gpg");
-    const sdk::ItemOutcome stopped = sdk::encodeItem(files[9], request, SharedPassphrase::instance(), false, {nullptr, &stop});
+    const sdk::ItemOutcome stopped = sdk::encodeItem(files[9], request, SharedPassphrase::instance(), {}, {nullptr, &stop});
     EXPECT_EQ(stopped.state, sdk::ItemState::Cancelled) << stopped.note;
     EXPECT_FALSE(std::filesystem::exists(files[9] + ".gpg"));
+}
+
+TEST(CarriedName, OnlyAPlainNameInTheFolder)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"report.pdf", "/d/report.pdf"},
+        {"../../etc/passwd", "/d/passwd"},
+        {"C:\\Users\\x\\b.txt", "/d/b.txt"},
+        {"/abs/\xc3\xbc.txt", "/d/\xc3\xbc.txt"},
+        {"", ""},
+        {"dir/", ""},
+        {".bashrc", ""},
+        {"..", ""},
+        {"_CONSOLE", ""},
+        {"two\nlines", ""},
+        {"latin\xfc", ""},
+        {std::string(256, 'a'), ""},
+    };
+    for (const auto& [carried, expected] : cases)
+        EXPECT_EQ(sdk::carriedName(carried, "/d"), expected) << carried;
+}
+
+// Decoded files take the name their message carries (gpg keeps the input's
+// name), but only as a plain name beside the input: never a path, a hidden
+// file, the input itself, or an existing file unless told.
+TEST_F(OpenFiles, DecodedFilesTakeTheNameTheMessageCarries)
+{
+    GpgHome gnupg(dir.file("gnupg"));
+    writeWholeFile(dir.file("report.pdf"), "the report\n");
+    ASSERT_EQ(runShell("mkdir -p '" + dir.file("in") + "'"), 0);
+    auto make = [&](const std::string& message, const std::string& carried) {
+        const std::string set = carried.empty() ? "--for-your-eyes-only" : "--set-filename '" + carried + "'";
+        return gnupg.gpg("-e -r alice " + set + " -o '" + dir.file("in/" + message) + "' '" + dir.file("report.pdf") + "'");
+    };
+    ASSERT_EQ(make("mail.gpg", "report.pdf"), 0);
+    ASSERT_EQ(make("evil.gpg", "../../escaped.txt"), 0);
+    ASSERT_EQ(make("hidden.gpg", ".profile"), 0);
+    ASSERT_EQ(make("self.gpg", "self.gpg"), 0);
+    ASSERT_EQ(make("eyes.gpg", ""), 0);
+    const std::string selfMessage = readWholeFile(dir.file("in/self.gpg"));
+    SharedPassphrase::instance().set("alice");
+    ASSERT_EQ(sdk::PGP_LoadRings(), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"mail.gpg", "report.pdf"}, {"evil.gpg", "escaped.txt"}, {"hidden.gpg", "hidden"},
+        {"self.gpg", "self"},       {"eyes.gpg", "eyes"},
+    };
+    for (const auto& [message, output] : cases) {
+        const sdk::ItemOutcome o = sdk::decodeItem(dir.file("in/" + message), SharedPassphrase::instance(), {});
+        ASSERT_EQ(o.state, sdk::ItemState::Done) << message << ": " << o.note;
+        EXPECT_EQ(o.output, dir.file("in/" + output));
+        EXPECT_EQ(readWholeFile(o.output), "the report\n") << message;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("escaped.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("in/.profile")));
+    EXPECT_TRUE(readWholeFile(dir.file("in/self.gpg")) == selfMessage);
+
+    // The carried name exists: kept unless told, and the fallback is not used instead.
+    writeWholeFile(dir.file("in/report.pdf"), "mine\n");
+    sdk::ItemOutcome again = sdk::decodeItem(dir.file("in/mail.gpg"), SharedPassphrase::instance(), {});
+    EXPECT_EQ(again.state, sdk::ItemState::Exists);
+    EXPECT_EQ(again.output, dir.file("in/report.pdf"));
+    EXPECT_EQ(readWholeFile(dir.file("in/report.pdf")), "mine\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("in/mail")));
+    again = sdk::decodeItem(dir.file("in/mail.gpg"), SharedPassphrase::instance(), {dir.file("out"), true});
+    EXPECT_EQ(again.state, sdk::ItemState::Failed) << "no such output folder";
+    ASSERT_EQ(runShell("mkdir -p '" + dir.file("out") + "'"), 0);
+    again = sdk::decodeItem(dir.file("in/mail.gpg"), SharedPassphrase::instance(), {dir.file("out"), false});
+    EXPECT_EQ(again.output, dir.file("out/report.pdf"));
+    EXPECT_EQ(readWholeFile(dir.file("out/report.pdf")), "the report\n");
+    again = sdk::decodeItem(dir.file("in/mail.gpg"), SharedPassphrase::instance(), {{}, true});
+    EXPECT_EQ(again.state, sdk::ItemState::Done);
+    EXPECT_EQ(readWholeFile(dir.file("in/report.pdf")), "the report\n");
 }
 
 // The batch window: File > Encrypt files… takes files and a folder with

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <random>
 #include <sstream>
 
@@ -324,6 +325,94 @@ TEST_F(Jobs, FilesStreamAndOnlyASuccessfulJobLeavesAFile)
     EXPECT_EQ(runOnFiles(s, false, dir.file("fifo"), out, p), kPGPError_CantOpenFile);  // never waited on
     EXPECT_EQ(runOnFiles(s, false, msg, dir.file("no/such/folder"), p), kPGPError_CantOpenFile);
     EXPECT_EQ(runOnFiles(s, false, msg, dir.file("fifo"), p), kPGPError_CantOpenFile);
+}
+
+namespace {
+
+// A handler that moves a decode's output where it is told, at the output
+// event, and keeps what PGPAddJobOptions answered.
+struct OutputMove {
+    PGPContextRef context = nullptr;
+    std::string moveTo;
+    std::string suggested;
+    int events = 0;
+    PGPError added = kPGPError_NoErr;
+};
+
+PGPError onOutputEvent(PGPContextRef, PGPEvent* event, void* user)
+{
+    auto* m = static_cast<OutputMove*>(user);
+    if (event->type != kPGPEvent_OutputEvent)
+        return 0;
+    ++m->events;
+    m->suggested = event->data.outputData.suggestedName;
+    PGPFileSpecRef spec = nullptr;
+    PGPNewFileSpecFromFullPath(m->context, m->moveTo.c_str(), &spec);
+    m->added = PGPAddJobOptions(event->job, PGPOOutputFile(m->context, spec), PGPOLastOption(m->context));
+    PGPFreeFileSpec(spec);
+    return 0;
+}
+
+PGPError decodeMoving(Session& s, PGPOptionListRef list, OutputMove& m)
+{
+    PGPContextRef c = s.context;
+    m.context = c;
+    const PGPError e = PGPDecode(c, list, PGPOEventHandler(c, onOutputEvent, &m), PGPOPassphrase(c, "bob"),
+                                 PGPOKeySetRef(c, s.keys), PGPOLastOption(c));
+    PGPFreeOptionList(list);
+    return e;
+}
+
+}  // namespace
+
+// The output event names what the message carries; a handler may move a
+// file output within its folder, and nowhere else.
+TEST_F(Jobs, TheOutputEventMovesAFileOutputWithinItsFolderOnly)
+{
+    GpgScratch g;
+    ScratchDir& dir = g.dir;
+    writeFile(dir.file("plain"), "moved\n");
+    ASSERT_EQ(g.gpg("-e -r bob --set-filename 'report.txt' -o '" + dir.file("msg") + "' '" + dir.file("plain") + "'"), 0);
+    ASSERT_EQ(run("mkdir '" + dir.file("sub") + "'"), 0);
+    auto files = [&](const std::string& target) {
+        PGPContextRef c = s.context;
+        PGPFileSpecRef in = nullptr, out = nullptr;
+        PGPNewFileSpecFromFullPath(c, dir.file("msg").c_str(), &in);
+        PGPNewFileSpecFromFullPath(c, target.c_str(), &out);
+        PGPOptionListRef list = nullptr;
+        PGPBuildOptionList(c, &list, PGPOInputFile(c, in), PGPOOutputFile(c, out), PGPOLastOption(c));
+        PGPFreeFileSpec(in);
+        PGPFreeFileSpec(out);
+        return list;
+    };
+    OutputMove m;
+    m.moveTo = dir.file("report.txt");
+    ASSERT_EQ(decodeMoving(s, files(dir.file("out")), m), 0);
+    EXPECT_EQ(m.events, 1);
+    EXPECT_EQ(m.suggested, "report.txt");
+    EXPECT_EQ(m.added, kPGPError_NoErr);
+    EXPECT_EQ(readFile(dir.file("report.txt")), "moved\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+
+    const std::pair<std::string, PGPError> refused[] = {
+        {dir.file("sub/elsewhere"), kPGPError_BadParams},  // another folder
+        {dir.file("sub"), kPGPError_CantOpenFile},         // a folder itself
+        {dir.file(""), kPGPError_BadParams},
+    };
+    for (const auto& [target, why] : refused) {
+        m.moveTo = target;
+        ASSERT_EQ(decodeMoving(s, files(dir.file("out")), m), 0) << target;
+        EXPECT_EQ(m.added, why) << target;
+        EXPECT_EQ(readFile(dir.file("out")), "moved\n");  // delivered where it was asked
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("sub/elsewhere")));
+    void* out = nullptr;
+    PGPSize outSize = 0;
+    m.moveTo = dir.file("mem");
+    ASSERT_EQ(decodeMoving(s, bufferInOut(s, readFile(dir.file("msg")), &out, &outSize), m), 0);
+    EXPECT_EQ(m.added, kPGPError_BadParams);  // a block has no name to change
+    PGPFreeData(out);
+    EXPECT_EQ(PGPAddJobOptions(nullptr, PGPOLastOption(s.context)), kPGPError_BadParams);
 }
 
 TEST_F(Jobs, OptionListMistakesAreRefused)

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -31,6 +32,18 @@ QString stateText(sdk::ItemState s)
     case sdk::ItemState::Cancelled: return "Cancelled";
     default: return "Failed";
     }
+}
+
+// An encoded item's output; a decoded one's verdict, and the name its
+// output took (the message may have chosen it).
+QString resultText(const sdk::ItemOutcome& o, bool encrypt)
+{
+    const QString output = QString::fromStdString(o.output);
+    if (o.state != sdk::ItemState::Done)
+        return QString::fromStdString(o.note);
+    if (encrypt)
+        return output;
+    return QString::fromStdString(o.note) + "  →  " + QFileInfo(output).fileName();
 }
 
 }  // namespace
@@ -180,8 +193,9 @@ void BatchWindow::runItem(int index, bool replace)
     const sdk::JobWatch watch {nullptr, stop_.get()};
     jobs()->start(
         [=, stop = stop_] {  // stop keeps the flag the watch points to alive
-            *outcome = encrypt ? sdk::encodeItem(path, r, SharedPassphrase::instance(), replace, watch)
-                               : sdk::decodeItem(path, SharedPassphrase::instance(), replace, watch);
+            const sdk::ItemTarget target {{}, replace};
+            *outcome = encrypt ? sdk::encodeItem(path, r, SharedPassphrase::instance(), target, watch)
+                               : sdk::decodeItem(path, SharedPassphrase::instance(), target, watch);
         },
         [this, index, outcome] { showOutcome(index, *outcome); });
 }
@@ -193,7 +207,7 @@ void BatchWindow::showOutcome(int index, const sdk::ItemOutcome& o)
         return runItem(index, true);
     QTreeWidgetItem* item = items_->topLevelItem(index);
     item->setText(State, stateText(o.state));
-    item->setText(Result, QString::fromStdString(o.state == sdk::ItemState::Done && mode_ == Mode::Encrypt ? o.output : o.note));
+    item->setText(Result, resultText(o, mode_ == Mode::Encrypt));
     overall_->setValue(index + 1);
     QMetaObject::invokeMethod(this, [this, index] { runItem(index + 1, false); }, Qt::QueuedConnection);
 }

@@ -11,6 +11,7 @@
 #include "job_support.h"
 #include "key_model.h"
 #include "message_damage.h"
+#include "output_event.h"
 #include "job_input.h"
 #include "job_output.h"
 #include "rnp_handles.h"
@@ -517,6 +518,8 @@ PGPError decodeJob(PGPContextRef context, Context& ctx, JobOptions& job)
         return kPGPError_TruncatedData;
     if (PGPError e = runError(run, signatureTrouble, runs.passphraseAsks, in))
         return e;
+    if (PGPError e = offerOutput(context, job, run.op.get(), *run.sink))
+        return e;  // the handler stopped the job: no output
     run.op.reset();
     run.output.reset();
     return run.sink->deliver();

@@ -38,6 +38,13 @@ bool closeChecked(int& fd)
     return r == 0;
 }
 
+// A folder, device or pipe is never replaced.
+bool replaceable(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 FileOutput::~FileOutput()
@@ -50,9 +57,8 @@ FileOutput::~FileOutput()
 
 PGPError FileOutput::open()
 {
-    struct stat st {};
-    if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return kPGPError_CantOpenFile;  // a folder, device or pipe is never replaced
+    if (!replaceable(target_))
+        return kPGPError_CantOpenFile;
     fd_ = ::open(platform::parentFolder(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         // A file system without unnamed files: a temporary name instead.
@@ -121,6 +127,16 @@ PGPError FileOutput::prepare(bool alwaysSync)
             return kPGPError_WriteFailed;
     }
     return closeChecked(fd_) ? kPGPError_NoErr : kPGPError_WriteFailed;
+}
+
+PGPError FileOutput::retarget(const std::string& path)
+{
+    if (path.empty() || path.back() == '/' || platform::parentFolder(path) != platform::parentFolder(target_))
+        return kPGPError_BadParams;
+    if (!replaceable(path))
+        return kPGPError_CantOpenFile;
+    target_ = path;
+    return kPGPError_NoErr;
 }
 
 PGPError FileOutput::publish()

@@ -27,6 +27,9 @@ public:
     bool append(const void* data, std::size_t size) override;
     PGPError failure() const override { return failure_; }
     PGPError deliver() override;
+    // Only within the target's folder, where the file is being written;
+    // never onto a folder, device or pipe.
+    PGPError retarget(const std::string& path) override;
 
     // deliver() in two steps, for files that must all be written before
     // any of them replaces its target (a key ring pair): prepare flushes

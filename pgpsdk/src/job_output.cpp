@@ -56,6 +56,7 @@ public:
     }
     PGPError failure() const override { return output_->failure(); }
     PGPError deliver() override { return output_->deliver(); }
+    PGPError retarget(const std::string& path) override { return output_->retarget(path); }
 
 private:
     std::unique_ptr<JobOutput> output_;

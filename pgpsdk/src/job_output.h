@@ -4,6 +4,7 @@
 #include <rnp/rnp.h>
 
 #include <memory>
+#include <string>
 
 #include "objects.h"
 
@@ -21,6 +22,13 @@ public:
     // Hands the finished result over: the block through the option's
     // pointers, or the file under its name. Until then nothing is visible.
     virtual PGPError deliver() = 0;
+    // Hands the result over under another name, for a file output whose
+    // new name is in the same folder; kPGPError_BadParams otherwise.
+    virtual PGPError retarget(const std::string& path)
+    {
+        (void)path;
+        return kPGPError_BadParams;
+    }
 };
 
 // The output the job's option asks for, sized for about sizeHint bytes and

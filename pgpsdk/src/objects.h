@@ -32,6 +32,7 @@ enum class Tag : std::uint32_t {
     Filter = 0x46494c54,
     SubKey = 0x53554b59,
     OptionList = 0x4f50544c,
+    Job = 0x4a4f4220,
     Dead = 0xdeaddead,
 };
 

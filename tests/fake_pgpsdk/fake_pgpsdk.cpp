@@ -244,6 +244,12 @@ PGPError PGPOpenKeyRingPair(PGPContextRef, PGPUInt32, PGPFileSpecRef, PGPFileSpe
 }
 PGPError PGPNewKeySet(PGPContextRef, PGPKeySetRef* k) { FAKE_MAKER(PGPNewKeySet, "keyset", k) }
 PGPError PGPAddKeys(PGPKeySetRef, PGPKeySetRef) { return enter("PGPAddKeys"); }
+// The fake's jobs send no output event, so no job takes added options.
+PGPError PGPAddJobOptions(PGPJobRef, PGPOptionListRef, ...)
+{
+    enter("PGPAddJobOptions");
+    return kPGPError_BadParams;
+}
 PGPError PGPFreeKeySet(PGPKeySetRef k)
 {
     enter("PGPFreeKeySet");

@@ -229,6 +229,17 @@ typedef struct PGPEventNullData {
     PGPSize bytesTotal;
 } PGPEventNullData;
 
+/* Output event: sent by PGPDecode once the message is decoded and before
+ * its output is handed over. suggestedName is the file name the message
+ * carries (empty when none; valid during the event); forYourEyesOnly is set
+ * when it asks not to be stored ("_CONSOLE"). A handler may move a file
+ * output to another name in the same folder with PGPAddJobOptions(job,
+ * PGPOOutputFile(...), PGPOLastOption(...)). */
+typedef struct PGPEventOutputData {
+    const char *suggestedName;
+    PGPBoolean forYourEyesOnly;
+} PGPEventOutputData;
+
 typedef struct PGPEvent {
     PGPUInt32 version;
     struct PGPEvent *nextEvent;
@@ -238,6 +249,7 @@ typedef struct PGPEvent {
         PGPEventRecipientsData recipientsData;
         PGPEventSignatureData signatureData;
         PGPEventNullData nullData;
+        PGPEventOutputData outputData;
     } data;
 } PGPEvent;
 
@@ -263,6 +275,9 @@ PGPSDK_API PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, P
 
 /* ---- key sets, filters, lists and iterators ---- */
 PGPSDK_API PGPError PGPNewKeySet(PGPContextRef context, PGPKeySetRef *keySet);
+/* Options added to a running job from its event handler (event->job); only
+ * an output event's PGPOOutputFile is taken. */
+PGPSDK_API PGPError PGPAddJobOptions(PGPJobRef job, PGPOptionListRef firstOption, ...);
 PGPSDK_API PGPError PGPAddKeys(PGPKeySetRef keysToAdd, PGPKeySetRef set);
 /* A new set holding just the key (the caller frees it). */
 PGPSDK_API PGPError PGPNewSingletonKeySet(PGPKeyRef key, PGPKeySetRef *keySet);

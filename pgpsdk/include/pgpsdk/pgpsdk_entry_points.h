@@ -5,7 +5,7 @@
  * exists only so that a loader binding all of them succeeds; those answer
  * kPGPError_FeatureNotAvailable and write nothing. */
 #define PGPSDK_ENTRY_POINTS(REAL, UNAVAILABLE) \
-    UNAVAILABLE(PGPAddJobOptions) \
+    REAL(PGPAddJobOptions) \
     REAL(PGPAddKeys) \
     REAL(PGPAddUserID) \
     REAL(PGPAppendOptionList) \
