@@ -410,7 +410,9 @@ TEST_F(OpenFiles, BatchWindowEncryptsAndDecrypts)
     auto* back = decrypt->findChild<QTreeWidget*>("batchItems");
     ASSERT_TRUE(waitFor([&] { return back->topLevelItem(0)->text(1) == "Done"; }, 30000)) << back->topLevelItem(0)->text(1).toStdString();
     EXPECT_EQ(readWholeFile(dir.file("back/one.txt")), "one\n");
+    EXPECT_EQ(back->topLevelItem(0)->text(2), "Not signed  →  one.txt");
     saveScreenshot(batch, "batch-window");
+    saveScreenshot(decrypt, "batch-decrypt-window");
 }
 
 // The programs themselves: a second tolv on the same settings hands its
