@@ -24,7 +24,8 @@ if(NOT _librnp_result EQUAL 0)
   message(FATAL_ERROR "The bundled librnp did not build; see ${_librnp_dir}/build.log")
 endif()
 # Configured again whenever the source or a patch changes.
-file(GLOB _librnp_inputs ${CMAKE_SOURCE_DIR}/third_party/rnp/*.tar.gz ${CMAKE_SOURCE_DIR}/third_party/rnp/patches/*)
+file(GLOB _librnp_inputs ${CMAKE_SOURCE_DIR}/third_party/rnp/*.tar.gz ${CMAKE_SOURCE_DIR}/third_party/rnp/patches/*
+     ${CMAKE_SOURCE_DIR}/third_party/rnp/patches/fuzz/*)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_librnp_inputs}
              ${CMAKE_SOURCE_DIR}/scripts/build-librnp.sh)
 

@@ -30,7 +30,12 @@ case "$variant" in
 esac
 args+=("-DCMAKE_C_FLAGS=$flags" "-DCMAKE_CXX_FLAGS=$flags")
 
-stamp=$( { sha256sum "$tarball" "$third"/patches/*; echo "${args[*]}"; } 2>/dev/null | sha256sum | cut -c1-16)
+# The fuzz variant also takes patches/fuzz/, which make the library cheap to
+# fuzz (see each patch's header); the shipped library never has them.
+series=("$third/patches/series")
+[ "$variant" = fuzz ] && series+=("$third/patches/fuzz/series")
+stamp=$( { sha256sum "$tarball" "$third"/patches/series "$third"/patches/*.patch; [ "$variant" = fuzz ] && sha256sum "$third"/patches/fuzz/*;
+           echo "${args[*]}"; } 2>/dev/null | sha256sum | cut -c1-16)
 if [ -f "$out/install/lib/librnp.a" ] && [ "$(cat "$out/stamp" 2>/dev/null)" = "$stamp" ]; then
   exit 0
 fi
@@ -39,10 +44,12 @@ echo "Building the bundled librnp ($variant) in $out"
 rm -rf "$out"
 mkdir -p "$out/src" "$out/build" "$out/install/include/rnp" "$out/install/lib"
 tar -xzf "$tarball" -C "$out/src" --strip-components=1
-while read -r patch; do
-  [ -n "$patch" ] && [ "${patch#\#}" = "$patch" ] || continue
-  patch -d "$out/src" -p1 --quiet --forward < "$third/patches/$patch"
-done < "$third/patches/series"
+for list in "${series[@]}"; do
+  while read -r patch; do
+    [ -n "$patch" ] && [ "${patch#\#}" = "$patch" ] || continue
+    patch -d "$out/src" -p1 --quiet --forward < "$(dirname "$list")/$patch"
+  done < "$list"
+done
 cmake -S "$out/src" -B "$out/build" "${args[@]}" > "$out/configure.log" 2>&1 || { tail -30 "$out/configure.log" >&2; exit 1; }
 cmake --build "$out/build" --target librnp -j"$(nproc)" > "$out/build.log" 2>&1 || { tail -30 "$out/build.log" >&2; exit 1; }
 cp "$out/src/include/rnp/"*.h "$out/build/src/lib/rnp/rnp_export.h" "$out/install/include/rnp/"

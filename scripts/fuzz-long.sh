@@ -1,27 +1,66 @@
 #!/usr/bin/env bash
-# The long fuzzing run: each named target (default: all) until it has made
-# RUNS executions (default 10 million), one after another, on the fuzz build
-# that scripts/fuzz.sh makes. Prints each target's executions, time and
-# coverage; findings go to build-fuzz/findings/.
-#   scripts/fuzz-long.sh [RUNS] [TARGET...]
+# A long fuzzing campaign, at the lowest priority, that carries on where the
+# last one stopped: each target starts from its committed corpus
+# (tests/fuzz/corpus/TARGET), and afterwards the inputs that reached new
+# code are merged back into it (libFuzzer's -merge=1 keeps only those), and
+# one line per target is appended to tests/fuzz/CAMPAIGN.md. Findings are
+# left in build-fuzz/findings/; the script then ends with status 1.
+#   scripts/fuzz-long.sh [--seconds S | --runs N | N] [TARGET...]
+# Default: 3600 seconds for each of the targets in tests/fuzz/targets.sh;
+# a bare number N is --runs N.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs="${1:-10000000}"
-shift || true
-targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_file_dialog fuzz_armour fuzz_cli_arguments fuzz_profile fuzz_secring
-                                     fuzz_encode_options fuzz_keyring fuzz_decode)
-[ -x build-fuzz/bin/fuzz_decode ] || scripts/fuzz.sh 1 > /dev/null
-mkdir -p build-fuzz/findings
-for target in "${targets[@]}"; do
-  work="build-fuzz/corpus-$target"
-  mkdir -p "$work"
-  cp -n tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
-  start=$(date +%s)
-  QT_QPA_PLATFORM=offscreen "build-fuzz/bin/$target" -runs="$runs" -timeout=20 -rss_limit_mb=4096 \
-    -artifact_prefix="build-fuzz/findings/$target-" -print_final_stats=1 "$work" 2> "build-fuzz/long-$target.log" || {
-    echo "$target: FAILED, see build-fuzz/long-$target.log"; continue; }
-  printf '%s: %s runs in %s s, %s\n' "$target" \
-    "$(grep -oP 'stat::number_of_executed_units: \K[0-9]+' "build-fuzz/long-$target.log")" "$(( $(date +%s) - start ))" \
-    "$(grep -oP 'DONE +\K.*?(?= lim:| exec/s)' "build-fuzz/long-$target.log" | tail -1)"
+limit=(-max_total_time=3600)
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) limit=(-max_total_time="$2"); shift 2 ;;
+    --runs) limit=(-runs="$2"); shift 2 ;;
+    [0-9]*) limit=(-runs="$1"); shift ;;
+    *) break ;;
+  esac
 done
+source tests/fuzz/targets.sh
+[ $# -gt 0 ] && fuzz_targets=("$@")
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLV_FUZZ=ON >/dev/null
+nice -n 19 cmake --build build-fuzz -j"$(nproc)" >/dev/null
+mkdir -p build-fuzz/findings
+record=tests/fuzz/CAMPAIGN.md
+commit=$(git rev-parse --short HEAD)$(git diff --quiet HEAD -- . ':!tests/fuzz/corpus' ':!tests/fuzz/CAMPAIGN.md' || echo "+changes")
+
+# The coverage libFuzzer counts for a corpus, read without mutating it.
+coverage_of() {
+  # shellcheck disable=SC2046
+  "build-fuzz/bin/$1" $(fuzz_flags "$1") -runs=0 "$2" 2>&1 | grep -o 'INITED cov: [0-9]*' | grep -o '[0-9]*$' || echo 0
+}
+
+status=0
+for target in "${fuzz_targets[@]}"; do
+  corpus="tests/fuzz/corpus/$target"
+  work="build-fuzz/long-$target"
+  rm -rf "$work" && mkdir -p "$work" "$corpus"
+  cp "$corpus"/* "$work/" 2>/dev/null || true
+  before=$(coverage_of "$target" "$work")
+  findings_before=$(find build-fuzz/findings -name "$target-*" | wc -l)
+  start=$(date +%s)
+  # shellcheck disable=SC2046
+  nice -n 19 "build-fuzz/bin/$target" $(fuzz_flags "$target") "${limit[@]}" -print_final_stats=1 \
+    -artifact_prefix="build-fuzz/findings/$target-" "$work" > "build-fuzz/long-$target.log" 2>&1 || true
+  seconds=$(( $(date +%s) - start ))
+  runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "build-fuzz/long-$target.log" | grep -o '[0-9]*$' || echo 0)
+  findings=$(( $(find build-fuzz/findings -name "$target-*" | wc -l) - findings_before ))
+  count_before=$(ls "$corpus" | wc -l)
+  # shellcheck disable=SC2046
+  nice -n 19 "build-fuzz/bin/$target" $(fuzz_flags "$target") -merge=1 "$corpus" "$work" > "build-fuzz/merge-$target.log" 2>&1 || true
+  added=$(( $(ls "$corpus" | wc -l) - count_before ))
+  after=$(coverage_of "$target" "$corpus")
+  [ -f "$record" ] || printf '%s\n' "# Fuzzing campaigns" "" \
+    "One line per target and run of \`scripts/fuzz-long.sh\`. Coverage is libFuzzer's count of edges reached by the" \
+    "committed corpus before the run and after its new inputs were merged in." "" \
+    "| date | commit | target | runs | seconds | runs/s | coverage | inputs added | findings |" \
+    "|---|---|---|---:|---:|---:|---|---:|---:|" > "$record"
+  echo "| $(date -u +%F) | $commit | $target | $runs | $seconds | $(( runs / (seconds > 0 ? seconds : 1) )) | $before → $after | $added | $findings |" >> "$record"
+  total=$(awk -F'|' -v t="$target" '$4 ~ " "t" " {gsub(/ /, "", $5); s += $5} END {print s + 0}' "$record")
+  echo "$target: $runs runs in ${seconds}s, coverage $before -> $after, $added inputs added, $findings findings; $total runs in all"
+  [ "$findings" -eq 0 ] || status=1
+done
+exit $status

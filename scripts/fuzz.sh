@@ -11,13 +11,15 @@ seconds="${1:-60}"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLV_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)"
 mkdir -p build-fuzz/findings
+source tests/fuzz/targets.sh
 status=0
-for target in fuzz_decode fuzz_keyring fuzz_secring fuzz_armour fuzz_cli_arguments fuzz_encode_options fuzz_profile fuzz_file_dialog; do
+for target in "${fuzz_targets[@]}"; do
   work="build-fuzz/corpus-$target"
   mkdir -p "$work"
   cp -n tests/fuzz/corpus/$target/* "$work/" 2>/dev/null || true
   echo "== $target for ${seconds}s"
-  if ! QT_QPA_PLATFORM=offscreen "build-fuzz/bin/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -seed="${FUZZ_SEED:-1}" \
+  # shellcheck disable=SC2046
+  if ! "build-fuzz/bin/$target" $(fuzz_flags "$target") -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" \
       -artifact_prefix="build-fuzz/findings/$target-" -print_final_stats=1 "$work" 2> "build-fuzz/$target.log"; then
     status=1
     tail -40 "build-fuzz/$target.log"

@@ -17,23 +17,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         PGPNewContext(kPGPsdkAPIVersion, &c);
         return c;
     }();
+    // The rings live in memory (/dev/shm where there is one): the fuzzer's
+    // time goes into reading them, not into the disk.
     static const std::string dir = [] {
-        char tmpl[] = "/tmp/tolv-fuzz-ring-XXXXXX";
-        return std::string(mkdtemp(tmpl));
+        char shm[] = "/dev/shm/tolv-fuzz-ring-XXXXXX", tmp[] = "/tmp/tolv-fuzz-ring-XXXXXX";
+        const char* made = mkdtemp(shm);
+        return std::string(made ? made : mkdtemp(tmp));
     }();
 #ifdef TOLV_FUZZ_SECRET_RING
     const std::string pubPath = dir + "/sec.pgp", secPath = dir + "/pub.pgp";  // the fuzzed bytes are the secret ring
 #else
     const std::string pubPath = dir + "/pub.pgp", secPath = dir + "/sec.pgp";
 #endif
+    static const bool emptyRing = [&] {
+        FILE* e = std::fopen(secPath.c_str(), "wb");  // the other ring, empty, made once
+        return e && std::fclose(e) == 0;
+    }();
     FILE* f = std::fopen(pubPath.c_str(), "wb");
-    if (!f)
-        return 0;
+    if (!f || !emptyRing)
+        return f ? std::fclose(f), 0 : 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
-    f = std::fopen(secPath.c_str(), "wb");
-    if (f)
-        std::fclose(f);
 
     PGPFileSpecRef pub = nullptr, sec = nullptr;
     PGPNewFileSpecFromFullPath(context, pubPath.c_str(), &pub);

@@ -11,9 +11,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // In memory (/dev/shm where there is one): the time goes into reading
+    // and writing the file, not into the disk.
     static const std::string path = [] {
-        char tmpl[] = "/tmp/tolv-fuzz-ini-XXXXXX";
-        return std::string(mkdtemp(tmpl)) + "/fuzz.ini";
+        char shm[] = "/dev/shm/tolv-fuzz-ini-XXXXXX", tmp[] = "/tmp/tolv-fuzz-ini-XXXXXX";
+        const char* made = mkdtemp(shm);
+        return std::string(made ? made : mkdtemp(tmp)) + "/fuzz.ini";
     }();
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
