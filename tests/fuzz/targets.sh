@@ -6,6 +6,8 @@ fuzz_targets=(fuzz_decode fuzz_keyring fuzz_secring fuzz_armour fuzz_cli_argumen
 # No stack is recorded for each allocation (a finding is replayed with
 # full stacks to read it); leaks are still found.
 export ASAN_OPTIONS="malloc_context_size=0:${ASAN_OPTIONS:-}"
+# Undefined behaviour is a finding like a crash: the run stops and keeps the input.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:${UBSAN_OPTIONS:-}"
 export QT_QPA_PLATFORM=offscreen
 
 # libFuzzer's options for one target. Key rings are read from files and
