@@ -415,6 +415,34 @@ TEST_F(OpenFiles, BatchWindowEncryptsAndDecrypts)
     saveScreenshot(decrypt, "batch-decrypt-window");
 }
 
+// Cancel in the batch window: the finished file keeps its output, the one
+// under way and those waiting leave none.
+TEST_F(OpenFiles, ACancelledBatchLeavesOnlyTheFinishedFiles)
+{
+    writeWholeFile(dir.file("small.txt"), "small\n");
+    writeWholeFile(dir.file("large.bin"), randomBytes(64 << 20, 7));
+    writeWholeFile(dir.file("last.txt"), "last\n");
+    frame.findChild<QAction*>("actionEncryptFiles")->trigger();
+    auto* batch = window<BatchWindow>(0);
+    ASSERT_NE(batch, nullptr);
+    batch->addPaths({QString::fromStdString(dir.file("small.txt")), QString::fromStdString(dir.file("large.bin")),
+                     QString::fromStdString(dir.file("last.txt"))});
+    batch->findChild<QComboBox*>("operation")->setCurrentText("Encrypt only");
+    batch->findChild<QLineEdit*>("recipients")->setText("bob@");
+    auto* list = batch->findChild<QTreeWidget*>("batchItems");
+    auto state = [&](int i) { return list->topLevelItem(i)->text(1); };
+    batch->start();
+    ASSERT_TRUE(waitFor([&] { return state(0) == "Done" && state(1) == "Working…"; }, 30000)) << state(1).toStdString();
+    batch->findChild<QPushButton*>("cancelButton")->click();
+    ASSERT_TRUE(waitFor([&] { return !batch->busy() && state(2) == "Cancelled"; }, 30000));
+    EXPECT_EQ(state(1), "Cancelled");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("small.txt.gpg")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("large.bin.gpg")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("last.txt.gpg")));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".tolv-"), std::string::npos) << e.path();
+}
+
 // The programs themselves: a second tolv on the same settings hands its
 // file to the first and ends at once; the first runs on.
 TEST(SingleInstance, ASecondTolvEndsOnceTheFirstTookItsFile)
