@@ -33,6 +33,25 @@ coverage_of() {
   "build-fuzz/bin/$1" $(fuzz_flags "$1") -runs=0 "$2" 2>&1 | grep -o 'INITED cov: [0-9]*' | grep -o '[0-9]*$' || echo 0
 }
 
+# The committed corpus becomes its named seeds (kept whatever they reach)
+# and the smallest set of other inputs, from it and from the run, that
+# reaches all they reach together (libFuzzer names those by their SHA-1).
+minimise() {
+  local target="$1" corpus="$2" work="$3" merged
+  merged=$(mktemp -d)
+  # shellcheck disable=SC2046
+  if nice -n 19 "build-fuzz/bin/$target" $(fuzz_flags "$target") -merge=1 "$merged" "$corpus" "$work" \
+      > "build-fuzz/merge-$target.log" 2>&1; then
+    find "$corpus" -maxdepth 1 -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
+    cp -n "$merged"/* "$corpus"/ 2>/dev/null || true
+    for seed in "$corpus"/*; do  # a named seed's own copy under its SHA-1 goes
+      [[ "$(basename "$seed")" =~ ^[0-9a-f]{40}$ ]] && continue
+      rm -f "$corpus/$(sha1sum < "$seed" | cut -c1-40)"
+    done
+  fi
+  rm -rf "$merged"
+}
+
 status=0
 for target in "${fuzz_targets[@]}"; do
   corpus="tests/fuzz/corpus/$target"
@@ -49,8 +68,7 @@ for target in "${fuzz_targets[@]}"; do
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "build-fuzz/long-$target.log" | grep -o '[0-9]*$' || echo 0)
   findings=$(( $(find build-fuzz/findings -name "$target-*" | wc -l) - findings_before ))
   count_before=$(ls "$corpus" | wc -l)
-  # shellcheck disable=SC2046
-  nice -n 19 "build-fuzz/bin/$target" $(fuzz_flags "$target") -merge=1 "$corpus" "$work" > "build-fuzz/merge-$target.log" 2>&1 || true
+  minimise "$target" "$corpus" "$work"
   added=$(( $(ls "$corpus" | wc -l) - count_before ))
   after=$(coverage_of "$target" "$corpus")
   [ -f "$record" ] || printf '%s\n' "# Fuzzing campaigns" "" \
