@@ -34,6 +34,7 @@ pkg_check_modules(JSONC REQUIRED IMPORTED_TARGET json-c)
 find_package(BZip2 REQUIRED)
 find_package(ZLIB REQUIRED)
 target_include_directories(tolv_librnp SYSTEM INTERFACE ${_librnp_dir}/install/include)
-target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC TOLV_RNP_SIGNATURE_SOUND TOLV_RNP_UID_EDITS)
+target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC TOLV_RNP_SIGNATURE_SOUND TOLV_RNP_UID_EDITS
+                           TOLV_RNP_SIGNATURE_CACHE TOLV_RNP_SIGNATURE_MARKS)
 target_link_libraries(tolv_librnp INTERFACE ${_librnp_dir}/install/lib/librnp.a
                       PkgConfig::BOTAN PkgConfig::JSONC BZip2::BZip2 ZLIB::ZLIB)

@@ -1,8 +1,10 @@
 // The SDK library: exports, key rings, key sets and key properties.
+#include <QtGlobal>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -81,6 +83,7 @@ TEST(PgpSdkLibrary, ExportsExactlyTheEntryPointTable)
     std::set<std::string> expected(tableNames().begin(), tableNames().end());
     expected.insert("tolvGetSkippedKeys");  // Tolv's extensions beside the table
     expected.insert("tolvGetImportCounts");
+    expected.insert("tolvGetSignatureCacheCounts");
     expected.insert("tolvSyncKeyRing");
     expected.insert("tolvGetImportLeftOut");
     expected.insert("tolvOStopFlag");
@@ -372,15 +375,15 @@ TEST_F(Rings, PropertiesOfEveryKindOfKey)
     EXPECT_EQ(PGPGetKeyNumber(s.key("alice@"), 999, &v), kPGPError_BadParams);
 }
 
-TEST_F(Rings, UserIdsCertificationsAndCertifiers)
+// Calls f with each user ID's text and each of its signatures, key by key
+// in user ID order.
+void forEachUserIdSignature(Session& s, const std::function<void(const std::string&, PGPSigRef)>& f,
+                            int* keysWithoutUserIds = nullptr)
 {
     PGPKeyListRef list = nullptr;
     PGPKeyIterRef it = nullptr;
     PGPOrderKeySet(s.keys, kPGPUserIDOrdering, &list);
     PGPNewKeyIter(list, &it);
-    std::map<std::string, std::vector<std::string>> certifiers;  // user ID -> certifiers in ring
-    std::map<std::string, int> unknownCertifiers;
-    int keysWithoutUserIds = 0;
     for (PGPKeyRef k = nullptr; PGPKeyIterNext(it, &k) == 0;) {
         PGPUserIDRef uid = nullptr;
         int uids = 0;
@@ -389,44 +392,158 @@ TEST_F(Rings, UserIdsCertificationsAndCertifiers)
             char text[256];
             PGPSize len = 0;
             ASSERT_EQ(PGPGetUserIDStringBuffer(uid, kPGPUserIDPropName, sizeof text, text, &len), 0);
-            std::string name(text, len);
             PGPSigRef sig = nullptr;
-            while (PGPKeyIterNextUIDSig(it, &sig) == 0) {
-                PGPKeyRef certifier = nullptr;
-                PGPError e = PGPGetSigCertifierKey(sig, s.keys, &certifier);
-                PGPBoolean verified = 0, tried = 0, revoked = 1, exportable = 0;
-                PGPGetSigBoolean(sig, kPGPSigPropIsVerified, &verified);
-                PGPGetSigBoolean(sig, kPGPSigPropIsTried, &tried);
-                PGPGetSigBoolean(sig, kPGPSigPropIsRevoked, &revoked);
-                PGPGetSigBoolean(sig, kPGPSigPropIsExportable, &exportable);
-                PGPInt32 level = -1;
-                PGPGetSigNumber(sig, kPGPSigPropTrustLevel, &level);
-                EXPECT_EQ(level, 0);
-                EXPECT_FALSE(revoked);
-                EXPECT_TRUE(exportable);
-                if (e == kPGPError_ItemNotFound) {
-                    ++unknownCertifiers[name];
-                    EXPECT_FALSE(tried);
-                    EXPECT_EQ(certifier, nullptr);
-                } else {
-                    ASSERT_EQ(e, 0);
-                    certifiers[name].push_back(userIdOf(certifier));
-                }
-            }
+            while (PGPKeyIterNextUIDSig(it, &sig) == 0)
+                f(std::string(text, len), sig);
             PGPSigRef end = reinterpret_cast<PGPSigRef>(1);
             EXPECT_EQ(PGPKeyIterNextUIDSig(it, &end), kPGPError_EndOfIteration);
             EXPECT_EQ(end, nullptr);
         }
-        if (uids == 0)
-            ++keysWithoutUserIds;
+        if (keysWithoutUserIds && uids == 0)
+            ++*keysWithoutUserIds;
     }
     PGPFreeKeyIter(it);
     PGPFreeKeyList(list);
+}
+
+TEST_F(Rings, UserIdsCertificationsAndCertifiers)
+{
+    std::map<std::string, std::vector<std::string>> certifiers;  // user ID -> certifiers in ring
+    std::map<std::string, int> unknownCertifiers;
+    int keysWithoutUserIds = 0;
+    forEachUserIdSignature(s, [&](const std::string& name, PGPSigRef sig) {
+        PGPKeyRef certifier = nullptr;
+        PGPError e = PGPGetSigCertifierKey(sig, s.keys, &certifier);
+        PGPBoolean verified = 0, tried = 0, revoked = 1, exportable = 0;
+        PGPGetSigBoolean(sig, kPGPSigPropIsVerified, &verified);
+        PGPGetSigBoolean(sig, kPGPSigPropIsTried, &tried);
+        PGPGetSigBoolean(sig, kPGPSigPropIsRevoked, &revoked);
+        PGPGetSigBoolean(sig, kPGPSigPropIsExportable, &exportable);
+        PGPInt32 level = -1;
+        PGPGetSigNumber(sig, kPGPSigPropTrustLevel, &level);
+        EXPECT_EQ(level, 0);
+        EXPECT_FALSE(revoked);
+        EXPECT_TRUE(exportable);
+        if (e == kPGPError_ItemNotFound) {
+            ++unknownCertifiers[name];
+            EXPECT_FALSE(tried);
+            EXPECT_EQ(certifier, nullptr);
+        } else {
+            ASSERT_EQ(e, 0);
+            certifiers[name].push_back(userIdOf(certifier));
+        }
+    }, &keysWithoutUserIds);
     EXPECT_EQ(keysWithoutUserIds, 1);
     EXPECT_EQ(certifiers["Dave Public <dave@example.org>"],
               (std::vector<std::string>{"Dave Public <dave@example.org>", "Alice Example <alice@example.org>"}));
     EXPECT_EQ(unknownCertifiers["Frank Certified <frank@example.org>"], 1);
     EXPECT_EQ(certifiers["Frank Certified <frank@example.org>"].size(), 1u);  // its own self-signature
+}
+
+// Key signature results remembered beside a copy of the fixture rings,
+// under a sealing key in a settings folder of the test's own.
+struct SignatureCacheTest : ::testing::Test {
+    void SetUp() override
+    {
+        qunsetenv("TOLV_NO_SIGNATURE_CACHE");
+        writeFile(pub, readFile(fixture("pubring.pgp")));
+        writeFile(sec, readFile(fixture("secring.pgp")));
+    }
+    void TearDown() override { qputenv("TOLV_NO_SIGNATURE_CACHE", "1"); }
+
+    struct Checked {
+        std::map<std::string, std::vector<bool>> verified;  // user ID -> each signature's result
+        PGPUInt32 found = 0, recorded = 0;
+    };
+    // Opens the rings, checks every certification and closes them again
+    // (which saves what was learnt).
+    Checked openAndCheck()
+    {
+        Checked c;
+        Session s;
+        EXPECT_EQ(s.open(pub, sec), 0);
+        forEachUserIdSignature(s, [&](const std::string& name, PGPSigRef sig) {
+            PGPBoolean verified = 0;
+            PGPGetSigBoolean(sig, kPGPSigPropIsVerified, &verified);
+            c.verified[name].push_back(verified != 0);
+        });
+        EXPECT_EQ(tolvGetSignatureCacheCounts(s.keys, &c.found, &c.recorded), 0);
+        return c;
+    }
+    static mode_t modeOf(const std::string& path)
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+
+    ScratchDir dir;
+    const std::string pub = dir.file("pubring.pgp"), sec = dir.file("secring.pgp");
+    const std::string cache = pub + ".sigcache", sealKey = dir.configDir() + "/signature-cache.key";
+    const std::string dave = "Dave Public <dave@example.org>";
+};
+
+TEST_F(SignatureCacheTest, GoodResultsAreRememberedPrivatelyAndFoundNextTime)
+{
+    // librnp checks a key's self-signatures again as it moves the key into
+    // the ring; that second check already finds the first one's result.
+    const Checked first = openAndCheck();
+    ASSERT_GT(first.recorded, 1u);
+    EXPECT_EQ(first.verified.at(dave), (std::vector<bool>{true, true}));
+    EXPECT_EQ(modeOf(cache), 0600u);
+    EXPECT_EQ(modeOf(sealKey), 0600u);
+    EXPECT_EQ(readFile(sealKey).size(), 32u);
+    // A header, 32 bytes for each result and the seal.
+    EXPECT_EQ(readFile(cache).size(), 8 + 32 * first.recorded + 32);
+
+    const Checked second = openAndCheck();
+    EXPECT_EQ(second.verified, first.verified);
+    EXPECT_GE(second.found, first.recorded);
+    EXPECT_EQ(second.recorded, 0u);  // nothing had to be checked
+    EXPECT_EQ(readFile(cache).size(), 8 + 32 * first.recorded + 32);  // nothing new: not written
+
+    ::unlink(cache.c_str());
+    qputenv("TOLV_NO_SIGNATURE_CACHE", "1");
+    const Checked off = openAndCheck();
+    EXPECT_EQ(off.verified, first.verified);
+    EXPECT_EQ(off.found + off.recorded, 0u);
+    EXPECT_NE(::access(cache.c_str(), F_OK), 0);
+}
+
+TEST_F(SignatureCacheTest, AChangedCertificationIsCheckedAgainAndFails)
+{
+    openAndCheck();
+    writeFile(pub, withChangedCertifications(readFile(pub)));
+    const Checked changed = openAndCheck();
+    // Alice's certification of Dave no longer verifies; Dave's own does,
+    // from what was remembered.
+    EXPECT_EQ(changed.verified.at(dave), (std::vector<bool>{true, false}));
+    EXPECT_GT(changed.found, 0u);
+    EXPECT_EQ(changed.recorded, 0u);  // a bad result is never remembered
+}
+
+TEST_F(SignatureCacheTest, ADamagedOrForeignCacheIsIgnoredWhole)
+{
+    const Checked first = openAndCheck();
+    const std::string good = readFile(cache);
+    const std::string key = readFile(sealKey);
+    auto expectAllCheckedAgain = [&](const char* what) {
+        const Checked again = openAndCheck();
+        EXPECT_EQ(again.verified, first.verified) << what;
+        EXPECT_EQ(again.recorded, first.recorded) << what;  // everything checked again
+        EXPECT_EQ(readFile(cache), good) << what;  // written afresh, under the user's key
+    };
+    std::string damaged = good;
+    damaged[8 + 32] ^= 0x40;  // one bit of the second result
+    writeFile(cache, damaged);
+    expectAllCheckedAgain("damaged");
+    writeFile(cache, good.substr(0, good.size() - 1));
+    expectAllCheckedAgain("cut short");
+    std::string otherKey = key;
+    otherKey[0] ^= 0x01;
+    writeFile(sealKey, otherKey);  // sealed by another user's key
+    const Checked foreign = openAndCheck();
+    EXPECT_EQ(foreign.recorded, first.recorded);
+    EXPECT_EQ(foreign.verified, first.verified);
 }
 
 TEST_F(Rings, LongUserIdsAreCutAtCharacterBoundaries)

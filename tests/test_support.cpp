@@ -168,6 +168,21 @@ std::string withDamagedKey(const std::string& ring, int index)
     return out;
 }
 
+std::string withChangedCertifications(const std::string& ring)
+{
+    std::string out = ring;
+    int signaturesSinceUserId = -1;
+    forEachPacket(ring, [&](int tag, std::size_t, std::size_t, std::size_t end) {
+        if (tag == 13)
+            signaturesSinceUserId = 0;
+        else if (tag != 2)
+            signaturesSinceUserId = -1;
+        else if (signaturesSinceUserId >= 0 && signaturesSinceUserId++ > 0)
+            out[end - 1] = static_cast<char>(out[end - 1] ^ 0x01);
+    });
+    return out;
+}
+
 void saveScreenshot(QWidget* widget, const QString& name)
 {
     const QString folder = qEnvironmentVariable("TOLV_SCREENSHOT_DIR");

@@ -54,6 +54,10 @@ public:
 std::string withoutKeyRevocations(const std::string& ring);
 // The ring with its index-th primary key (from 0) made unreadable.
 std::string withDamagedKey(const std::string& ring, int index);
+// The ring with the last byte changed of each signature that follows
+// another after a user ID: the certifications by other keys, in rings
+// where the self-certification comes first.
+std::string withChangedCertifications(const std::string& ring);
 
 class QWidget;
 // Saves a picture of the widget as NAME.png in $TOLV_SCREENSHOT_DIR, when

@@ -49,6 +49,19 @@ int algorithmId(const std::string& alg)
     return 0;
 }
 
+#ifdef TOLV_RNP_SIGNATURE_MARKS
+// Whether a certification may be exported, and its trust level, from its
+// hashed subpackets.
+void readCertificationMarks(Sig& sig)
+{
+    bool exportable = true;
+    if (rnp_signature_is_exportable(sig.handle.get(), &exportable) == RNP_SUCCESS)
+        sig.exportable = exportable;
+    std::uint8_t level = 0;
+    if (rnp_signature_get_trust_level(sig.handle.get(), &level, nullptr) == RNP_SUCCESS)
+        sig.trustLevel = level;
+}
+#else
 // Reads one integer field of a subpacket from librnp's JSON dump of a
 // signature: the value after "name": inside the object for the given type.
 bool subpacketField(const std::string& json, int type, const char* name, std::string& value)
@@ -69,6 +82,23 @@ bool subpacketField(const std::string& json, int type, const char* name, std::st
     return false;
 }
 
+// The same from librnp's JSON dump of the signature, for a librnp
+// without the accessors.
+void readCertificationMarks(Sig& sig)
+{
+    char* json = nullptr;
+    if (rnp_signature_packet_to_json(sig.handle.get(), 0, &json) == RNP_SUCCESS) {
+        std::string j = takeRnpString(json);
+        j.erase(std::remove_if(j.begin(), j.end(), [](char c) { return c == ' ' || c == '\n'; }), j.end());
+        std::string v;
+        if (subpacketField(j, 4, "exportable", v))
+            sig.exportable = v != "false";
+        if (subpacketField(j, 5, "level", v))
+            sig.trustLevel = std::atoi(v.c_str());
+    }
+}
+#endif
+
 std::unique_ptr<Sig> buildSig(rnp_signature_handle_t rawHandle, const std::string& ownKeyId)
 {
     auto sig = std::make_unique<Sig>();
@@ -87,16 +117,7 @@ void evaluateSig(Sig& sig)
     rnp_result_t status = rnp_signature_is_valid(sig.handle.get(), 0);
     sig.tried = status != RNP_ERROR_KEY_NOT_FOUND;
     sig.verified = status == RNP_SUCCESS;
-    char* json = nullptr;
-    if (rnp_signature_packet_to_json(sig.handle.get(), 0, &json) == RNP_SUCCESS) {
-        std::string j = takeRnpString(json);
-        j.erase(std::remove_if(j.begin(), j.end(), [](char c) { return c == ' ' || c == '\n'; }), j.end());
-        std::string v;
-        if (subpacketField(j, 4, "exportable", v))
-            sig.exportable = v != "false";
-        if (subpacketField(j, 5, "level", v))
-            sig.trustLevel = std::atoi(v.c_str());
-    }
+    readCertificationMarks(sig);
 }
 
 void buildUserIds(Key& key)

@@ -12,6 +12,7 @@
 #include "ring_lock.h"
 #include "ring_sync.h"
 #include "ring_files.h"
+#include "signature_cache.h"
 #include "key_model.h"
 #include "objects.h"
 
@@ -77,7 +78,9 @@ PGPError loadRingFiles(const std::string& pubPath, const std::string& secPath, L
     if (!ownedFfi)
         return kPGPError_OutOfMemory;
     rnp_ffi_t ffi = ownedFfi.get();
-    auto store = std::make_shared<KeyStore>(std::move(ownedFfi));
+    auto store = std::make_shared<KeyStore>(std::move(ownedFfi), SignatureCache::forRing(pubPath));
+    if (store->signatures)
+        store->signatures->attachTo(ffi);
     store->pubPath = pubPath;
     store->secPath = secPath;
     store->pubStamp = pubStamp;
@@ -138,6 +141,16 @@ PGPError PGPOpenKeyRingPair(PGPContextRef context, PGPUInt32 flags, PGPFileSpecR
         set->skippedSecret = loaded.skippedSecret;
         loaded.store->ring = set.get();
         *keySet = reinterpret_cast<PGPKeySetRef>(set.release());
+        return kPGPError_NoErr;
+    });
+}
+
+PGPError tolvGetSignatureCacheCounts(PGPKeySetRef keySet, PGPUInt32* found, PGPUInt32* recorded)
+{
+    return onObject<KeySet>(keySet, Tag::KeySet, found && recorded, [&](KeySet* set) -> PGPError {
+        const auto& cache = set->store ? set->store->signatures : nullptr;
+        *found = cache ? static_cast<PGPUInt32>(cache->hits()) : 0;
+        *recorded = cache ? static_cast<PGPUInt32>(cache->recorded()) : 0;
         return kPGPError_NoErr;
     });
 }

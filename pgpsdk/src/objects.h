@@ -52,6 +52,7 @@ struct ContextCore {
 using CoreRef = std::shared_ptr<ContextCore>;
 
 struct Key;
+class SignatureCache;
 struct KeySet;
 
 // A ring file as the store last read or wrote it. A commit that finds the
@@ -70,7 +71,12 @@ struct FileStamp {
 
 // One loaded key ring pair: an rnp_ffi_t that holds its keys.
 struct KeyStore {
-    explicit KeyStore(FfiHandle f) : ffi(std::move(f)) {}
+    explicit KeyStore(FfiHandle f, std::shared_ptr<SignatureCache> cache = nullptr)
+        : signatures(std::move(cache)), ffi(std::move(f))
+    {
+    }
+    // Declared before ffi, which consults it, so that it outlives ffi.
+    std::shared_ptr<SignatureCache> signatures;
     FfiHandle ffi;
     // For a ring pair opened from files: where a commit writes them, and
     // the key set that lists the ring (it follows every change).

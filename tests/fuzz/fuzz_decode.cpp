@@ -3,6 +3,7 @@
 // leak. The key has no passphrase, so that the fuzzer's time goes into
 // parsing the message rather than into deriving the key's protection.
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,9 @@ namespace {
 struct Rings {
     Rings()
     {
+        // Nothing is remembered between inputs: every run checks every
+        // signature, and nothing is written beside the rings.
+        setenv("TOLV_NO_SIGNATURE_CACHE", "1", 1);
         PGPsdkInit();
         PGPNewContext(kPGPsdkAPIVersion, &context);
         PGPFileSpecRef pub = nullptr, sec = nullptr;

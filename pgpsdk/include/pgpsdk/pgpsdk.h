@@ -507,6 +507,12 @@ PGPSDK_API PGPError PGPFreeData(void *data);
  * data after the last key) each ring file of a key set opened with
  * PGPOpenKeyRingPair held that could not be read and were left out. */
 PGPSDK_API PGPError tolvGetSkippedKeys(PGPKeySetRef keySet, PGPUInt32 *pubSkipped, PGPUInt32 *secSkipped);
+/* Tolv's extension: for the ring pair of a key set opened with
+ * PGPOpenKeyRingPair, how many key signature checks were answered from the
+ * remembered results beside the rings (*found), and how many good results
+ * are new since the rings were read and wait to be saved (*recorded).
+ * Both are 0 when nothing is remembered (TOLV_NO_SIGNATURE_CACHE). */
+PGPSDK_API PGPError tolvGetSignatureCacheCounts(PGPKeySetRef keySet, PGPUInt32 *found, PGPUInt32 *recorded);
 /* Tolv's extension, an option for PGPEncode and PGPDecode: the job stops as
  * kPGPError_UserAbort, leaving no output, as soon as it next reads its
  * input after *flag became non-zero (within one block of input, however
