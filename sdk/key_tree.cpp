@@ -2,6 +2,7 @@
 
 #include "sdk/key_lookup.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 
@@ -212,11 +213,17 @@ void addKeyRows(PGPKeySetRef keySet, PGPKeyRef key, PGPKeyIterRef iter, KeyTreeL
 
 KeyTreeList fillKeyTree(std::int32_t ordering)
 {
+    // A re-sort or refresh makes about as many rows as the fill before it:
+    // reserved at once, the list is never copied as it grows (on a large
+    // ring that copying, into fresh memory each time, was most of a re-sort).
+    static std::atomic<std::size_t> lastRowCount {0};
     KeyTreeList rows;
     SdkUse use;
     PGPKeySetRef keySet = use.keySet();
     if (!keySet)
         return rows;
+    rows.reserve(lastRowCount.load() + lastRowCount.load() / 16);
     forEachKey(keySet, ordering, [&](PGPKeyRef key, PGPKeyIterRef iter) { addKeyRows(keySet, key, iter, rows); });
+    lastRowCount.store(rows.size());
     return rows;
 }

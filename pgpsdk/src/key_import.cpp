@@ -15,6 +15,7 @@
 #include "ring_changes.h"
 #include "ring_files.h"
 #include "ring_import.h"
+#include "signature_cache.h"
 
 using namespace pgpsdk;
 
@@ -147,6 +148,10 @@ PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
     FfiHandle scratch = newFfi();
     if (!scratch)
         return kPGPError_OutOfMemory;
+    // The keys' signatures are checked once, while they are read on their
+    // own: the ring finds the results when it takes the keys in.
+    if (target && target->signatures)
+        target->signatures->attachTo(scratch.get());
     std::vector<std::string> fingerprints, leftOut;
     PGPError why = readAlone(bytes, scratch.get(), fingerprints, leftOut);
     std::unique_ptr<KeySet> set;

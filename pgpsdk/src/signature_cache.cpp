@@ -118,6 +118,24 @@ void recordCallback(void* ctx, const std::uint8_t id[32])
 std::mutex registryMutex;
 std::map<std::string, std::weak_ptr<SignatureCache>> registry;
 
+// A program that ends without freeing its key sets (tolv-cli, a window
+// closed with the program) still keeps what it learnt: the caches still
+// alive are saved as the library's statics go. Declared after the
+// registry, so that it goes first.
+struct SaveAtExit {
+    ~SaveAtExit()
+    {
+        try {
+            std::lock_guard<std::mutex> lock(registryMutex);
+            for (auto& [path, weak] : registry)
+                if (auto cache = weak.lock())
+                    cache->save();
+        } catch (...) {
+            // an unsaved cache costs only checks
+        }
+    }
+} saveAtExit;
+
 }  // namespace
 
 std::size_t SignatureCache::IdHash::operator()(const Id& id) const
