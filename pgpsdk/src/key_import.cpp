@@ -154,6 +154,8 @@ PGPError importKeys(Context& ctx, const ImportOptions& o, PGPKeySetRef* result)
         target->signatures->attachTo(scratch.get());
     std::vector<std::string> fingerprints, leftOut;
     PGPError why = readAlone(bytes, scratch.get(), fingerprints, leftOut);
+    if (target)
+        scratch.reset();  // the ring reads the bytes itself: its keys need not wait beside the scratch copies
     std::unique_ptr<KeySet> set;
     if (why == kPGPError_CorruptKeyRing && fingerprints.empty() && target &&
         (set = importRevocations(target, ctx.core, bytes))) {
