@@ -521,6 +521,24 @@ TEST_F(SignatureCacheTest, AChangedCertificationIsCheckedAgainAndFails)
     EXPECT_EQ(changed.recorded, 0u);  // a bad result is never remembered
 }
 
+TEST_F(SignatureCacheTest, AChangedRingFindsTheResultsOfTheKeysItKept)
+{
+    const Checked first = openAndCheck();
+    std::string aliceKey, daveKey;
+    {
+        Session s;
+        ASSERT_EQ(s.open(pub, sec), 0);
+        ASSERT_EQ(exportKey(s, "alice@", false, false, aliceKey), 0);
+        ASSERT_EQ(exportKey(s, "dave@", false, false, daveKey), 0);
+    }
+    writeFile(pub, daveKey + aliceKey);  // another file: two of its keys, in another order
+    const Checked fewer = openAndCheck();
+    EXPECT_LT(fewer.verified.size(), first.verified.size());  // the secret ring's keys stay too
+    EXPECT_EQ(fewer.verified.at(dave), first.verified.at(dave));
+    EXPECT_GT(fewer.found, 0u);
+    EXPECT_EQ(fewer.recorded, 0u);  // every check of theirs was found
+}
+
 TEST_F(SignatureCacheTest, ADamagedOrForeignCacheIsIgnoredWhole)
 {
     const Checked first = openAndCheck();
