@@ -24,8 +24,7 @@ if(NOT _librnp_result EQUAL 0)
   message(FATAL_ERROR "The bundled librnp did not build; see ${_librnp_dir}/build.log")
 endif()
 # Configured again whenever the source or a patch changes.
-file(GLOB _librnp_inputs ${CMAKE_SOURCE_DIR}/third_party/rnp/*.tar.gz ${CMAKE_SOURCE_DIR}/third_party/rnp/patches/*
-     ${CMAKE_SOURCE_DIR}/third_party/rnp/patches/fuzz/*)
+file(GLOB_RECURSE _librnp_inputs ${CMAKE_SOURCE_DIR}/third_party/rnp/*)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_librnp_inputs}
              ${CMAKE_SOURCE_DIR}/scripts/build-librnp.sh)
 
@@ -34,7 +33,11 @@ pkg_check_modules(JSONC REQUIRED IMPORTED_TARGET json-c)
 find_package(BZip2 REQUIRED)
 find_package(ZLIB REQUIRED)
 target_include_directories(tolv_librnp SYSTEM INTERFACE ${_librnp_dir}/install/include)
-target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC TOLV_RNP_SIGNATURE_SOUND TOLV_RNP_UID_EDITS
-                           TOLV_RNP_SIGNATURE_CACHE TOLV_RNP_SIGNATURE_MARKS)
-target_link_libraries(tolv_librnp INTERFACE ${_librnp_dir}/install/lib/librnp.a
+# The calls our patches add, as compile definitions (TOLV_RNP_...).
+file(READ ${_librnp_dir}/install/features _librnp_features)
+string(REGEX MATCHALL "[A-Z0-9_]+" _librnp_features "${_librnp_features}")
+target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC ${_librnp_features})
+file(GLOB _librnp_archives ${_librnp_dir}/install/lib/*.a)
+list(SORT _librnp_archives)  # librnp.a before libsexpp.a, which it uses
+target_link_libraries(tolv_librnp INTERFACE ${_librnp_archives}
                       PkgConfig::BOTAN PkgConfig::JSONC BZip2::BZip2 ZLIB::ZLIB)
