@@ -52,7 +52,7 @@ QString aboutText()
                    "Signs and encrypts files and text, decrypts and verifies messages, and manages OpenPGP keys.\n\n"
                    "Tolv's own code, manual pages and icon are by the Tolv developers; the copyright file installed "
                    "with Tolv says under which terms.\n\n"
-                   "Tolv's SDK library contains librnp 0.16.3 (https://github.com/rnpgp/rnp). Its notice follows.\n\n"
+                   "Tolv's SDK library contains librnp 0.18.1 (https://github.com/rnpgp/rnp). Its notice follows.\n\n"
                    "---\n\n")
                .arg(TOLV_VERSION) +
            librnpNotice();

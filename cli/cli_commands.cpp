@@ -29,7 +29,8 @@ library named in the settings file (default: tolv.ini in the current folder).
                          delete a key pair, secret key and all
   --name NAME, --email EMAIL   the new key's user ID, "NAME <EMAIL>"
   --algorithm A          ed25519 (default: Ed25519 signing key with a Curve25519
-                         encryption subkey), rsa3072 or rsa4096
+                         encryption subkey), rsa3072, rsa4096, or ed25519-v6 (an
+                         RFC 9580 v6 key: only for peers that read v6 keys)
   --expires DAYS|never   the new key's lifetime (default 1095 days)
   --yes                  confirms delete and publish; encode and decode
                          with --output-dir replace outputs that exist
@@ -116,7 +117,7 @@ const std::vector<CliCommand>& cliCommands()
         {"fingerprint", "  tolv-cli [--ini FILE] fingerprint TEXT\n", "", runFingerprint},
         {"export", "  tolv-cli [--ini FILE] export [--armor] [--secret] TEXT OUT\n", "--armor --secret", runExport},
         {"generate",
-         "  tolv-cli [--ini FILE] generate --name NAME --email EMAIL [--algorithm ed25519|rsa3072|rsa4096]\n"
+         "  tolv-cli [--ini FILE] generate --name NAME --email EMAIL [--algorithm ed25519|rsa3072|rsa4096|ed25519-v6]\n"
          "                                 [--expires DAYS|never] PASS\n",
          "--name --email --algorithm --expires" + kPass, runGenerate},
         {"import", "  tolv-cli [--ini FILE] import FILE...\n", "", runImport},
@@ -128,7 +129,7 @@ const std::vector<CliCommand>& cliCommands()
         {"revuid", "  tolv-cli [--ini FILE] revuid TEXT \"USER ID\" [--reason TEXT] PASS\n", "--reason" + kPass, runRevUid},
         {"primary", "  tolv-cli [--ini FILE] primary TEXT \"USER ID\" PASS\n", kPass.substr(1), runPrimary},
         {"addkey",
-         "  tolv-cli [--ini FILE] addkey TEXT --usage sign|encrypt [--algorithm ed25519|rsa3072|rsa4096]\n"
+         "  tolv-cli [--ini FILE] addkey TEXT --usage sign|encrypt [--algorithm ed25519|rsa3072|rsa4096|ed25519-v6]\n"
          "                               [--expires DAYS|never] PASS\n",
          "--usage --algorithm --expires" + kPass, runAddKey},
         {"revkey", "  tolv-cli [--ini FILE] revkey TEXT KEYID [--reason TEXT] PASS\n", "--reason" + kPass, runRevKey},

@@ -17,7 +17,7 @@ _tolv_cli()
             return
             ;;
         --algorithm)
-            COMPREPLY=($(compgen -W 'ed25519 rsa3072 rsa4096' -- "$cur"))
+            COMPREPLY=($(compgen -W 'ed25519 rsa3072 rsa4096 ed25519-v6' -- "$cur"))
             return
             ;;
         --order)

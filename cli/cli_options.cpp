@@ -54,10 +54,10 @@ const Valued kValued[] = {
      [](const std::string& v, CliOptions& o) { return o.recipients.push_back(v), true; }},
     {"--name", "--name needs a name", [](const std::string& v, CliOptions& o) { return o.name = v, !v.empty(); }},
     {"--email", "--email needs an e-mail address", [](const std::string& v, CliOptions& o) { return o.email = v, true; }},
-    {"--algorithm", "--algorithm needs one of ed25519, rsa3072, rsa4096",
+    {"--algorithm", "--algorithm needs one of ed25519, rsa3072, rsa4096, ed25519-v6",
      [](const std::string& v, CliOptions& o) {
          o.algorithm = v;
-         return v == "ed25519" || v == "rsa3072" || v == "rsa4096";
+         return v == "ed25519" || v == "rsa3072" || v == "rsa4096" || v == "ed25519-v6";
      }},
     {"--expires", "--expires needs a number of days (1 to 36500) or never",
      [](const std::string& v, CliOptions& o) { return parseExpiry(v, o.expiresDays); }},

@@ -12,27 +12,16 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$1"
 variant="${2:-release}"
 third="$root/third_party/rnp"
-# TOLV_LIBRNP_VERSION picks the release while the next one's patches are
-# being ported; each release has its own patch folder.
-version="${TOLV_LIBRNP_VERSION:-0.16.3}"
-case "$version" in
-  0.16.3)
-    tarball="$third/rnp_0.16.3.orig.tar.gz"
-    sums="5c4951e46cc29524a9eae90378414f88e6e0b54b59a1f44c75101b9022835e96  $tarball"
-    patches="$third/patches"
-    extra=() ;;
-  0.18.1)
-    # RNP's tarball leaves out the sexpp library (a git submodule upstream);
-    # Debian's sexpp source fills its place.
-    tarball="$third/rnp_0.18.1.orig.tar.gz"
-    sexpp="$third/sexpp_0.8.7.orig.tar.gz"
-    sums="64a8ab3d5f819fe09e78b5c9170ab2387cd8a0bb72695935b8ca40a22585437d  $tarball
+# RNP's tarball leaves out the sexpp library (a git submodule upstream);
+# Debian's sexpp source fills its place.
+tarball="$third/rnp_0.18.1.orig.tar.gz"
+sexpp="$third/sexpp_0.8.7.orig.tar.gz"
+sums="64a8ab3d5f819fe09e78b5c9170ab2387cd8a0bb72695935b8ca40a22585437d  $tarball
 d877a2a39f38d3e0d84f74cb5e4bb3c180b8ee68086ccc43117e09364d66ba2b  $sexpp"
-    patches="$third/patches-0.18.1"
-    # v6 keys, v6 signatures and SEIPDv2 (RFC 9580) are behind this option.
-    extra=(-DENABLE_CRYPTO_REFRESH=ON -DCMAKE_CXX_STANDARD=17) ;;
-  *) echo "unknown librnp version $version" >&2; exit 2 ;;
-esac
+patches="$third/patches"
+# v6 keys, v6 signatures and SEIPDv2 (RFC 9580) are behind this option;
+# the code it brings needs C++17.
+extra=(-DENABLE_CRYPTO_REFRESH=ON -DCMAKE_CXX_STANDARD=17)
 echo "$sums" | sha256sum --check --quiet
 
 args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF -DENABLE_DOC=OFF
@@ -56,7 +45,7 @@ args+=("-DCMAKE_C_FLAGS=$flags" "-DCMAKE_CXX_FLAGS=$flags")
 # fuzz (see each patch's header); the shipped library never has them.
 series=("$patches/series")
 [ "$variant" = fuzz ] && series+=("$patches/fuzz/series")
-stamp=$( { sha256sum "$tarball" "$patches"/series "$patches"/*.patch "$patches"/features; [ "$variant" = fuzz ] && sha256sum "$patches"/fuzz/*;
+stamp=$( { sha256sum "$tarball" "$sexpp" "$patches"/series "$patches"/*.patch "$patches"/features; [ "$variant" = fuzz ] && sha256sum "$patches"/fuzz/*;
            echo "${args[*]}"; } 2>/dev/null | sha256sum | cut -c1-16)
 if [ -f "$out/install/lib/librnp.a" ] && [ "$(cat "$out/stamp" 2>/dev/null)" = "$stamp" ]; then
   exit 0
@@ -66,10 +55,8 @@ echo "Building the bundled librnp ($variant) in $out"
 rm -rf "$out"
 mkdir -p "$out/src" "$out/build" "$out/install/include/rnp" "$out/install/lib"
 tar -xzf "$tarball" -C "$out/src" --strip-components=1
-if [ -n "${sexpp:-}" ]; then
-  mkdir -p "$out/src/src/libsexpp"
-  tar -xzf "$sexpp" -C "$out/src/src/libsexpp" --strip-components=1
-fi
+mkdir -p "$out/src/src/libsexpp"
+tar -xzf "$sexpp" -C "$out/src/src/libsexpp" --strip-components=1
 for list in "${series[@]}"; do
   while read -r patch; do
     [ -n "$patch" ] && [ "${patch#\#}" = "$patch" ] || continue
@@ -80,7 +67,7 @@ cmake -S "$out/src" -B "$out/build" "${args[@]}" > "$out/configure.log" 2>&1 || 
 cmake --build "$out/build" --target librnp -j"$(nproc)" > "$out/build.log" 2>&1 || { tail -30 "$out/build.log" >&2; exit 1; }
 cp "$out/src/include/rnp/"*.h "$out/build/src/lib/rnp/rnp_export.h" "$out/install/include/rnp/"
 cp "$out/build/src/lib/librnp.a" "$out/install/lib/"
-[ -n "${sexpp:-}" ] && cp "$out/build/src/libsexpp/libsexpp.a" "$out/install/lib/"
+cp "$out/build/src/libsexpp/libsexpp.a" "$out/install/lib/"
 # What the patched library offers beyond upstream, as compile definitions.
 cp "$patches/features" "$out/install/features"
 echo "$stamp" > "$out/stamp"

@@ -71,7 +71,9 @@ for target in "${fuzz_targets[@]}"; do
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "build-fuzz/long-$target.log" | grep -o '[0-9]*$' || echo 0)
   findings=$(( $(find build-fuzz/findings -name "$target-*" ! -name "*slow-unit*" | wc -l) - findings_before ))
   count_before=$(ls "$corpus" | wc -l)
-  minimise "$target" "$corpus" "$work"
+  # After a finding the corpus stays as it was: the merge meets the same
+  # fault, and libFuzzer then leaves inputs out of what it merged.
+  [ "$findings" -eq 0 ] && minimise "$target" "$corpus" "$work"
   added=$(( $(ls "$corpus" | wc -l) - count_before ))
   after=$(coverage_of "$target" "$corpus")
   [ -f "$record" ] || printf '%s\n' "# Fuzzing campaigns" "" \

@@ -24,6 +24,7 @@ usr/share/bash-completion/completions/tolv-cli
 usr/share/doc/tolv/changelog.gz
 usr/share/doc/tolv/copyright
 usr/share/doc/tolv/librnp-LICENSE.md
+usr/share/doc/tolv/sexpp-LICENSE.md
 usr/share/icons/hicolor/scalable/apps/tolv.svg
 usr/share/man/man1/tolv-cli.1.gz
 usr/share/man/man1/tolv.1.gz

@@ -38,6 +38,7 @@ AlgorithmChoice choiceOf(KeyAlgorithm a)
     switch (a) {
     case KeyAlgorithm::Rsa3072: return {kPGPPublicKeyAlgorithm_RSA, kPGPPublicKeyAlgorithm_RSA, 3072};
     case KeyAlgorithm::Rsa4096: return {kPGPPublicKeyAlgorithm_RSA, kPGPPublicKeyAlgorithm_RSA, 4096};
+    case KeyAlgorithm::Ed25519V6: return {kPGPPublicKeyAlgorithm_Ed25519, kPGPPublicKeyAlgorithm_X25519, 0};
     default: return {kPGPPublicKeyAlgorithm_EdDSA, kPGPPublicKeyAlgorithm_ECDH, 0};
     }
 }
@@ -219,7 +220,10 @@ const std::vector<KeyAlgorithmName>& keyAlgorithmNames()
 {
     static const std::vector<KeyAlgorithmName> names = {{KeyAlgorithm::Ed25519, "Ed25519", "ed25519"},
                                                         {KeyAlgorithm::Rsa3072, "RSA 3072", "rsa3072"},
-                                                        {KeyAlgorithm::Rsa4096, "RSA 4096", "rsa4096"}};
+                                                        {KeyAlgorithm::Rsa4096, "RSA 4096", "rsa4096"},
+                                                        {KeyAlgorithm::Ed25519V6,
+                                                         "Ed25519, v6 key (RFC 9580): only for peers that read it",
+                                                         "ed25519-v6"}};
     return names;
 }
 

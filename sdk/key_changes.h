@@ -13,7 +13,9 @@
 
 namespace sdk {
 
-enum class KeyAlgorithm { Ed25519, Rsa3072, Rsa4096 };
+// Ed25519V6: an RFC 9580 (v6) key, Ed25519 with an X25519 subkey, for
+// peers that read v6 keys; the others are v4 keys.
+enum class KeyAlgorithm { Ed25519, Rsa3072, Rsa4096, Ed25519V6 };
 
 // The algorithms a new key may have, in the order offered, with the name
 // the windows show and the one tolv-cli takes.

@@ -17,7 +17,8 @@ namespace {
 bool isRsa(std::int32_t id) { return id >= kPGPPublicKeyAlgorithm_RSA && id <= kPGPPublicKeyAlgorithm_RSASignOnly; }
 bool isEcc(std::int32_t id)
 {
-    return id == kPGPPublicKeyAlgorithm_ECDH || id == kPGPPublicKeyAlgorithm_ECDSA || id == kPGPPublicKeyAlgorithm_EdDSA;
+    return id == kPGPPublicKeyAlgorithm_ECDH || id == kPGPPublicKeyAlgorithm_ECDSA || id == kPGPPublicKeyAlgorithm_EdDSA ||
+           id == kPGPPublicKeyAlgorithm_X25519 || id == kPGPPublicKeyAlgorithm_Ed25519;
 }
 
 std::string primaryName(PGPKeyRef key, std::size_t* lengthOut = nullptr)
@@ -88,6 +89,8 @@ std::string algorithmName(std::int32_t id)
     case kPGPPublicKeyAlgorithm_ECDH: return "ECDH";
     case kPGPPublicKeyAlgorithm_ECDSA: return "ECDSA";
     case kPGPPublicKeyAlgorithm_EdDSA: return "EdDSA";
+    case kPGPPublicKeyAlgorithm_X25519: return "X25519";
+    case kPGPPublicKeyAlgorithm_Ed25519: return "Ed25519";
     default: return {};
     }
 }

@@ -141,7 +141,8 @@ bool revokeUserId(const std::string& text, const std::string& userId, const std:
 bool addSubkey(const std::string& text, SubkeyUse use, KeyAlgorithm algorithm, std::uint32_t expiryDays,
                const SecretText& passphrase)
 {
-    const bool rsa = algorithm != KeyAlgorithm::Ed25519;
+    // Ed25519 either way: a subkey is of its key's version
+    const bool rsa = algorithm == KeyAlgorithm::Rsa3072 || algorithm == KeyAlgorithm::Rsa4096;
     const PGPInt32 alg = rsa ? kPGPPublicKeyAlgorithm_RSA
                              : (use == SubkeyUse::Sign ? kPGPPublicKeyAlgorithm_EdDSA : kPGPPublicKeyAlgorithm_ECDH);
     const PGPUInt32 bits = algorithm == KeyAlgorithm::Rsa4096 ? 4096 : rsa ? 3072 : 0;

@@ -11,6 +11,7 @@
 #include "job_support.h"
 #include "key_model.h"
 #include "message_damage.h"
+#include "message_format.h"
 #include "output_event.h"
 #include "job_input.h"
 #include "job_output.h"
@@ -304,6 +305,18 @@ PGPError formDamage(JobInput& message)
     return data ? messageDamage(data, message.size()) : kPGPError_NoErr;
 }
 
+// A message whose packets use a version or an algorithm the engine cannot
+// read is told as such, never as damage or as no message at all.
+PGPError formatUnreadable(JobInput& message)
+{
+    const unsigned char* data = message.whole();
+    const std::string what = data ? unreadableFormat(data, message.size()) : std::string();
+    if (what.empty())
+        return kPGPError_NoErr;
+    rememberUnreadableFormat(what);
+    return kPGPError_UnsupportedFormat;
+}
+
 // Whether the passphrase unlocks one of the secret keys the message names:
 // then a refused session key means a damaged message, not a wrong passphrase.
 bool passphraseOpensARecipientKey(rnp_op_verify_t op, const DecodeInput& in)
@@ -337,6 +350,8 @@ PGPError failureOf(VerifyRun& run, int passphraseAsks, const DecodeInput& in)
     rnp_op_verify_get_recipient_count(op, &recipientCount);
     rnp_op_verify_get_symenc_count(op, &symencCount);
     rnp_op_verify_get_signature_count(op, &sigCount);
+    if (PGPError unreadable = formatUnreadable(*in.message))
+        return unreadable;
     if (r == RNP_ERROR_BAD_FORMAT && !recipientCount && !sigCount && !symencCount)
         return kPGPError_NotPGPMessage;
     if (PGPError e = run.sink->failure())

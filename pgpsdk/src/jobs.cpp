@@ -11,6 +11,7 @@
 #include "job_support.h"
 #include "key_model.h"
 #include "options.h"
+#include "seipd_choice.h"
 #include "job_input.h"
 #include "job_output.h"
 
@@ -118,7 +119,15 @@ PGPError setUpEncryption(rnp_op_encrypt_t op, JobOptions& job, const std::vector
     rnp_op_encrypt_set_armor(op, job.armor);
     rnp_op_encrypt_set_cipher(op, "AES256");
     rnp_op_encrypt_set_hash(op, "SHA256");
-    rnp_op_encrypt_set_aead(op, "None");
+    // SEIPDv2 with OCB, which RFC 9580 asks every reader of it to have, only
+    // when every recipient says it reads it; never with a password, whose v6
+    // session key packet the engine does not write.
+    const bool seipdV2 = !password && everyRecipientReadsSeipdV2(recipients);
+    rnp_op_encrypt_set_aead(op, seipdV2 ? "OCB" : "None");
+#ifdef TOLV_RNP_SEIPDV2
+    if (seipdV2)
+        rnp_op_encrypt_enable_pkesk_v6(op);
+#endif
     if (compressionPays(input))
         rnp_op_encrypt_set_compression(op, "ZLIB", 6);
     else

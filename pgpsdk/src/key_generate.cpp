@@ -1,5 +1,6 @@
 // PGPGenerateKey and PGPGenerateSubKey on librnp.
 #include <cstdarg>
+#include <string>
 
 #include "boundary.h"
 #include "entry_point.h"
@@ -62,6 +63,14 @@ bool describe(PGPInt32 algorithm, PGPUInt32 bits, bool signs, const char*& name,
         name = "ECDH";
         curve = "Curve25519";
         return !signs;
+#ifdef TOLV_RNP_SEIPDV2
+    case kPGPPublicKeyAlgorithm_Ed25519:
+        name = "ED25519";
+        return signs;
+    case kPGPPublicKeyAlgorithm_X25519:
+        name = "X25519";
+        return !signs;
+#endif
     default:
         return false;
     }
@@ -78,6 +87,13 @@ bool addPreferences(rnp_op_generate_t op)
            rnp_op_generate_add_pref_hash(op, "SHA256") == RNP_SUCCESS &&
            rnp_op_generate_add_pref_compression(op, "ZLIB") == RNP_SUCCESS &&
            rnp_op_generate_add_pref_compression(op, "Uncompressed") == RNP_SUCCESS;
+}
+
+// RFC 9580's native curve algorithms make v6 keys (and v6 subkeys).
+bool isV6Algorithm(const char* name)
+{
+    const std::string n = name ? name : "";
+    return n == "ED25519" || n == "X25519";
 }
 
 // Settings every new key shares: usage, expiry and protection (AES-256
@@ -106,6 +122,18 @@ PGPError configure(rnp_op_generate_t op, const GenerateOptions& o, bool primary,
              rnp_op_generate_set_protection_cipher(op, "AES256") == RNP_SUCCESS &&
              rnp_op_generate_set_protection_hash(op, "SHA256") == RNP_SUCCESS;
     return ok ? kPGPError_NoErr : kPGPError_BadParams;
+}
+
+// A v6 key's operation is told so before anything else.
+PGPError makeV6(rnp_op_generate_t op, const char* name)
+{
+#ifdef TOLV_RNP_SEIPDV2
+    if (isV6Algorithm(name) && rnp_op_generate_set_v6_key(op) != RNP_SUCCESS)
+        return kPGPError_BadParams;
+#else
+    (void)op, (void)name;
+#endif
+    return kPGPError_NoErr;
 }
 
 // Runs a prepared operation; the fingerprint of the key it made.
@@ -137,7 +165,9 @@ PGPError generatePrimary(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
         return kPGPError_BadParams;
     GenerateHandle op(raw);
     std::string fingerprint;
-    PGPError e = configure(op.get(), o, true, curve, size);
+    PGPError e = makeV6(op.get(), name);
+    if (!e)
+        e = configure(op.get(), o, true, curve, size);
     if (!e)
         e = execute(op.get(), fingerprint);
     if (e)
@@ -151,6 +181,19 @@ PGPError generatePrimary(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
     return kPGPError_NoErr;
 }
 
+// A v6 key (its fingerprint has 64 digits) takes only v6 subkeys, of the
+// native curve algorithms: the legacy EdDSA and ECDH become Ed25519 and X25519.
+PGPInt32 subkeyAlgorithm(const Key& master, PGPInt32 asked)
+{
+    if (master.fingerprint.size() != 64)
+        return asked;
+    if (asked == kPGPPublicKeyAlgorithm_EdDSA)
+        return kPGPPublicKeyAlgorithm_Ed25519;
+    if (asked == kPGPPublicKeyAlgorithm_ECDH)
+        return kPGPPublicKeyAlgorithm_X25519;
+    return asked;
+}
+
 PGPError generateSubkey(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
 {
     if (!o.master || o.name)
@@ -161,7 +204,8 @@ PGPError generateSubkey(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
         return e;
     const char *name = nullptr, *curve = nullptr;
     PGPUInt32 size = 0;
-    if (!master.secret || !describe(o.params->algorithm, o.params->bits, o.signingSubkey, name, curve, size))
+    if (!master.secret || !describe(subkeyAlgorithm(master, o.params->algorithm), o.params->bits, o.signingSubkey,
+                                    name, curve, size))
         return kPGPError_BadParams;
     rnp_key_handle_t handle = master.handle;
     std::vector<KeyRef> fresh;
@@ -174,7 +218,8 @@ PGPError generateSubkey(Context& ctx, const GenerateOptions& o, PGPKeyRef* out)
             return kPGPError_BadParams;
         GenerateHandle op(raw);
         std::string fingerprint;
-        PGPError why = configure(op.get(), o, false, curve, size);
+        PGPError why = makeV6(op.get(), name);
+        why = why ? why : configure(op.get(), o, false, curve, size);
         return why ? why : execute(op.get(), fingerprint);
     }, &fresh);
     if (!e && fresh.empty())

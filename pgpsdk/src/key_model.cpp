@@ -46,6 +46,10 @@ int algorithmId(const std::string& alg)
         return kPGPPublicKeyAlgorithm_ECDH;
     if (alg == "EDDSA")
         return kPGPPublicKeyAlgorithm_EdDSA;
+    if (alg == "ED25519")
+        return kPGPPublicKeyAlgorithm_Ed25519;
+    if (alg == "X25519")
+        return kPGPPublicKeyAlgorithm_X25519;
     return 0;
 }
 

@@ -164,19 +164,27 @@ std::string_view armourBody(std::string_view text)
 
 }  // namespace
 
-PGPError sessionKeyPacketsRefused(const unsigned char* data, std::size_t size)
+MessageHead leadingPackets(const unsigned char* data, std::size_t size)
 {
-    constexpr int kMaxPasswordPackets = 8;
+    MessageHead head {{}, data, size};
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::vector<unsigned char> head;
     // A binary message starts with a packet tag; only text is searched for
     // armour (a search through a large binary message would cost its length).
     const bool binary = size > 0 && (data[0] & 0x80);
     if (!binary && text.find("-----BEGIN PGP MESSAGE") != std::string_view::npos) {
-        head = decodeBase64(armourBody(text).substr(0, 1 << 17));  // the session keys come first
-        data = head.data();
-        size = head.size();
+        head.decoded = decodeBase64(armourBody(text).substr(0, 1 << 17));  // the session keys come first
+        head.data = head.decoded.data();
+        head.size = head.decoded.size();
     }
+    return head;
+}
+
+PGPError sessionKeyPacketsRefused(const unsigned char* message, std::size_t messageSize)
+{
+    constexpr int kMaxPasswordPackets = 8;
+    const MessageHead head = leadingPackets(message, messageSize);
+    const unsigned char* data = head.data;
+    const std::size_t size = head.size;
     int passwordPackets = 0;
     std::size_t pos = 0, body = 0, end = 0;
     int tag = 0;

@@ -2,9 +2,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "boundary.h"
 #include "entry_point.h"
+#include "message_format.h"
 #include "objects.h"
 #include "output_block.h"
 
@@ -66,6 +68,7 @@ PGPError PGPGetErrorString(PGPError theError, PGPSize bufferSize, char* theStrin
     if (!theString || bufferSize == 0)
         return kPGPError_BadParams;
     const char* text;
+    std::string detail;
     switch (theError) {
     case kPGPError_NoErr: text = "No error"; break;
     case kPGPError_BadParams: text = "Bad parameters"; break;
@@ -98,6 +101,12 @@ PGPError PGPGetErrorString(PGPError theError, PGPSize bufferSize, char* theStrin
     case kPGPError_EncryptionFailed: text = "Encryption failed"; break;
     case kPGPError_MissingPassphrase: text = "Passphrase needed"; break;
     case kPGPError_KeyRingLocked: text = "The key rings are in use by another program"; break;
+    case kPGPError_UnsupportedFormat:
+        detail = "This message uses a format Tolv cannot read";
+        if (const std::string what = lastUnreadableFormat(); !what.empty())
+            detail += " (" + what + ")";
+        text = detail.c_str();
+        break;
     case kPGPError_UnknownError: text = "Unknown error"; break;
     default: text = nullptr; break;
     }

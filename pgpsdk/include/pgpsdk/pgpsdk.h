@@ -85,7 +85,9 @@ enum {
     kPGPError_EncryptionFailed = -11972,
     kPGPError_UnknownError = -11971,
     kPGPError_MissingPassphrase = -11970,
-    kPGPError_KeyRingLocked = -11969
+    kPGPError_KeyRingLocked = -11969,
+    /* the message uses a packet version or an algorithm the SDK cannot read */
+    kPGPError_UnsupportedFormat = -11968
 };
 
 /* The API version a client asks for in PGPNewContext. */
@@ -112,7 +114,7 @@ enum {
 
 /* Key properties */
 enum {
-    kPGPKeyPropFingerprint = 10,  /* buffer: the fingerprint's bytes (20 for a v4 key) */
+    kPGPKeyPropFingerprint = 10,  /* buffer: the fingerprint's bytes (20 for a v4 key, 32 for v6) */
     kPGPKeyPropAlgID = 20,        /* number: OpenPGP public-key algorithm ID */
     kPGPKeyPropBits = 21,         /* number: key size in bits */
     kPGPKeyPropCreation = 30,     /* time */
@@ -140,7 +142,11 @@ enum {
     kPGPPublicKeyAlgorithm_DSA = 17,
     kPGPPublicKeyAlgorithm_ECDH = 18,
     kPGPPublicKeyAlgorithm_ECDSA = 19,
-    kPGPPublicKeyAlgorithm_EdDSA = 22
+    kPGPPublicKeyAlgorithm_EdDSA = 22,
+    /* RFC 9580's native curve algorithms, which v6 keys use. A new key of
+     * Ed25519 is a v6 key, with an X25519 encryption subkey. */
+    kPGPPublicKeyAlgorithm_X25519 = 25,
+    kPGPPublicKeyAlgorithm_Ed25519 = 27
 };
 
 /* User ID properties */
