@@ -343,6 +343,30 @@ TEST_F(Cli, FingerprintAndExportOfOneKey)
     EXPECT_EQ(cli("export bob@"), 2);
 }
 
+#ifdef TOLV_TEST_PATCHED_LIBRNP
+// A v6 key (sq 1.x) is imported and shown with its 64-digit fingerprint in
+// groups of four; ed25519-v6 makes one, and the default stays a v4 key.
+TEST_F(Cli, V6KeysAreImportedShownAndMadeWhenAskedFor)
+{
+    useOwnRings();
+    ASSERT_EQ(cli("import '" + sourceDir() + "/tests/fixtures/rfc9580/vera-public.pgp'"), 0);
+    std::string fingerprint, out;
+    ASSERT_EQ(cli("fingerprint vera@", &fingerprint), 0);
+    ASSERT_EQ(fingerprint.size(), 65u) << fingerprint;
+    cli("verify-key vera@ --signer alice@ --passphrase-file " + f("alice.pass"), &out);
+    std::string grouped;
+    for (std::size_t i = 0; i < 64; i += 4)
+        grouped += (i ? " " : "") + fingerprint.substr(i, 4);
+    EXPECT_EQ(out, "fingerprint\t" + grouped + "\n");
+    ASSERT_EQ(cli("generate --name Nova --email nova@example.org --algorithm ed25519-v6 --passphrase-file " +
+                      f("nina.pass"), &out),
+              0);
+    EXPECT_EQ(out.size(), 65u) << out;
+    ASSERT_EQ(cli("generate --name Vic --email vic@example.org --passphrase-file " + f("nina.pass"), &out), 0);
+    EXPECT_EQ(out.size(), 41u) << out;
+}
+#endif
+
 TEST_F(Cli, KeyCommandsWithGnuPGAsThePeer)
 {
     useOwnRings();
