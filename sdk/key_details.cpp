@@ -88,7 +88,7 @@ std::optional<KeyDetails> keyDetails(const std::string& keyIdText)
     KeyWalk walk(use.keySet(), static_cast<PGPInt32>(kPGPAnyOrdering));
     while (PGPKeyRef key = walk.next()) {
         std::string fpr = fingerprintHex(key);
-        if (fpr.size() >= want.size() && fpr.compare(fpr.size() - want.size(), want.size(), want) == 0)
+        if (identifiedBy(fpr, want))
             return detailsOf(key, walk.iter(), std::move(fpr));
     }
     return std::nullopt;

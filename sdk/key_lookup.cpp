@@ -51,7 +51,8 @@ std::string keyIdDigits(std::string text)
 {
     if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)
         text.erase(0, 2);
-    if ((text.size() != 16 && text.size() != 40) || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    if ((text.size() != 16 && text.size() != 40 && text.size() != 64) ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return {};
     for (char& c : text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -59,6 +60,15 @@ std::string keyIdDigits(std::string text)
 }
 
 }  // namespace
+
+bool identifiedBy(const std::string& fingerprint, const std::string& digits)
+{
+    if (digits.empty() || digits.size() > fingerprint.size())
+        return false;
+    // A v6 key's ID is the start of its 64-digit fingerprint, a v4 key's the end.
+    const std::size_t at = fingerprint.size() == 64 ? 0 : fingerprint.size() - digits.size();
+    return fingerprint.compare(at, digits.size(), digits) == 0;
+}
 
 std::string fingerprintHex(PGPKeyRef key)
 {
@@ -83,8 +93,7 @@ bool FindKeyForCommand(PGPContextRef context, PGPKeySetRef keySet, const std::st
     if (!digits.empty()) {
         KeyWalk walk(keySet, static_cast<PGPInt32>(kPGPAnyOrdering));
         while (PGPKeyRef key = walk.next()) {
-            const std::string fpr = fingerprintHex(key);
-            if (fpr.size() < digits.size() || fpr.compare(fpr.size() - digits.size(), digits.size(), digits) != 0)
+            if (!identifiedBy(fingerprintHex(key), digits))
                 continue;
             PGPKeySetRef one = nullptr;
             if (PGPError e = call::PGPNewSingletonKeySet(key, &one))

@@ -34,6 +34,9 @@ KeySetHolder selectCommandKey(SdkUse& use, const std::string& text, const char* 
 
 // A key's fingerprint as upper-case hex digits; empty when it cannot be read.
 std::string fingerprintHex(PGPKeyRef key);
+// Whether the hex digits (a key ID or the whole fingerprint, upper case)
+// name the key of that fingerprint.
+bool identifiedBy(const std::string& fingerprint, const std::string& digits);
 
 // The first key of a set (for a set of one key).
 PGPKeyRef onlyKey(PGPKeySetRef set);

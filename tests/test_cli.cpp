@@ -358,10 +358,13 @@ TEST_F(Cli, V6KeysAreImportedShownAndMadeWhenAskedFor)
     for (std::size_t i = 0; i < 64; i += 4)
         grouped += (i ? " " : "") + fingerprint.substr(i, 4);
     EXPECT_EQ(out, "fingerprint\t" + grouped + "\n");
+    std::string err;
     ASSERT_EQ(cli("generate --name Nova --email nova@example.org --algorithm ed25519-v6 --passphrase-file " +
-                      f("nina.pass"), &out),
+                      f("nina.pass"), &out, &err),
               0);
     EXPECT_EQ(out.size(), 65u) << out;
+    // Its revocation certificate is made too (the key is found by its long fingerprint).
+    EXPECT_EQ(access(dir.file("revocations/" + out.substr(0, 64) + ".rev").c_str(), F_OK), 0) << err;
     ASSERT_EQ(cli("generate --name Vic --email vic@example.org --passphrase-file " + f("nina.pass"), &out), 0);
     EXPECT_EQ(out.size(), 41u) << out;
 }

@@ -7,7 +7,7 @@
 #   tests/interop/rfc9580-live.sh [CHROOT]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-root="${1:-build-interop/trixie}"
+root="$(realpath "${1:-build-interop/trixie}")"
 src=$(mktemp -d)
 trap 'rm -rf "$src" "$root/tmp/live"' EXIT
 
