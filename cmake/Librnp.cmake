@@ -36,7 +36,8 @@ target_include_directories(tolv_librnp SYSTEM INTERFACE ${_librnp_dir}/install/i
 # The calls our patches add, as compile definitions (TOLV_RNP_...).
 file(READ ${_librnp_dir}/install/features _librnp_features)
 string(REGEX MATCHALL "[A-Z0-9_]+" _librnp_features "${_librnp_features}")
-target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC ${_librnp_features})
+# TOLV_HAVE_BOTAN: the SDK may hash with Botan itself, which this librnp links.
+target_compile_definitions(tolv_librnp INTERFACE RNP_STATIC TOLV_HAVE_BOTAN ${_librnp_features})
 file(GLOB _librnp_archives ${_librnp_dir}/install/lib/*.a)
 list(SORT _librnp_archives)  # librnp.a before libsexpp.a, which it uses
 target_link_libraries(tolv_librnp INTERFACE ${_librnp_archives}

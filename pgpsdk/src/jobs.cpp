@@ -54,11 +54,14 @@ bool compressionPays(const JobInput& input)
     if (size < 256)
         return false;
     constexpr std::size_t kSample = 16 * 1024;
-    const std::size_t starts[3] = {0, size / 2, size > kSample ? size - kSample : 0};
+    const std::size_t starts[3] = {0, size / 2, size - kSample};
+    // An input that fits in one sample is deflated once, whole.
+    const std::size_t samples = size <= kSample ? 1 : 3;
     std::size_t in = 0, out = 0;
-    std::vector<unsigned char> sample(kSample), buf(compressBound(kSample));
-    for (std::size_t start : starts) {
-        const std::ptrdiff_t n = input.readAt(start, sample.data(), kSample);
+    std::vector<unsigned char> sample(std::min(size, kSample)), buf(compressBound(sample.size()));
+    for (std::size_t i = 0; i < samples; ++i) {
+        const std::size_t start = starts[i];
+        const std::ptrdiff_t n = input.readAt(start, sample.data(), sample.size());
         uLongf destLen = static_cast<uLongf>(buf.size());
         if (n <= 0 || compress2(buf.data(), &destLen, sample.data(), static_cast<uLong>(n), 1) != Z_OK)
             return true;

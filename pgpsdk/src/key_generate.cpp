@@ -89,12 +89,14 @@ bool addPreferences(rnp_op_generate_t op)
            rnp_op_generate_add_pref_compression(op, "Uncompressed") == RNP_SUCCESS;
 }
 
+#ifdef TOLV_RNP_SEIPDV2
 // RFC 9580's native curve algorithms make v6 keys (and v6 subkeys).
 bool isV6Algorithm(const char* name)
 {
     const std::string n = name ? name : "";
     return n == "ED25519" || n == "X25519";
 }
+#endif
 
 // Settings every new key shares: usage, expiry and protection (AES-256
 // with an iterated and salted S2K; none for an empty passphrase).

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "hidden_recipients.h"
+#include "key_packet.h"
 #include "rnp_handles.h"
 #include "platform/secret_text.h"
 
@@ -13,45 +14,12 @@ namespace pgpsdk {
 
 namespace {
 
-constexpr int kTagSecretKey = 5;
-constexpr int kTagPublicKey = 6;
 constexpr int kTagUserId = 13;
 
 struct RingShape {
     std::size_t keys = 0;   // distinct primary keys among the whole packets
     std::size_t whole = 0;  // bytes of whole packets from the start
 };
-
-// The length of a key packet body's public part (version, time, algorithm
-// and public values), 0 when it cannot be told.
-std::size_t publicPartLength(const unsigned char* b, std::size_t size)
-{
-    if (size < 6 || (b[0] != 4 && b[0] != 3))
-        return 0;
-    std::size_t pos = b[0] == 3 ? 8 : 6;  // a v3 key has two bytes of validity days
-    const unsigned algorithm = b[pos - 1];
-    auto mpis = [&](int n) {
-        for (int i = 0; i < n && pos + 2 <= size; ++i)
-            pos += 2 + ((std::size_t {b[pos]} << 8 | b[pos + 1]) + 7) / 8;
-    };
-    auto field = [&] {  // one length byte, then the bytes (curve OIDs, KDF parameters)
-        if (pos < size)
-            pos += 1 + b[pos];
-    };
-    if (algorithm >= 1 && algorithm <= 3)  // RSA
-        mpis(2);
-    else if (algorithm == 16)
-        mpis(3);
-    else if (algorithm == 17)
-        mpis(4);
-    else if (algorithm == 19 || algorithm == 22)
-        field(), mpis(1);
-    else if (algorithm == 18)
-        field(), mpis(1), field();
-    else
-        return 0;
-    return pos <= size ? pos : 0;
-}
 
 RingShape shapeOf(const unsigned char* d, std::size_t size)
 {
@@ -71,8 +39,17 @@ RingShape shapeOf(const unsigned char* d, std::size_t size)
     return shape;
 }
 
-// The primary keys librnp reports in an import's result.
-std::size_t primaryKeysIn(rnp_ffi_t ffi, const std::string& report)
+// The fingerprint of the key a block starts with; empty when it cannot be told.
+std::string blockFingerprint(const unsigned char* block, std::size_t length)
+{
+    std::size_t body = 0, end = 0;
+    int tag = 0;
+    return packetAt(block, length, 0, tag, body, end) ? keyPacketFingerprint(tag, block + body, end - body)
+                                                       : std::string();
+}
+
+// The fingerprints of the primary keys librnp reports in an import's result.
+std::set<std::string> primaryKeysIn(rnp_ffi_t ffi, const std::string& report)
 {
     std::set<std::string> primaries;
     const std::string_view marker = "\"fingerprint\":";
@@ -90,7 +67,7 @@ std::size_t primaryKeysIn(rnp_ffi_t ffi, const std::string& report)
         if (rnp_key_is_primary(key.get(), &primary) == RNP_SUCCESS && primary)
             primaries.insert(fpr);
     }
-    return primaries.size();
+    return primaries;
 }
 
 // Imports permissively: librnp leaves out the keys it cannot read. Null
@@ -141,25 +118,31 @@ std::string nameOfBlock(const unsigned char* d, std::size_t size, std::size_t in
 }
 
 // Takes the keys one at a time, so that a key librnp refuses costs only
-// itself: the others are imported, and the refused ones are named.
-RingImport importKeyByKey(rnp_ffi_t ffi, const unsigned char* d, std::size_t whole, std::uint32_t flags)
+// itself: the others are imported, and the refused ones are named. A key
+// the whole file's import already brought in (loaded) is not read again:
+// alone, its bytes would give the same.
+RingImport importKeyByKey(rnp_ffi_t ffi, const unsigned char* d, std::vector<std::size_t> starts, std::size_t whole,
+                          std::uint32_t flags, const std::set<std::string>& loaded)
 {
     RingImport result;
-    std::vector<std::size_t> starts = keyStarts(d, whole);
     starts.push_back(whole);
-    std::size_t loaded = 0;
+    std::size_t keys = 0;
     for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
         const unsigned char* block = d + starts[i];
         const std::size_t length = starts[i + 1] - starts[i];
+        if (!loaded.empty() && loaded.count(blockFingerprint(block, length))) {
+            ++keys;
+            continue;
+        }
         std::string report;
-        const std::size_t keys = importKeys(ffi, block, length, flags, report) ? primaryKeysIn(ffi, report) : 0;
-        loaded += keys;
-        if (keys == 0) {
+        const std::size_t found = importKeys(ffi, block, length, flags, report) ? primaryKeysIn(ffi, report).size() : 0;
+        keys += found;
+        if (found == 0) {
             ++result.skipped;
             result.leftOut.push_back(nameOfBlock(block, length, i));
         }
     }
-    if (loaded == 0)
+    if (keys == 0)
         return {kPGPError_CorruptKeyRing, 0, {}};
     return result;
 }
@@ -169,17 +152,19 @@ RingImport importBinary(rnp_ffi_t ffi, const unsigned char* d, std::size_t size,
     const RingShape shape = shapeOf(d, size);
     std::string report;
     const bool ok = importKeys(ffi, d, size, flags, report);
-    const std::size_t loaded = ok ? primaryKeysIn(ffi, report) : 0;
-    RingImport result;
-    if (!ok || loaded < shape.keys) {
-        // A key librnp refused, or damage after the last whole packet,
-        // would cost every key beside it: they are taken one by one.
-        if (shape.whole == 0)
+    const std::set<std::string> loaded = ok ? primaryKeysIn(ffi, report) : std::set<std::string>();
+    if (ok && loaded.size() >= shape.keys) {
+        if (loaded.empty())
             return {kPGPError_CorruptKeyRing, 0, {}};
-        result = importKeyByKey(ffi, d, shape.whole, flags);
-    } else if (loaded == 0) {
-        return {kPGPError_CorruptKeyRing, 0, {}};
+        return {kPGPError_NoErr, shape.whole < size, {}};
     }
+    // A key librnp refused, or damage after the last whole packet, would
+    // cost every key beside it: they are taken one by one. A file that is
+    // one key and nothing after it was just read so, and refused.
+    std::vector<std::size_t> starts = keyStarts(d, shape.whole);
+    if (shape.whole == 0 || (starts.size() == 1 && starts[0] == 0 && shape.whole == size))
+        return {kPGPError_CorruptKeyRing, 0, {}};
+    RingImport result = importKeyByKey(ffi, d, std::move(starts), shape.whole, flags, loaded);
     result.skipped += shape.whole < size;
     return result;
 }
@@ -235,7 +220,7 @@ RingImport importRing(rnp_ffi_t ffi, const std::vector<char>& bytes, std::uint32
     // Armour is taken as librnp reads it (several blocks included); only
     // when it refuses is the first block's content salvaged key by key.
     std::string report;
-    if (importKeys(ffi, data, bytes.size(), flags, report) && primaryKeysIn(ffi, report) > 0)
+    if (importKeys(ffi, data, bytes.size(), flags, report) && !primaryKeysIn(ffi, report).empty())
         return {};
     Dearmoured binary(bytes);
     if (!binary.data() || binary.size() == 0)

@@ -28,6 +28,7 @@ constexpr std::size_t kIdSize = 32, kSealSize = 32;
 // A file larger than this (four million results) is not read.
 constexpr std::size_t kMaxFileSize = sizeof(kMagic) + 4000000 * kIdSize + kSealSize;
 
+#ifdef TOLV_RNP_SIGNATURE_CACHE
 // Tolv's settings folder: $XDG_CONFIG_HOME/tolv, or ~/.config/tolv.
 std::string settingsFolder()
 {
@@ -48,6 +49,7 @@ bool makeFolders(const std::string& folder)
             return true;
     }
 }
+#endif
 
 bool writePrivateFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
