@@ -71,7 +71,10 @@ grep -q "Tolv keeps your public key ring at" "$scratch/first.err" || fail "the f
 fixtures=$source/tests/fixtures
 work=$scratch/work
 mkdir -p "$work"
-printf '[PGP]\nDLLName=pgpsdk.dll\nPubRing=%s\nSecRing=%s\n' "$fixtures/pubring.pgp" "$fixtures/secring.pgp" >"$work/tolv.ini"
+# Copies of the rings: what the program writes beside them (its record of
+# checked signatures) stays out of the source tree.
+cp "$fixtures/pubring.pgp" "$fixtures/secring.pgp" "$work/"
+printf '[PGP]\nDLLName=pgpsdk.dll\nPubRing=%s\nSecRing=%s\n' "$work/pubring.pgp" "$work/secring.pgp" >"$work/tolv.ini"
 echo alice >"$work/alice.pass"
 echo bob >"$work/bob.pass"
 head -c 100000 /dev/urandom >"$work/plain"

@@ -199,6 +199,11 @@ TEST(PgpSdkRings, MissingCorruptEmptyAndDirectoryRings)
     EXPECT_EQ(s.open(dir.file("garbage.pgp"), fixture("secring.pgp")), kPGPError_CorruptKeyRing);
     EXPECT_EQ(s.keys, nullptr);
 
+    // A ring that is one key, of a version nobody knows, is no ring.
+    writeFile(dir.file("one-bad-key.pgp"), withDamagedKey(readFile(fixture("olivia.pgp")), 0));
+    EXPECT_EQ(s.open(dir.file("one-bad-key.pgp"), fixture("secring.pgp")), kPGPError_CorruptKeyRing);
+    EXPECT_EQ(s.keys, nullptr);
+
     std::string truncated = readFile(fixture("pubring.pgp")).substr(0, 10);
     writeFile(dir.file("short.pgp"), truncated);
     EXPECT_NE(s.open(dir.file("short.pgp"), fixture("secring.pgp")), 0);
