@@ -27,6 +27,8 @@ std::size_t publicPartLength(const unsigned char* b, std::size_t size)
     if (size < 6 || (b[0] != 4 && b[0] != 3))
         return 0;
     std::size_t pos = b[0] == 3 ? 8 : 6;  // a v3 key has two bytes of validity days
+    if (size < pos)
+        return 0;
     const unsigned algorithm = b[pos - 1];
     auto mpis = [&](int n) {
         for (int i = 0; i < n && pos + 2 <= size; ++i)
