@@ -54,7 +54,7 @@ bool compressionPays(const JobInput& input)
     if (size < 256)
         return false;
     constexpr std::size_t kSample = 16 * 1024;
-    const std::size_t starts[3] = {0, size / 2, size - kSample};
+    const std::size_t starts[3] = {0, size / 2, size > kSample ? size - kSample : 0};
     // An input that fits in one sample is deflated once, whole.
     const std::size_t samples = size <= kSample ? 1 : 3;
     std::size_t in = 0, out = 0;

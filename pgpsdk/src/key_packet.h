@@ -13,9 +13,9 @@ constexpr int kTagPublicKey = 6;
 // and public values), 0 when it cannot be told.
 std::size_t publicPartLength(const unsigned char* body, std::size_t size);
 
-// The fingerprint of a v4 or v6 key packet (tag 5 or 6), as librnp writes
-// it in an import report (lower-case hex); empty when it cannot be told or where this build
-// has no hash of its own.
+// The fingerprint of a v4 or v6 key packet (tag 5 or 6) in lower-case hex,
+// as librnp writes it in an import report; empty when it cannot be told,
+// or where this build has no hash of its own.
 std::string keyPacketFingerprint(int tag, const unsigned char* body, std::size_t size);
 
 }  // namespace pgpsdk
