@@ -59,7 +59,7 @@ fuzzing() {
   python3 -c "print(round(($runs - $inited) / ($end - $start - $init)))"
 }
 
-seeds=(${SEEDS:-1 2 3})
+read -ra seeds <<< "${SEEDS:-1 2 3}"
 [ "$seconds" = 0 ] && seeds=()
 echo "| target | coverage | replay, inputs/s | fuzzing ${seconds} s, runs/s (seeds ${seeds[*]}) |"
 echo "|---|---:|---:|---|"
@@ -71,9 +71,12 @@ for target in "${fuzz_targets[@]}"; do
   times=$(( count >= 5000 ? 2 : 1 + (5000 + count - 1) / count ))
   once=$(read_in "$target" "$corpus")
   coverage=$(stat_of 'INITED cov' "$work/replay.log")
-  more=$(read_in "$target" $(for _ in $(seq "$times"); do echo "$corpus"; done))
+  copies=()
+  for _ in $(seq "$times"); do copies+=("$corpus"); done
+  more=$(read_in "$target" "${copies[@]}")
   inputs=$(python3 -c "print(round($count * ($times - 1) / max($more - $once, 1e-3)))")
   rates=()
   for seed in "${seeds[@]}"; do rates+=("$(fuzzing "$target" "$seed" "$once")"); done
-  echo "| $target | $coverage | $inputs | $(IFS=,; echo "${rates[*]}" | sed 's/,/, /g') |"
+  joined=$(IFS=,; echo "${rates[*]}")
+  echo "| $target | $coverage | $inputs | ${joined//,/, } |"
 done
