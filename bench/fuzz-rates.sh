@@ -9,7 +9,7 @@
 #    inputs a run makes depends on what the build's coverage rewards, so
 #    this figure moves more from build to build.
 # Run it with nothing else busy: the two cores share their cache, and a
-# second fuzzer beside it costs each a third of its rate.
+# second fuzzer beside it slows each by a fifth or more.
 #   bench/fuzz-rates.sh [SECONDS] [TARGET...]   (default 60, every target;
 #                                                0 measures the replay alone)
 # BUILD=dir measures another fuzz build than build-fuzz (it is not built).
@@ -31,9 +31,9 @@ now() { date +%s.%N; }
 # A field of libFuzzer's final statistics, or of its INITED line.
 stat_of() { grep -o "$1: *[0-9]*" "$2" | head -1 | grep -o '[0-9]*$' || echo 0; }
 
-# Seconds to start and read the corpus in once (-runs=0), or twice.
+# Seconds to start and read in the corpora given (-runs=0).
 read_in() {
-  local target="$1" corpus="tests/fuzz/corpus/$1" start end
+  local target="$1" start end
   shift
   start=$(now)
   # shellcheck disable=SC2046
